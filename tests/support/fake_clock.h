@@ -1,0 +1,26 @@
+#pragma once
+// A clock that records every wait instead of sleeping.
+
+#include "ui/clock.h"
+
+#include <chrono>
+#include <vector>
+
+namespace brenvik::testing {
+
+class FakeClock final : public Clock {
+public:
+    void sleep(std::chrono::milliseconds duration) override { waits.push_back(duration); }
+
+    std::chrono::milliseconds total() const {
+        std::chrono::milliseconds sum{0};
+        for (auto w : waits) {
+            sum += w;
+        }
+        return sum;
+    }
+
+    std::vector<std::chrono::milliseconds> waits;
+};
+
+} // namespace brenvik::testing
