@@ -74,16 +74,16 @@ public:
                                                        std::uint32_t channelSize,
                                                        std::uint32_t* deviceType) = 0; // 21
     virtual FtcStatus openHiSpeedDevice(const char* name, std::uint32_t locationId,
-                                        const char* channel, FtcHandle* handle) = 0;    // 22
-    virtual FtcStatus getHiSpeedDeviceType(FtcHandle handle, std::uint32_t* deviceType) = 0; // 23
-    virtual FtcStatus turnOnDivideByFiveClock(FtcHandle handle) = 0;                         // 25
-    virtual FtcStatus turnOffDivideByFiveClock(FtcHandle handle) = 0;                        // 26
-    virtual FtcStatus setDeviceLatencyTimer(FtcHandle handle, std::uint8_t milliseconds) = 0; // 27
+                                        const char* channel, FtcHandle* handle) = 0;           // 22
+    virtual FtcStatus getHiSpeedDeviceType(FtcHandle handle, std::uint32_t* deviceType) = 0;   // 23
+    virtual FtcStatus turnOnDivideByFiveClock(FtcHandle handle) = 0;                           // 25
+    virtual FtcStatus turnOffDivideByFiveClock(FtcHandle handle) = 0;                          // 26
+    virtual FtcStatus setDeviceLatencyTimer(FtcHandle handle, std::uint8_t milliseconds) = 0;  // 27
     virtual FtcStatus getDeviceLatencyTimer(FtcHandle handle, std::uint8_t* milliseconds) = 0; // 28
     virtual FtcStatus getHiSpeedDeviceClock(std::uint32_t clockDivisor,
                                             std::uint32_t* clockFrequencyHz) = 0; // 29
     virtual FtcStatus setHiSpeedDeviceGpios(FtcHandle handle, const LowPinStates* lowPins,
-                                            const HighPinSettings* highPins) = 0; // 30
+                                            const HighPinSettings* highPins) = 0;           // 30
     virtual FtcStatus getHiSpeedDeviceGpios(FtcHandle handle, HighPinStates* highPins) = 0; // 31
     // 33: one transfer, frame out then reply in. The bit-order and clock-edge flags come in
     // pairs, first for the frame, then for the reply.

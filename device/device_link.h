@@ -11,11 +11,11 @@ struct DeviceLink {
     explicit DeviceLink(AdapterLibrary& adapter) : library(adapter) {}
 
     AdapterLibrary& library;
-    std::optional<FtcHandle> handle;  // the open adapter channel, none before the first open
-    StartCondition startCondition{};  // set after every successful initialisation
-    HighPinRecord highPins{};         // likewise
+    std::optional<FtcHandle> handle; // the open adapter channel, none before the first open
+    StartCondition startCondition{}; // set after every successful initialisation
+    HighPinRecord highPins{};        // likewise
     FtcStatus adapterStatus = kStatusSuccess; // status of the last library call
-    bool linkOk = true; // true when the last reply check succeeded
+    bool linkOk = true;                       // true when the last reply check succeeded
 };
 
 } // namespace brenvik::device

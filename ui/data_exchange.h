@@ -21,10 +21,10 @@ public:
     // True once a numeric field failed to read; the exchange then does nothing more.
     bool failed() const { return failed_; }
 
-    void integer(int id, std::int32_t& value);     // signed decimal edit
-    void text(int id, std::string& value);         // any window text
-    void check(int id, std::int32_t& value);       // check box, 0 or 1
-    void comboIndex(int id, std::int32_t& value);  // selected item, -1 for none
+    void integer(int id, std::int32_t& value);    // signed decimal edit
+    void text(int id, std::string& value);        // any window text
+    void check(int id, std::int32_t& value);      // check box, 0 or 1
+    void comboIndex(int id, std::int32_t& value); // selected item, -1 for none
 
 private:
     WindowPort& window_;

@@ -7,9 +7,13 @@ std::string FakeWindow::controlText(int id) const {
     return it == texts.end() ? std::string{} : it->second;
 }
 
-void FakeWindow::setControlText(int id, std::string_view text) { texts[id] = std::string(text); }
+void FakeWindow::setControlText(int id, std::string_view text) {
+    texts[id] = std::string(text);
+}
 
-bool FakeWindow::isChecked(int id) const { return checked.contains(id); }
+bool FakeWindow::isChecked(int id) const {
+    return checked.contains(id);
+}
 
 void FakeWindow::setChecked(int id, bool on) {
     if (on) {
@@ -19,7 +23,9 @@ void FakeWindow::setChecked(int id, bool on) {
     }
 }
 
-bool FakeWindow::isEnabled(int id) const { return !disabled.contains(id); }
+bool FakeWindow::isEnabled(int id) const {
+    return !disabled.contains(id);
+}
 
 void FakeWindow::enableControl(int id, bool enabled) {
     if (enabled) {
