@@ -30,11 +30,14 @@ bool activateRunningCopy(const std::wstring& applicationName) {
         if (::GetPropW(window, applicationName.c_str()) == nullptr) {
             continue;
         }
+        // Asked before the window is activated: activating it may make it its own last
+        // active pop-up and hide an open dialog behind it.
+        const HWND popup = ::GetLastActivePopup(window);
         if (::IsIconic(window) != FALSE) {
             ::ShowWindow(window, SW_RESTORE);
         }
         ::SetForegroundWindow(window);
-        ::SetForegroundWindow(::GetLastActivePopup(window));
+        ::SetForegroundWindow(popup);
         return true;
     }
     return false;
