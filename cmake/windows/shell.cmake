@@ -53,3 +53,8 @@ brenvik_add_wine_test(NAME shell.framework COMMAND shell_window_tests
                       ARGS --gtest_filter=Handles.*:ModulePath.*:Text.*:MessageMap.*:DialogPort.*
                       TIMEOUT 120)
 brenvik_add_wine_test(NAME shell.program COMMAND shell_program_tests TIMEOUT 180)
+
+# Console tool with which scripts wait for the window, read the status line and close the program.
+add_executable(brenvik-probe ${CMAKE_SOURCE_DIR}/tools/probe/probe.cpp)
+target_link_libraries(brenvik-probe PRIVATE brenvik_wintest_support)
+target_link_options(brenvik-probe PRIVATE -municode)

@@ -25,8 +25,10 @@ bool pollUntil(std::chrono::milliseconds timeout, Predicate done) {
     }
 }
 
+constexpr DWORD kAnyProcess = 0;
+
 struct WindowSearch {
-    DWORD processId;
+    DWORD processId; // kAnyProcess for every process
     std::wstring_view caption;
     std::wstring_view windowClass; // empty: any class
     HWND found = nullptr;
@@ -36,8 +38,8 @@ BOOL CALLBACK matchWindow(HWND window, LPARAM context) {
     auto& search = *reinterpret_cast<WindowSearch*>(context);
     DWORD owner = 0;
     ::GetWindowThreadProcessId(window, &owner);
-    if (owner != search.processId || ::IsWindowVisible(window) == FALSE ||
-        windowText(window) != search.caption ||
+    if ((search.processId != kAnyProcess && owner != search.processId) ||
+        ::IsWindowVisible(window) == FALSE || windowText(window) != search.caption ||
         (!search.windowClass.empty() && className(window) != search.windowClass)) {
         return TRUE;
     }
@@ -163,6 +165,10 @@ std::optional<DWORD> RunningProgram::close(std::chrono::milliseconds timeout) co
 
 HWND findMainWindow(DWORD processId) {
     return findWindow(processId, kMainWindowCaption, kDialogClass);
+}
+
+HWND findAnyMainWindow() {
+    return findWindow(kAnyProcess, kMainWindowCaption, kDialogClass);
 }
 
 HWND waitForWindow(DWORD processId, std::wstring_view caption, std::chrono::milliseconds timeout) {

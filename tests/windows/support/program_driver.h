@@ -60,6 +60,8 @@ private:
 
 // The visible top-level dialog of `processId` with the main window's caption, or nullptr.
 HWND findMainWindow(DWORD processId);
+// The same for whichever process shows one.
+HWND findAnyMainWindow();
 // The first visible top-level window of `processId` whose caption is `caption`, once it
 // appears; nullptr after the timeout. Finds message boxes and dialogs.
 HWND waitForWindow(DWORD processId, std::wstring_view caption,
