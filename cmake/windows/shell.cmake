@@ -58,3 +58,16 @@ brenvik_add_wine_test(NAME shell.program COMMAND shell_program_tests TIMEOUT 180
 add_executable(brenvik-probe ${CMAKE_SOURCE_DIR}/tools/probe/probe.cpp)
 target_link_libraries(brenvik-probe PRIVATE brenvik_wintest_support)
 target_link_options(brenvik-probe PRIVATE -municode)
+
+# Start-up benchmark (bench/startup/run.sh): a minimal dialog program built like Brenvik-USB, and
+# the timer that starts both. Not registered with CTest.
+add_executable(startup-minimal WIN32 ${CMAKE_SOURCE_DIR}/bench/startup/minimal_dialog.cpp
+                                     ${CMAKE_SOURCE_DIR}/bench/startup/minimal_dialog.rc)
+target_include_directories(startup-minimal PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_definitions(startup-minimal PRIVATE UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN)
+target_link_libraries(startup-minimal PRIVATE comctl32)
+target_link_options(startup-minimal PRIVATE -municode)
+
+add_executable(startup-timer ${CMAKE_SOURCE_DIR}/bench/startup/startup_timer.cpp)
+target_link_libraries(startup-timer PRIVATE brenvik_wintest_support)
+target_link_options(startup-timer PRIVATE -municode)
