@@ -355,16 +355,6 @@ TEST_F(Connection, FailedReadBackLoadsTheCurrentFileEvenWhenItIsAChosenOne) {
     EXPECT_EQ(files.current, chosen);
 }
 
-TEST_F(Connection, BadChecksumAtConnectionAlsoEndsInConnectFail) {
-    bridge.supply().faults().badBlockChecksum = true;
-    connectDevice(ctx);
-    EXPECT_EQ(window.statusHistory,
-              (Texts{text(status::kSearchingDevice), text(status::kReadingStatus),
-                     text(status::kCommErrorBang), text(status::kConnectFail)}));
-    EXPECT_FALSE(link.linkOk);
-    expectWorkingFileShown();
-}
-
 TEST_F(Connection, SilentReconnectKeepsThePendingEntriesOfTheWorkingFile) {
     const fs::path chosen = directory / "chosen.ini";
     writeConfigurationFile(chosen, 99);

@@ -179,13 +179,5 @@ TEST_F(ReadBack, SelectionOutsideTheListSelectsNothing) {
     EXPECT_EQ(selection(), -1);
 }
 
-TEST_F(ReadBack, TextInANumericFieldIsReportedAndReplacedBySupplyValues) {
-    window.setControlText(IDC_EDT_AC_HOURS, "abc");
-    readBack();
-    ASSERT_EQ(window.messageTexts(), std::vector<std::string>{"Enter an integer."});
-    EXPECT_EQ(window.controlText(IDC_EDT_AC_HOURS), "2");
-    EXPECT_TRUE(virtualLink.link.linkOk);
-}
-
 } // namespace
 } // namespace brenvik::monitor

@@ -304,36 +304,6 @@ StatusBlock everyField() {
     return decodeStatusBlock(bytes);
 }
 
-TEST(StatusBlockCallers, ReadBackTakesSettingsAndIdentityOnly) {
-    FakeWindow window;
-    window.combos[IDC_CMB_CHARGE_CURRENT] = kDefaultItems;
-    MainWindowModel model;
-    MonitorState state;
-
-    applyReadBackFields(window, model, state, everyField());
-
-    EXPECT_EQ(model.settings.acFaultHours, 3);
-    EXPECT_EQ(model.settings.sysFaultSeconds, 9);
-    EXPECT_EQ(model.settings.chargeSelection, 2);
-    EXPECT_EQ(model.settings.installYear, 2009);
-    EXPECT_EQ(model.texts.partNumber, "TRQ 60-40-20");
-    EXPECT_EQ(model.texts.firmware, "2.3");
-    EXPECT_EQ(state.lastRead, (LastReadSettings{2, 3, 4, 5, 7, 8, 9}));
-    EXPECT_EQ(window.comboItems(IDC_CMB_CHARGE_CURRENT), kModel1Items);
-    EXPECT_EQ(window.comboSelection(IDC_CMB_CHARGE_CURRENT), -1)
-        << "rebuilding the list drops the selection; the redisplay shows it again";
-
-    for (const std::string* monitored :
-         {&model.texts.outputVoltage, &model.texts.batteryVoltage, &model.texts.chargeCurrent,
-          &model.texts.powerUpTime, &model.texts.batteryTime, &model.texts.acFaultCount,
-          &model.texts.sysFaultCount, &model.texts.faiActivated, &model.texts.outputLatching,
-          &model.texts.acFaultStatus, &model.texts.sysFaultStatus}) {
-        EXPECT_TRUE(monitored->empty()) << *monitored;
-    }
-    EXPECT_EQ(state.batteryAge, BatteryAge::None);
-    EXPECT_TRUE(window.invalidations.empty());
-}
-
 TEST(StatusBlockCallers, MonitoringTakesEveryFieldButTheSelectorItems) {
     FakeWindow window;
     window.combos[IDC_CMB_CHARGE_CURRENT] = kDefaultItems;

@@ -94,14 +94,6 @@ TEST_F(BlockFetch, BadChecksumFailsWithEachCallersText) {
     EXPECT_FALSE(virtualLink.link.linkOk);
 }
 
-TEST_F(BlockFetch, NoOpenDeviceFailsTheAcknowledgement) {
-    vsupply::VirtualBridge bridge;
-    device::DeviceLink unopened(bridge);
-    EXPECT_FALSE(fetchStatusBlock(window, clock, unopened, BlockCaller::ReadBack).has_value());
-    EXPECT_EQ(window.statusText(), status::kCommErrorStop);
-    EXPECT_FALSE(unopened.linkOk);
-}
-
 // Chunks the bridge failed to deliver arrive as zeros, and four of them add up to a matching
 // checksum: the block must fail all the same.
 TEST_F(BlockFetch, UndeliveredChunksFailTheBlockEvenWhenTheChecksumWouldMatch) {
