@@ -417,14 +417,16 @@ ParseResult applyText(std::string_view text, Scenario& scenario, KeySet allowed)
             fail("key " + std::string(name) + " is not allowed here");
             continue;
         }
-        const bool first = !result.keys.contains(found->first);
-        if (key.repeatable && first) {
-            clearList(name, scenario);
+        // The first good line of a repeatable key replaces the list; a bad one leaves it.
+        Scenario updated = scenario;
+        if (key.repeatable && !result.keys.contains(found->first)) {
+            clearList(name, updated);
         }
-        if (!key.set(scenario, value)) {
+        if (!key.set(updated, value)) {
             fail("bad value for " + std::string(name) + ": " + std::string(value));
             continue;
         }
+        scenario = std::move(updated);
         result.keys.insert(found->first);
     }
     return result;
