@@ -171,8 +171,12 @@ fs::path temporaryBeside(const fs::path& target) {
 
 std::optional<IniFile> IniFile::load(const fs::path& file) {
     std::error_code ec;
-    if (!fs::exists(file, ec)) {
-        return ec ? std::nullopt : std::optional<IniFile>(IniFile{});
+    const fs::file_status status = fs::status(file, ec);
+    if (status.type() == fs::file_type::not_found) {
+        return IniFile{};
+    }
+    if (!fs::is_regular_file(status)) {
+        return std::nullopt;
     }
     std::ifstream in(file, std::ios::binary);
     if (!in) {
