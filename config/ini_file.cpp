@@ -155,21 +155,49 @@ std::u16string utf8ToUtf16(std::string_view text) {
     return out;
 }
 
+// The form of `file` to hand to the file system. Windows refuses paths past its classic length
+// limit unless they are absolute and in extended-length form.
+fs::path systemPath(const fs::path& file) {
+#ifdef _WIN32
+    // Leaves room for the temporary file's suffix below the classic limit of 260.
+    constexpr std::size_t kClassicLimit = 200;
+    const fs::path::string_type prefix = L"\\\\?\\";
+    if (file.native().starts_with(prefix)) {
+        return file;
+    }
+    const fs::path full = fs::path(file).make_preferred().lexically_normal();
+    const fs::path::string_type& text = full.native();
+    if (!full.is_absolute() || text.size() < kClassicLimit) {
+        return file;
+    }
+    if (text.starts_with(L"\\\\")) {
+        return fs::path(prefix + L"UNC\\" + text.substr(2));
+    }
+    return fs::path(prefix + text);
+#else
+    return file;
+#endif
+}
+
 fs::path temporaryBeside(const fs::path& target) {
     static std::random_device source;
     static unsigned counter = 0;
     fs::path candidate;
     std::error_code ec;
     do {
+        std::string suffix(1, '.');
+        suffix.append(std::to_string(source())).append(1, '-');
+        suffix.append(std::to_string(++counter)).append(".tmp");
         candidate = target;
-        candidate += "." + std::to_string(source()) + "-" + std::to_string(++counter) + ".tmp";
+        candidate += suffix;
     } while (fs::exists(candidate, ec));
     return candidate;
 }
 
 } // namespace
 
-std::optional<IniFile> IniFile::load(const fs::path& file) {
+std::optional<IniFile> IniFile::load(const fs::path& requested) {
+    const fs::path file = systemPath(requested);
     std::error_code ec;
     const fs::file_status status = fs::status(file, ec);
     if (status.type() == fs::file_type::not_found) {
@@ -347,7 +375,8 @@ std::u16string IniFile::newLineEnd() const {
     return u"\r\n";
 }
 
-bool replaceFile(const fs::path& target, std::string_view bytes, const FileWriteStep& write) {
+bool replaceFile(const fs::path& requested, std::string_view bytes, const FileWriteStep& write) {
+    const fs::path target = systemPath(requested);
     std::error_code ec;
     const fs::file_status status = fs::status(target, ec);
     if (fs::exists(status) && (status.permissions() & fs::perms::owner_write) == fs::perms::none) {
