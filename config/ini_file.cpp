@@ -94,6 +94,7 @@ void appendUtf8(std::string& out, char32_t cp) {
 }
 
 constexpr char32_t kReplacement = 0xFFFD;
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
 std::string utf16ToUtf8(std::u16string_view units) {
     std::string out;
@@ -232,6 +233,10 @@ IniFile IniFile::parse(std::string_view bytes) {
             ini.oddTrailingByte_ = std::string(1, bytes.back());
         }
     } else {
+        if (bytes.starts_with(kUtf8Mark)) {
+            ini.encoding_ = Encoding::Utf8;
+            bytes.remove_prefix(kUtf8Mark.size());
+        }
         for (char c : bytes) {
             units += static_cast<char16_t>(static_cast<unsigned char>(c));
         }
@@ -269,7 +274,13 @@ std::optional<std::string> IniFile::value(std::string_view section, std::string_
             continue;
         }
         if (auto found = keyLine(line.text); found && equalsIgnoringCase(found->key, wantedKey)) {
-            return fromUnits(trim(std::u16string_view(line.text).substr(found->valueStart)));
+            std::u16string_view value =
+                trim(std::u16string_view(line.text).substr(found->valueStart));
+            if (value.size() >= 2 && value.front() == value.back() &&
+                (value.front() == u'"' || value.front() == u'\'')) {
+                value = value.substr(1, value.size() - 2);
+            }
+            return fromUnits(value);
         }
     }
     return std::nullopt;
@@ -337,6 +348,9 @@ std::string IniFile::bytes() const {
         }
         out += oddTrailingByte_;
     } else {
+        if (encoding_ == Encoding::Utf8) {
+            out = kUtf8Mark;
+        }
         for (char16_t u : units) {
             out += static_cast<char>(u);
         }

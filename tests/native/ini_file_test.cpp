@@ -63,6 +63,9 @@ const std::string kMessyFile = "; settings kept by hand\r\n"
                                ";InstallMM=6\r\n"
                                "Note without equals sign\r\n"
                                "Empty=\r\n"
+                               "Quoted = \"12\" \r\n"
+                               "Single='x'\r\n"
+                               "Unbalanced=\"7\r\n"
                                "\r\n"
                                "[Tail]\r\n"
                                "x=1";
@@ -74,6 +77,9 @@ TEST(IniFileRead, FindsSectionsAndKeysWithoutRegardToCase) {
     EXPECT_EQ(ini.value("other", "acfltdelayhr"), "99");
     EXPECT_EQ(ini.value("SystemParameter", "InstallMM"), std::nullopt) << "commented out";
     EXPECT_EQ(ini.value("SystemParameter", "Empty"), "");
+    EXPECT_EQ(ini.value("SystemParameter", "Quoted"), "12");
+    EXPECT_EQ(ini.value("SystemParameter", "Single"), "x");
+    EXPECT_EQ(ini.value("SystemParameter", "Unbalanced"), "\"7");
     EXPECT_EQ(ini.value("SystemParameter", "x"), std::nullopt) << "belongs to another section";
     EXPECT_EQ(ini.value("Tail", "x"), "1");
     EXPECT_EQ(ini.value("Missing", "x"), std::nullopt);
@@ -134,6 +140,15 @@ TEST(IniFileUtf16, IsReadAndWrittenBackAsUtf16) {
                                  u"InstallYYYY = 2020\r\n"
                                  u"Owner=J\u00f6rg\r\n"));
     EXPECT_EQ(ini.value("SystemParameter", "Owner"), "J\u00f6rg");
+}
+
+TEST(IniFileUtf8, TheByteOrderMarkIsKeptAndTheFirstSectionFound) {
+    const std::string text = "\xEF\xBB\xBF[SystemParameter]\r\nName=J\xC3\xB6rg\r\n";
+    IniFile ini = IniFile::parse(text);
+    EXPECT_EQ(ini.encoding(), IniFile::Encoding::Utf8);
+    EXPECT_EQ(ini.value("SystemParameter", "Name"), "J\xC3\xB6rg");
+    ini.setValue("SystemParameter", "ICharge", "1");
+    EXPECT_EQ(ini.bytes(), text + "ICharge=1\r\n");
 }
 
 TEST(IniFileUtf16, UnusualContentSurvivesUnchanged) {

@@ -26,18 +26,6 @@ struct Panel {
     MainWindowModel model;
 };
 
-TEST(PanelExchange, RedisplayShowsTheStartValues) {
-    Panel p;
-    EXPECT_EQ(p.window.texts[IDC_EDT_AC_HOURS], "0");
-    EXPECT_EQ(p.window.texts[IDC_EDT_SYS_MINUTES], "0");
-    EXPECT_EQ(p.window.texts[IDC_EDT_INSTALL_MONTH], "2");
-    EXPECT_EQ(p.window.texts[IDC_EDT_INSTALL_DAY], "7");
-    EXPECT_EQ(p.window.texts[IDC_EDT_INSTALL_YEAR], "2010");
-    EXPECT_EQ(p.window.texts[IDC_EDT_PART_NUMBER], "");
-    EXPECT_TRUE(p.window.checked.empty());
-    EXPECT_EQ(p.window.comboSelection(IDC_CMB_CHARGE_CURRENT), 0);
-}
-
 TEST(PanelExchange, ReadTakesEveryControlIntoTheRecord) {
     Panel p;
     p.window.texts[IDC_EDT_AC_HOURS] = "  7  ";
@@ -187,16 +175,6 @@ TEST(PanelOptionBoxes, ApplyStaysEnabledWhileAnotherBoxIsChecked) {
     EXPECT_FALSE(p.window.isEnabled(IDC_EDT_AC_HOURS));
     p.click(IDC_CHK_RESET_BATTERY_TIMER, false);
     EXPECT_FALSE(p.window.isEnabled(IDC_BTN_APPLY));
-}
-
-TEST(PanelOptionBoxes, ClickKeepsTheFieldValuesTheOperatorTyped) {
-    Panel p;
-    p.window.texts[IDC_EDT_AC_HOURS] = " 12 ";
-    p.window.setComboSelection(IDC_CMB_CHARGE_CURRENT, 2);
-    p.click(IDC_CHK_AC_FAULT_DELAY, true);
-    EXPECT_EQ(p.model.settings.acFaultHours, 12);
-    EXPECT_EQ(p.window.texts[IDC_EDT_AC_HOURS], "12");
-    EXPECT_EQ(p.window.comboSelection(IDC_CMB_CHARGE_CURRENT), 2);
 }
 
 TEST(PanelOptionBoxes, NonIntegerTextInsideAClickIsReplacedByTheRecord) {
