@@ -138,7 +138,8 @@ void saveConfiguration(WindowPort& window, MainWindowModel& model, Configuration
     if (!chosen) {
         return;
     }
-    panelRedisplay(window, model);
+    // No redisplay before the writer: it would put the record back over entries typed since the
+    // last panel read (the date edits have no focus-loss read), and save the old values.
     files.current = *chosen;
     if (!writeConfiguration(window, model, files.current)) {
         window.messageBox(kSaveFailedText, kSaveFailedCaption, MessageIcon::Error,

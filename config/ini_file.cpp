@@ -94,6 +94,7 @@ void appendUtf8(std::string& out, char32_t cp) {
 }
 
 constexpr char32_t kReplacement = 0xFFFD;
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
 std::string utf16ToUtf8(std::u16string_view units) {
     std::string out;
@@ -155,24 +156,56 @@ std::u16string utf8ToUtf16(std::string_view text) {
     return out;
 }
 
+// The form of `file` to hand to the file system. Windows refuses paths past its classic length
+// limit unless they are absolute and in extended-length form.
+fs::path systemPath(const fs::path& file) {
+#ifdef _WIN32
+    // Leaves room for the temporary file's suffix below the classic limit of 260.
+    constexpr std::size_t kClassicLimit = 200;
+    const fs::path::string_type prefix = L"\\\\?\\";
+    if (file.native().starts_with(prefix)) {
+        return file;
+    }
+    const fs::path full = fs::path(file).make_preferred().lexically_normal();
+    const fs::path::string_type& text = full.native();
+    if (!full.is_absolute() || text.size() < kClassicLimit) {
+        return file;
+    }
+    if (text.starts_with(L"\\\\")) {
+        return fs::path(prefix + L"UNC\\" + text.substr(2));
+    }
+    return fs::path(prefix + text);
+#else
+    return file;
+#endif
+}
+
 fs::path temporaryBeside(const fs::path& target) {
     static std::random_device source;
     static unsigned counter = 0;
     fs::path candidate;
     std::error_code ec;
     do {
+        std::string suffix(1, '.');
+        suffix.append(std::to_string(source())).append(1, '-');
+        suffix.append(std::to_string(++counter)).append(".tmp");
         candidate = target;
-        candidate += "." + std::to_string(source()) + "-" + std::to_string(++counter) + ".tmp";
+        candidate += suffix;
     } while (fs::exists(candidate, ec));
     return candidate;
 }
 
 } // namespace
 
-std::optional<IniFile> IniFile::load(const fs::path& file) {
+std::optional<IniFile> IniFile::load(const fs::path& requested) {
+    const fs::path file = systemPath(requested);
     std::error_code ec;
-    if (!fs::exists(file, ec)) {
-        return ec ? std::nullopt : std::optional<IniFile>(IniFile{});
+    const fs::file_status status = fs::status(file, ec);
+    if (status.type() == fs::file_type::not_found) {
+        return IniFile{};
+    }
+    if (!fs::is_regular_file(status)) {
+        return std::nullopt;
     }
     std::ifstream in(file, std::ios::binary);
     if (!in) {
@@ -200,6 +233,10 @@ IniFile IniFile::parse(std::string_view bytes) {
             ini.oddTrailingByte_ = std::string(1, bytes.back());
         }
     } else {
+        if (bytes.starts_with(kUtf8Mark)) {
+            ini.encoding_ = Encoding::Utf8;
+            bytes.remove_prefix(kUtf8Mark.size());
+        }
         for (char c : bytes) {
             units += static_cast<char16_t>(static_cast<unsigned char>(c));
         }
@@ -237,7 +274,13 @@ std::optional<std::string> IniFile::value(std::string_view section, std::string_
             continue;
         }
         if (auto found = keyLine(line.text); found && equalsIgnoringCase(found->key, wantedKey)) {
-            return fromUnits(trim(std::u16string_view(line.text).substr(found->valueStart)));
+            std::u16string_view value =
+                trim(std::u16string_view(line.text).substr(found->valueStart));
+            if (value.size() >= 2 && value.front() == value.back() &&
+                (value.front() == u'"' || value.front() == u'\'')) {
+                value = value.substr(1, value.size() - 2);
+            }
+            return fromUnits(value);
         }
     }
     return std::nullopt;
@@ -305,6 +348,9 @@ std::string IniFile::bytes() const {
         }
         out += oddTrailingByte_;
     } else {
+        if (encoding_ == Encoding::Utf8) {
+            out = kUtf8Mark;
+        }
         for (char16_t u : units) {
             out += static_cast<char>(u);
         }
@@ -343,7 +389,8 @@ std::u16string IniFile::newLineEnd() const {
     return u"\r\n";
 }
 
-bool replaceFile(const fs::path& target, std::string_view bytes, const FileWriteStep& write) {
+bool replaceFile(const fs::path& requested, std::string_view bytes, const FileWriteStep& write) {
+    const fs::path target = systemPath(requested);
     std::error_code ec;
     const fs::file_status status = fs::status(target, ec);
     if (fs::exists(status) && (status.permissions() & fs::perms::owner_write) == fs::perms::none) {

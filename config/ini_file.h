@@ -3,9 +3,10 @@
 // the file as it was: comments, blank lines, spacing, line ends and other sections.
 //
 // Sections and keys are found without regard to letter case; the first of duplicate keys wins.
-// Whitespace around keys and values is ignored on reading. Files are 8-bit text in the ANSI code
-// page unless they start with a UTF-16LE byte order mark, in which case they are read and
-// written back as UTF-16LE; text passes through this interface as UTF-8 for such files.
+// Whitespace around keys and values, and one pair of quotes around a value, are ignored on
+// reading. Files are 8-bit text in the ANSI code page unless they start with a byte order mark:
+// a UTF-8 one is kept, and a UTF-16LE file is read and written back as UTF-16LE (its text passes
+// through this interface as UTF-8).
 
 #include <filesystem>
 #include <functional>
@@ -19,7 +20,7 @@ namespace brenvik::config {
 
 class IniFile {
 public:
-    enum class Encoding { Ansi, Utf16Le };
+    enum class Encoding { Ansi, Utf8, Utf16Le };
 
     // The file's contents: an empty file when it does not exist, nothing when it exists but
     // cannot be read (so that a writer does not replace what it could not see).

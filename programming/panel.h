@@ -5,6 +5,8 @@
 #include "programming/device_settings.h"
 #include "ui/window_port.h"
 
+#include <cstdint>
+
 namespace brenvik {
 
 // Panel read: controls into the record and the display texts, in the fixed exchange order.

@@ -107,3 +107,6 @@
 // Window timers of the main window
 #define IDT_MONITOR 1
 #define IDT_CONNECT 2
+
+// Controls without an id of their own (frames, fixed labels)
+#define IDC_STATIC (-1)

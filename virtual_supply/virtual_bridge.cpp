@@ -203,7 +203,7 @@ FtcStatus VirtualBridge::openHiSpeedDevice(const char* name, std::uint32_t locat
             openHandle_ = nextHandle_++;
             *handle = *openHandle_;
             divideByFive_ = true;
-            arguments += " " + handleText(*handle);
+            arguments.append(1, ' ').append(handleText(*handle));
         }
     }
     return finish(ordinal::kOpen, "open", arguments, status);

@@ -1,0 +1,29 @@
+#include "framework/cwinapp.h"
+
+#include "framework/module_path.h"
+#include "framework/text.h"
+#include "shell/app_paths.h"
+
+#include <exception>
+
+namespace brenvik::framework {
+
+CWinApp::CWinApp(HINSTANCE instance) : instance_(instance) {}
+
+int CWinApp::run() {
+    try {
+        executable_ = modulePath();
+        applicationName_ = brenvik::applicationName(executable_).wstring();
+        initInstance();
+        return exitCode_;
+    } catch (const std::exception& error) {
+        ::MessageBoxW(nullptr, widen(error.what()).c_str(), applicationName_.c_str(),
+                      MB_OK | MB_ICONERROR);
+    } catch (...) {
+        ::MessageBoxW(nullptr, L"Unexpected error.", applicationName_.c_str(),
+                      MB_OK | MB_ICONERROR);
+    }
+    return kFailureExitCode;
+}
+
+} // namespace brenvik::framework

@@ -1,0 +1,49 @@
+#pragma once
+// The WindowPort of a dialog window: the portable code's view of the real controls.
+
+#include "framework/cstatusbarctrl.h"
+#include "framework/win32.h"
+#include "ui/window_port.h"
+
+#include <string>
+
+namespace brenvik::framework {
+
+class DialogWindowPort final : public WindowPort {
+public:
+    // `dialog` is read on every call, so the port can be built before the window exists.
+    explicit DialogWindowPort(const HWND& dialog);
+
+    // The status line is part 1 of this bar; a dialog without one has no status line.
+    void attachStatusBar(CStatusBarCtrl& statusBar) { statusBar_ = &statusBar; }
+
+    std::string applicationName() const override { return applicationName_; }
+    std::string controlText(int id) const override;
+    void setControlText(int id, std::string_view text) override;
+    bool isChecked(int id) const override;
+    void setChecked(int id, bool checked) override;
+    bool isEnabled(int id) const override;
+    void enableControl(int id, bool enabled) override;
+    void focusControl(int id) override;
+    int comboSelection(int id) const override;
+    void setComboSelection(int id, int index) override;
+    std::vector<std::string> comboItems(int id) const override;
+    void setComboItems(int id, const std::vector<std::string>& items) override;
+    void setStatusText(std::string_view text) override;
+    MessageResult messageBox(std::string_view text, std::string_view caption, MessageIcon icon,
+                             MessageButtons buttons) override;
+    void invalidate(bool erase) override;
+    bool setTimer(int id, unsigned periodMs) override;
+    void killTimer(int id) override;
+    void enableMenuCommand(int commandId, bool enabled) override;
+    std::optional<std::filesystem::path> chooseConfigurationFile(FileDialogKind kind) override;
+
+private:
+    HWND item(int id) const { return ::GetDlgItem(dialog_, id); }
+
+    const HWND& dialog_;
+    CStatusBarCtrl* statusBar_ = nullptr;
+    std::string applicationName_;
+};
+
+} // namespace brenvik::framework

@@ -1,0 +1,149 @@
+#include "shell/brenvik_dlg_win32.h"
+
+#include "framework/text.h"
+#include "res/resource.h"
+#include "shell/about_dlg_win32.h"
+#include "shell/single_instance_win32.h"
+#include "shell/status_texts.h"
+
+#include <array>
+#include <commctrl.h>
+#include <string_view>
+#include <utility>
+
+namespace brenvik {
+namespace {
+
+using framework::Message;
+using framework::Reply;
+using framework::UniqueFont;
+
+framework::UniqueIcon loadIcon(HINSTANCE instance, int widthMetric, int heightMetric) {
+    return framework::UniqueIcon(static_cast<HICON>(
+        ::LoadImageW(instance, MAKEINTRESOURCEW(IDI_BRENVIK), IMAGE_ICON,
+                     ::GetSystemMetrics(widthMetric), ::GetSystemMetrics(heightMetric), 0)));
+}
+
+// A font of the given face and size in points, at the screen's vertical resolution.
+UniqueFont pointFont(const wchar_t* face, int points) {
+    const framework::WindowDc screen(nullptr);
+    LOGFONTW font{};
+    font.lfHeight = -::MulDiv(points, ::GetDeviceCaps(screen.get(), LOGPIXELSY), 72);
+    font.lfCharSet = DEFAULT_CHARSET;
+    std::wstring_view(face).copy(font.lfFaceName, LF_FACESIZE - 1);
+    return UniqueFont(::CreateFontIndirectW(&font));
+}
+
+void setFont(HWND control, const UniqueFont& font) {
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+}
+
+} // namespace
+
+const framework::MessageEntry<CBrenvikforCustomDlg> CBrenvikforCustomDlg::kMessageMap[] = {
+    framework::onMessage(WM_SYSCOMMAND, &CBrenvikforCustomDlg::onSysCommand),
+    framework::onMessage(WM_QUERYDRAGICON, &CBrenvikforCustomDlg::onQueryDragIcon),
+    framework::onCommand(ID_HELP_ABOUT, &CBrenvikforCustomDlg::onAbout),
+    framework::onMessage(WM_DESTROY, &CBrenvikforCustomDlg::onDestroy),
+};
+
+CBrenvikforCustomDlg::CBrenvikforCustomDlg(const std::filesystem::path& executable,
+                                           std::wstring applicationName)
+    : CDialog(IDD_BRENVIK_DIALOG), applicationName_(std::move(applicationName)),
+      core_(port(), executable), bigIcon_(loadIcon(instance(), SM_CXICON, SM_CYICON)),
+      smallIcon_(loadIcon(instance(), SM_CXSMICON, SM_CYSMICON)) {}
+
+Reply CBrenvikforCustomDlg::handleMessage(const Message& message) {
+    return framework::dispatch<CBrenvikforCustomDlg>(*this, kMessageMap, message);
+}
+
+bool CBrenvikforCustomDlg::onInitDialog() {
+    CDialog::onInitDialog();
+    apply_.attach(::GetDlgItem(hwnd(), IDC_BTN_APPLY));
+    startStop_.attach(::GetDlgItem(hwnd(), IDC_BTN_START));
+    addAboutToSystemMenu();
+    ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
+    ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+    core_.fillDefaultChargeSelector();
+    createFonts();
+    createStatusBar();
+    core_.armConnectTimer();
+    core_.useWorkingConfigurationFile();
+    apply_.setColours(RGB(255, 255, 255), RGB(0, 128, 0));
+    startStop_.setColours(RGB(255, 255, 255), RGB(0, 128, 0));
+    field1017DefaultColour_ = ::GetSysColor(COLOR_BTNFACE);
+    setInstanceMarker(hwnd(), applicationName_);
+    // The dialog gives the focus to the first control with a tab stop: option box 1000.
+    return true;
+}
+
+void CBrenvikforCustomDlg::addAboutToSystemMenu() {
+    const wchar_t* text = nullptr;
+    const int length = ::LoadStringW(instance(), IDS_ABOUTBOX, reinterpret_cast<LPWSTR>(&text), 0);
+    HMENU systemMenu = ::GetSystemMenu(hwnd(), FALSE);
+    if (systemMenu == nullptr || length <= 0) {
+        return;
+    }
+    const std::wstring item(text, static_cast<std::size_t>(length));
+    ::AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, item.c_str());
+}
+
+void CBrenvikforCustomDlg::createFonts() {
+    bodyFont_ = pointFont(L"Arial Bold", 13);
+    titleFont_ = pointFont(L"Arial Bold", 24);
+    trademarkFont_ = pointFont(L"Arial Bold", 11);
+    headingFont_ = pointFont(L"Arial Bold", 15);
+    buttonFont_ = pointFont(L"Arial Bold", 18);
+    footerFont_ = pointFont(L"Arial", 11);
+
+    for (HWND child = ::GetWindow(hwnd(), GW_CHILD); child != nullptr;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+        setFont(child, bodyFont_);
+    }
+    const std::array<std::pair<int, const UniqueFont*>, 6> assignments{{
+        {IDC_LBL_TITLE, &titleFont_},
+        {IDC_LBL_TRADEMARK, &trademarkFont_},
+        {IDC_LBL_PROGRAMMING, &headingFont_},
+        {IDC_LBL_MONITORING, &headingFont_},
+        {IDC_BTN_APPLY, &buttonFont_},
+        {IDC_BTN_START, &buttonFont_},
+    }};
+    for (const auto& [id, font] : assignments) {
+        setFont(::GetDlgItem(hwnd(), id), *font);
+    }
+    setFont(::GetDlgItem(hwnd(), IDC_LBL_FOOTER), footerFont_);
+}
+
+void CBrenvikforCustomDlg::createStatusBar() {
+    statusBar_.create(hwnd(), WS_CHILD | WS_VISIBLE, 0);
+    const std::array<int, 2> parts{kStatusLabelWidth, -1};
+    statusBar_.setParts(parts);
+    statusBar_.setText(0, framework::widen(status::kStatusLabel));
+    port().attachStatusBar(statusBar_);
+    port().setStatusText(status::kReady);
+}
+
+Reply CBrenvikforCustomDlg::onSysCommand(const Message& message) {
+    if ((message.wParam & 0xFFF0) != IDM_ABOUTBOX) {
+        return framework::kDefault;
+    }
+    CAboutDlg().doModal(hwnd());
+    return 0;
+}
+
+Reply CBrenvikforCustomDlg::onQueryDragIcon(const Message&) {
+    return reinterpret_cast<LRESULT>(bigIcon_.get());
+}
+
+Reply CBrenvikforCustomDlg::onAbout(const Message&) {
+    CAboutDlg().doModal(hwnd());
+    return 0;
+}
+
+Reply CBrenvikforCustomDlg::onDestroy(const Message&) {
+    removeInstanceMarker(hwnd(), applicationName_);
+    return framework::kDefault;
+}
+
+} // namespace brenvik

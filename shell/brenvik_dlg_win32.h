@@ -1,0 +1,63 @@
+#pragma once
+// The main window, dialog template 102: owner of the programming panel's state, the status bar,
+// the colour buttons and the fonts. Its portable behaviour lives in MainWindowCore; the handlers
+// here forward to it or do the Windows-only part of the work.
+
+#include "framework/cdialog.h"
+#include "framework/cstatusbarctrl.h"
+#include "framework/handles.h"
+#include "shell/color_button_win32.h"
+#include "shell/main_window_core.h"
+
+#include <filesystem>
+#include <string>
+
+namespace brenvik {
+
+// Width of the status bar's label part, in pixels.
+inline constexpr int kStatusLabelWidth = 130;
+
+class CBrenvikforCustomDlg : public framework::CDialog {
+public:
+    CBrenvikforCustomDlg(const std::filesystem::path& executable, std::wstring applicationName);
+
+    MainWindowCore& core() { return core_; }
+    CColorButton& applyButton() { return apply_; }
+    CColorButton& startStopButton() { return startStop_; }
+    framework::CStatusBarCtrl& statusBar() { return statusBar_; }
+    // Background of field 1017 while no battery age is known.
+    COLORREF field1017DefaultColour() const { return field1017DefaultColour_; }
+
+protected:
+    framework::Reply handleMessage(const framework::Message& message) override;
+    bool onInitDialog() override;
+
+private:
+    framework::Reply onSysCommand(const framework::Message& message);
+    framework::Reply onQueryDragIcon(const framework::Message& message);
+    framework::Reply onAbout(const framework::Message& message);
+    framework::Reply onDestroy(const framework::Message& message);
+
+    void addAboutToSystemMenu();
+    void createFonts();
+    void createStatusBar();
+
+    static const framework::MessageEntry<CBrenvikforCustomDlg> kMessageMap[];
+
+    std::wstring applicationName_;
+    MainWindowCore core_;
+    CColorButton apply_;
+    CColorButton startStop_;
+    framework::CStatusBarCtrl statusBar_;
+    framework::UniqueIcon bigIcon_;
+    framework::UniqueIcon smallIcon_;
+    framework::UniqueFont bodyFont_;
+    framework::UniqueFont titleFont_;
+    framework::UniqueFont trademarkFont_;
+    framework::UniqueFont headingFont_;
+    framework::UniqueFont buttonFont_;
+    framework::UniqueFont footerFont_;
+    COLORREF field1017DefaultColour_ = 0;
+};
+
+} // namespace brenvik
