@@ -10,8 +10,37 @@
 namespace brenvik {
 namespace {
 
-// Walks the main window's bindings in their fixed order. Buttons 1011 and 1012 carry no data.
-void exchange(DataExchange& dx, MainWindowModel& model) {
+struct OptionBox {
+    int id;
+    std::int32_t DeviceSettings::*flag;
+    std::span<const int> fields; // controls enabled and disabled with the box
+};
+
+constexpr std::array kChargeFields{IDC_CMB_CHARGE_CURRENT};
+constexpr std::array kAcDelayFields{IDC_EDT_AC_HOURS, IDC_EDT_AC_MINUTES, IDC_EDT_AC_SECONDS,
+                                    IDC_LBL_AC_HR,    IDC_LBL_AC_MIN,     IDC_LBL_AC_SEC};
+constexpr std::array kSysDelayFields{IDC_EDT_SYS_HOURS, IDC_EDT_SYS_MINUTES, IDC_EDT_SYS_SECONDS,
+                                     IDC_LBL_SYS_HR,    IDC_LBL_SYS_MIN,     IDC_LBL_SYS_SEC};
+constexpr std::array kDateFields{IDC_EDT_INSTALL_MONTH, IDC_EDT_INSTALL_DAY, IDC_EDT_INSTALL_YEAR,
+                                 IDC_LBL_DATE_SEP1, IDC_LBL_DATE_SEP2};
+
+constexpr std::array<OptionBox, 6> kOptionBoxes{{
+    {IDC_CHK_CHARGE_SELECTOR, &DeviceSettings::optChargeSelector, kChargeFields},
+    {IDC_CHK_AC_FAULT_DELAY, &DeviceSettings::optAcFaultDelay, kAcDelayFields},
+    {IDC_CHK_SYS_FAULT_DELAY, &DeviceSettings::optSysFaultDelay, kSysDelayFields},
+    {IDC_CHK_RESET_BATTERY_TIMER, &DeviceSettings::optResetBatteryTimer, {}},
+    {IDC_CHK_RESET_FAULT_COUNTS, &DeviceSettings::optResetFaultCounts, {}},
+    {IDC_CHK_INSTALL_DATE, &DeviceSettings::optInstallDate, kDateFields},
+}};
+
+constexpr std::string_view kRangeCaption = "Brenvik";
+constexpr std::string_view kDateCaption = "Error";
+constexpr std::string_view kDateError = "Enter installation date error.";
+
+} // namespace
+
+// Buttons 1011 and 1012 carry no data.
+void exchangePanel(DataExchange& dx, MainWindowModel& model) {
     DeviceSettings& s = model.settings;
     DisplayTexts& t = model.texts;
     dx.integer(IDC_EDT_AC_HOURS, s.acFaultHours);
@@ -45,44 +74,15 @@ void exchange(DataExchange& dx, MainWindowModel& model) {
     dx.comboIndex(IDC_CMB_CHARGE_CURRENT, s.chargeSelection);
 }
 
-struct OptionBox {
-    int id;
-    std::int32_t DeviceSettings::*flag;
-    std::span<const int> fields; // controls enabled and disabled with the box
-};
-
-constexpr std::array kChargeFields{IDC_CMB_CHARGE_CURRENT};
-constexpr std::array kAcDelayFields{IDC_EDT_AC_HOURS, IDC_EDT_AC_MINUTES, IDC_EDT_AC_SECONDS,
-                                    IDC_LBL_AC_HR,    IDC_LBL_AC_MIN,     IDC_LBL_AC_SEC};
-constexpr std::array kSysDelayFields{IDC_EDT_SYS_HOURS, IDC_EDT_SYS_MINUTES, IDC_EDT_SYS_SECONDS,
-                                     IDC_LBL_SYS_HR,    IDC_LBL_SYS_MIN,     IDC_LBL_SYS_SEC};
-constexpr std::array kDateFields{IDC_EDT_INSTALL_MONTH, IDC_EDT_INSTALL_DAY, IDC_EDT_INSTALL_YEAR,
-                                 IDC_LBL_DATE_SEP1, IDC_LBL_DATE_SEP2};
-
-constexpr std::array<OptionBox, 6> kOptionBoxes{{
-    {IDC_CHK_CHARGE_SELECTOR, &DeviceSettings::optChargeSelector, kChargeFields},
-    {IDC_CHK_AC_FAULT_DELAY, &DeviceSettings::optAcFaultDelay, kAcDelayFields},
-    {IDC_CHK_SYS_FAULT_DELAY, &DeviceSettings::optSysFaultDelay, kSysDelayFields},
-    {IDC_CHK_RESET_BATTERY_TIMER, &DeviceSettings::optResetBatteryTimer, {}},
-    {IDC_CHK_RESET_FAULT_COUNTS, &DeviceSettings::optResetFaultCounts, {}},
-    {IDC_CHK_INSTALL_DATE, &DeviceSettings::optInstallDate, kDateFields},
-}};
-
-constexpr std::string_view kRangeCaption = "Brenvik";
-constexpr std::string_view kDateCaption = "Error";
-constexpr std::string_view kDateError = "Enter installation date error.";
-
-} // namespace
-
 bool panelRead(WindowPort& window, MainWindowModel& model) {
     DataExchange dx(window, true);
-    exchange(dx, model);
+    exchangePanel(dx, model);
     return !dx.failed();
 }
 
 void panelRedisplay(WindowPort& window, MainWindowModel& model) {
     DataExchange dx(window, false);
-    exchange(dx, model);
+    exchangePanel(dx, model);
 }
 
 void onOptionBoxClicked(WindowPort& window, MainWindowModel& model, int boxId) {

@@ -3,11 +3,17 @@
 // option boxes with the fields they enable, and the checks APPLY runs before anything is sent.
 
 #include "programming/device_settings.h"
+#include "ui/data_exchange.h"
 #include "ui/window_port.h"
 
 #include <cstdint>
 
 namespace brenvik {
+
+// The main window's data exchange: walks the panel's bindings in their fixed order (edits 1005 to
+// 1010 with 1010 before 1009, the read-only texts, the date edits, the option boxes, the charge
+// selector by index last), reading the controls or filling them as `dx` says.
+void exchangePanel(DataExchange& dx, MainWindowModel& model);
 
 // Panel read: controls into the record and the display texts, in the fixed exchange order.
 // Returns whether every numeric field read as an integer; a field that did not stops the read
