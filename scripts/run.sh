@@ -6,6 +6,8 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
+# shellcheck source=scripts/private-display.sh
+source scripts/private-display.sh
 
 scripts/install-deps.sh
 
@@ -24,25 +26,17 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     exit "$status"
 fi
 
-xvfb_pid=""
+XVFB_PID=""
 program_pid=""
 cleanup() {
     [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
     "$wine_run" --stop
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
     return 0
 }
 trap cleanup EXIT
 
-display_file="$(mktemp)"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do
-    [ -s "$display_file" ] && break
-    sleep 0.1
-done
-export DISPLAY=":$(head -n1 "$display_file")"
-rm -f "$display_file"
+start_private_display
 
 cd "$bin"
 "$wine_run" ./Brenvik-USB.exe &

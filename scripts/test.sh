@@ -4,6 +4,8 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
+# shellcheck source=scripts/private-display.sh
+source scripts/private-display.sh
 
 scripts/install-deps.sh
 
@@ -19,24 +21,16 @@ subdirs("native")
 subdirs("windows")
 CTEST
 
-xvfb_pid=""
+XVFB_PID=""
 cleanup() {
     build/windows/wine-run.sh --stop || true
-    if [ -n "$xvfb_pid" ]; then
-        kill "$xvfb_pid" 2>/dev/null || true
+    if [ -n "$XVFB_PID" ]; then
+        kill "$XVFB_PID" 2>/dev/null || true
     fi
 }
 trap cleanup EXIT
 
 # A virtual display of our own: the tests never touch the user's display.
-display_file="$(mktemp)"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do
-    [ -s "$display_file" ] && break
-    sleep 0.1
-done
-export DISPLAY=":$(head -n1 "$display_file")"
-rm -f "$display_file"
+start_private_display
 
 ctest --test-dir build -j "$jobs" --output-on-failure

@@ -1,6 +1,9 @@
 #include "shell/brenvik_app_win32.h"
 
+#include "device/ftcspi_library_win32.h"
 #include "shell/brenvik_dlg_win32.h"
+#include "shell/program_state.h"
+#include "ui/clock.h"
 
 #include <commctrl.h>
 
@@ -17,7 +20,12 @@ void CBrenvikforCustomApp::initInstance() {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
     ::InitCommonControlsEx(&controls);
 
-    CBrenvikforCustomDlg mainWindow(executable(), applicationName());
+    // The adapter library is loaded once for the whole run; the channel it opens stays open
+    // until the next connection attempt or the end of the process.
+    device::FtcspiLibrary adapter;
+    ProgramState state(adapter);
+    SystemClock clock;
+    CBrenvikforCustomDlg mainWindow(executable(), applicationName(), state, clock);
     mainWindow.doModal();
 }
 

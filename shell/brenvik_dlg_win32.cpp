@@ -1,6 +1,7 @@
 #include "shell/brenvik_dlg_win32.h"
 
 #include "framework/text.h"
+#include "programming/panel.h"
 #include "res/resource.h"
 #include "shell/about_dlg_win32.h"
 #include "shell/single_instance_win32.h"
@@ -45,12 +46,25 @@ const framework::MessageEntry<CBrenvikforCustomDlg> CBrenvikforCustomDlg::kMessa
     framework::onMessage(WM_QUERYDRAGICON, &CBrenvikforCustomDlg::onQueryDragIcon),
     framework::onCommand(ID_HELP_ABOUT, &CBrenvikforCustomDlg::onAbout),
     framework::onMessage(WM_DESTROY, &CBrenvikforCustomDlg::onDestroy),
+    framework::onMessage(WM_TIMER, &CBrenvikforCustomDlg::onTimer),
+    framework::onCommand(IDC_CHK_CHARGE_SELECTOR, &CBrenvikforCustomDlg::onOptionBox),
+    framework::onCommand(IDC_CHK_AC_FAULT_DELAY, &CBrenvikforCustomDlg::onOptionBox),
+    framework::onCommand(IDC_CHK_SYS_FAULT_DELAY, &CBrenvikforCustomDlg::onOptionBox),
+    framework::onCommand(IDC_CHK_RESET_BATTERY_TIMER, &CBrenvikforCustomDlg::onOptionBox),
+    framework::onCommand(IDC_CHK_RESET_FAULT_COUNTS, &CBrenvikforCustomDlg::onOptionBox),
+    framework::onCommand(IDC_CHK_INSTALL_DATE, &CBrenvikforCustomDlg::onOptionBox),
+    framework::onControlNotify(EN_KILLFOCUS, IDC_EDT_AC_HOURS, IDC_EDT_SYS_SECONDS,
+                               &CBrenvikforCustomDlg::onDelayEditKillFocus),
+    framework::onCommand(ID_FILE_SAVECONFIGURATION, &CBrenvikforCustomDlg::onSaveConfiguration),
+    framework::onCommand(ID_FILE_LOADCONFIGURATION, &CBrenvikforCustomDlg::onLoadConfiguration),
+    framework::onCommand(ID_CONNECT_CONNECTDEVICE, &CBrenvikforCustomDlg::onConnectDevice),
 };
 
 CBrenvikforCustomDlg::CBrenvikforCustomDlg(const std::filesystem::path& executable,
-                                           std::wstring applicationName)
+                                           std::wstring applicationName, ProgramState& state,
+                                           Clock& clock)
     : CDialog(IDD_BRENVIK_DIALOG), applicationName_(std::move(applicationName)),
-      core_(port(), executable), bigIcon_(loadIcon(instance(), SM_CXICON, SM_CYICON)),
+      core_(port(), clock, state, executable), bigIcon_(loadIcon(instance(), SM_CXICON, SM_CYICON)),
       smallIcon_(loadIcon(instance(), SM_CXSMICON, SM_CYSMICON)) {}
 
 Reply CBrenvikforCustomDlg::handleMessage(const Message& message) {
@@ -75,6 +89,10 @@ bool CBrenvikforCustomDlg::onInitDialog() {
     setInstanceMarker(hwnd(), applicationName_);
     // The dialog gives the focus to the first control with a tab stop: option box 1000.
     return true;
+}
+
+void CBrenvikforCustomDlg::doDataExchange(DataExchange& exchange) {
+    exchangePanel(exchange, core_.model());
 }
 
 void CBrenvikforCustomDlg::addAboutToSystemMenu() {
@@ -142,8 +160,40 @@ Reply CBrenvikforCustomDlg::onAbout(const Message&) {
 }
 
 Reply CBrenvikforCustomDlg::onDestroy(const Message&) {
+    // The controls still exist here: the panel's entries go to the working configuration file.
+    core_.onDestroy();
     removeInstanceMarker(hwnd(), applicationName_);
     return framework::kDefault;
+}
+
+Reply CBrenvikforCustomDlg::onOptionBox(const Message& message) {
+    core_.onOptionBoxClicked(static_cast<int>(message.commandId()));
+    return 0;
+}
+
+Reply CBrenvikforCustomDlg::onDelayEditKillFocus(const Message&) {
+    core_.onDelayEditLostFocus();
+    return 0;
+}
+
+Reply CBrenvikforCustomDlg::onTimer(const Message& message) {
+    core_.onTimer(static_cast<int>(message.wParam));
+    return framework::kDefault;
+}
+
+Reply CBrenvikforCustomDlg::onConnectDevice(const Message&) {
+    core_.onConnectDevice();
+    return 0;
+}
+
+Reply CBrenvikforCustomDlg::onSaveConfiguration(const Message&) {
+    core_.onSaveConfiguration();
+    return 0;
+}
+
+Reply CBrenvikforCustomDlg::onLoadConfiguration(const Message&) {
+    core_.onLoadConfiguration();
+    return 0;
 }
 
 } // namespace brenvik

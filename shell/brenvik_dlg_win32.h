@@ -8,6 +8,8 @@
 #include "framework/handles.h"
 #include "shell/color_button_win32.h"
 #include "shell/main_window_core.h"
+#include "shell/program_state.h"
+#include "ui/clock.h"
 
 #include <filesystem>
 #include <string>
@@ -19,7 +21,8 @@ inline constexpr int kStatusLabelWidth = 130;
 
 class CBrenvikforCustomDlg : public framework::CDialog {
 public:
-    CBrenvikforCustomDlg(const std::filesystem::path& executable, std::wstring applicationName);
+    CBrenvikforCustomDlg(const std::filesystem::path& executable, std::wstring applicationName,
+                         ProgramState& state, Clock& clock);
 
     MainWindowCore& core() { return core_; }
     CColorButton& applyButton() { return apply_; }
@@ -31,12 +34,19 @@ public:
 protected:
     framework::Reply handleMessage(const framework::Message& message) override;
     bool onInitDialog() override;
+    void doDataExchange(DataExchange& exchange) override;
 
 private:
     framework::Reply onSysCommand(const framework::Message& message);
     framework::Reply onQueryDragIcon(const framework::Message& message);
     framework::Reply onAbout(const framework::Message& message);
     framework::Reply onDestroy(const framework::Message& message);
+    framework::Reply onOptionBox(const framework::Message& message);
+    framework::Reply onDelayEditKillFocus(const framework::Message& message);
+    framework::Reply onTimer(const framework::Message& message);
+    framework::Reply onConnectDevice(const framework::Message& message);
+    framework::Reply onSaveConfiguration(const framework::Message& message);
+    framework::Reply onLoadConfiguration(const framework::Message& message);
 
     void addAboutToSystemMenu();
     void createFonts();

@@ -1,7 +1,8 @@
 #include "shell/main_window_core.h"
 
+#include "config/configuration.h"
+#include "programming/panel.h"
 #include "res/resource.h"
-#include "shell/app_paths.h"
 
 #include <utility>
 
@@ -12,8 +13,9 @@ std::vector<std::string> defaultChargeSelectorItems() {
             "1/8 Default Charge Current"};
 }
 
-MainWindowCore::MainWindowCore(WindowPort& window, std::filesystem::path executable)
-    : window_(window), executable_(std::move(executable)) {}
+MainWindowCore::MainWindowCore(WindowPort& window, Clock& clock, ProgramState& state,
+                               std::filesystem::path executable)
+    : window_(window), clock_(clock), state_(state), executable_(std::move(executable)) {}
 
 void MainWindowCore::fillDefaultChargeSelector() {
     window_.setComboItems(IDC_CMB_CHARGE_CURRENT, defaultChargeSelectorItems());
@@ -26,11 +28,47 @@ void MainWindowCore::armConnectTimer() {
 }
 
 void MainWindowCore::useWorkingConfigurationFile() {
-    currentConfiguration_ = workingConfigurationFile();
+    state_.files.working = config::workingConfigurationPath(executable_);
+    state_.files.useWorking();
 }
 
-std::filesystem::path MainWindowCore::workingConfigurationFile() const {
-    return brenvik::workingConfigurationFile(executable_);
+void MainWindowCore::onOptionBoxClicked(int boxId) {
+    brenvik::onOptionBoxClicked(window_, model_, boxId);
+}
+
+void MainWindowCore::onDelayEditLostFocus() {
+    brenvik::onDelayEditLostFocus(window_, model_);
+}
+
+void MainWindowCore::onTimer(int timerId) {
+    // Every tick starts from what the panel shows; a field that does not read is reported by
+    // the read itself.
+    panelRead(window_, model_);
+    if (timerId == IDT_CONNECT) {
+        auto context = connection();
+        device::connectTimerStep(context);
+    }
+}
+
+void MainWindowCore::onConnectDevice() {
+    auto context = connection();
+    device::connectDevice(context);
+}
+
+void MainWindowCore::onSaveConfiguration() {
+    config::saveConfiguration(window_, model_, state_.files);
+}
+
+void MainWindowCore::onLoadConfiguration() {
+    config::loadConfiguration(window_, model_, state_.files);
+}
+
+void MainWindowCore::onDestroy() {
+    config::saveWorkingConfiguration(window_, model_, state_.files);
+}
+
+device::ConnectionContext MainWindowCore::connection() {
+    return {window_, clock_, state_.link, model_, state_.monitor, state_.files};
 }
 
 } // namespace brenvik

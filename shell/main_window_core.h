@@ -2,7 +2,10 @@
 // The main window's behaviour that needs no Windows API. The dialog owns one instance and
 // forwards its handlers to it; the core reaches the controls only through the WindowPort.
 
+#include "device/connection.h"
 #include "programming/device_settings.h"
+#include "shell/program_state.h"
+#include "ui/clock.h"
 #include "ui/window_port.h"
 
 #include <filesystem>
@@ -21,7 +24,8 @@ class MainWindowCore {
 public:
     // `executable` is the full path of the running program; it locates the working
     // configuration file.
-    MainWindowCore(WindowPort& window, std::filesystem::path executable);
+    MainWindowCore(WindowPort& window, Clock& clock, ProgramState& state,
+                   std::filesystem::path executable);
 
     MainWindowCore(const MainWindowCore&) = delete;
     MainWindowCore& operator=(const MainWindowCore&) = delete;
@@ -34,15 +38,23 @@ public:
     void armConnectTimer();
     void useWorkingConfigurationFile();
 
-    // The file that the configuration writer and reader use.
-    const std::filesystem::path& currentConfigurationFile() const { return currentConfiguration_; }
-    std::filesystem::path workingConfigurationFile() const;
+    // Message handlers.
+    void onOptionBoxClicked(int boxId);
+    void onDelayEditLostFocus();
+    void onTimer(int timerId);
+    void onConnectDevice();
+    void onSaveConfiguration();
+    void onLoadConfiguration();
+    void onDestroy();
 
 private:
+    device::ConnectionContext connection();
+
     WindowPort& window_;
+    Clock& clock_;
+    ProgramState& state_;
     std::filesystem::path executable_;
     MainWindowModel model_;
-    std::filesystem::path currentConfiguration_;
 };
 
 } // namespace brenvik

@@ -21,7 +21,9 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/res/brenvik.rc PROPERTIES OBJECT
 
 add_executable(Brenvik-USB WIN32 ${CMAKE_SOURCE_DIR}/shell/main_win32.cpp
                                  $<TARGET_OBJECTS:brenvik_resources>)
-target_link_libraries(Brenvik-USB PRIVATE brenvik_framework)
+target_link_libraries(Brenvik-USB PRIVATE brenvik_framework brenvik_adapter_win32)
+# The stand-in adapter library lies beside the program in every build, as the vendor's would.
+add_dependencies(Brenvik-USB ftcspi_stand_in)
 target_link_options(Brenvik-USB PRIVATE -municode)
 
 # Helpers for Windows tests: drive a running program, read dialog templates, run a dialog on a

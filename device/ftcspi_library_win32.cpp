@@ -1,0 +1,149 @@
+#include "device/ftcspi_library_win32.h"
+
+namespace brenvik::device {
+
+namespace {
+
+// Every ordinal the program calls.
+constexpr std::array<std::uint32_t, 17> kOrdinals{5,  6,  8,  9,  18, 20, 21, 22, 23,
+                                                  25, 26, 27, 28, 29, 30, 31, 33};
+
+using Handle = FtcHandle;
+using U32 = std::uint32_t;
+using CloseFn = U32(__stdcall*)(Handle);
+using InitFn = U32(__stdcall*)(Handle, U32);
+using SetClockFn = U32(__stdcall*)(Handle, U32, U32*);
+using SetLoopbackFn = U32(__stdcall*)(Handle, U32);
+using DllVersionFn = U32(__stdcall*)(char*, U32);
+using CountFn = U32(__stdcall*)(U32*);
+using DescribeFn = U32(__stdcall*)(U32, char*, U32, U32*, char*, U32, U32*);
+using OpenFn = U32(__stdcall*)(const char*, U32, const char*, Handle*);
+using DeviceTypeFn = U32(__stdcall*)(Handle, U32*);
+using HandleFn = U32(__stdcall*)(Handle);
+using SetLatencyFn = U32(__stdcall*)(Handle, std::uint8_t);
+using GetLatencyFn = U32(__stdcall*)(Handle, std::uint8_t*);
+using ClockQueryFn = U32(__stdcall*)(U32, U32*);
+using SetPinsFn = U32(__stdcall*)(Handle, const LowPinStates*, const HighPinSettings*);
+using GetPinsFn = U32(__stdcall*)(Handle, HighPinStates*);
+using TransferFn = U32(__stdcall*)(Handle, const StartCondition*, U32, U32, U32,
+                                   const std::uint8_t*, U32, U32, U32, U32, std::uint8_t*, U32*,
+                                   const HighPinRecord*);
+
+} // namespace
+
+FtcspiLibrary::FtcspiLibrary(const wchar_t* fileName) : module_(LoadLibraryW(fileName)) {
+    if (module_ == nullptr) {
+        return;
+    }
+    for (const auto ordinal : kOrdinals) {
+        functions_[ordinal] = GetProcAddress(module_, MAKEINTRESOURCEA(ordinal));
+    }
+}
+
+FtcspiLibrary::~FtcspiLibrary() {
+    if (module_ != nullptr) {
+        FreeLibrary(module_);
+    }
+}
+
+bool FtcspiLibrary::resolved(std::uint32_t ordinal) const {
+    return ordinal < functions_.size() && functions_[ordinal] != nullptr;
+}
+
+template <typename Signature, typename... Args>
+FtcStatus FtcspiLibrary::call(std::uint32_t ordinal, Args... args) const {
+    if (!resolved(ordinal)) {
+        return kStatusLibraryMissing;
+    }
+    // GetProcAddress hands out a generic pointer; the ordinal fixes the real signature.
+    const auto function =
+        reinterpret_cast<Signature>(reinterpret_cast<void (*)()>(functions_[ordinal]));
+    return function(args...);
+}
+
+FtcStatus FtcspiLibrary::closeDevice(FtcHandle handle) {
+    return call<CloseFn>(5, handle);
+}
+
+FtcStatus FtcspiLibrary::initDevice(FtcHandle handle, std::uint32_t clockDivisor) {
+    return call<InitFn>(6, handle, clockDivisor);
+}
+
+FtcStatus FtcspiLibrary::setClock(FtcHandle handle, std::uint32_t clockDivisor,
+                                  std::uint32_t* clockFrequencyHz) {
+    return call<SetClockFn>(8, handle, clockDivisor, clockFrequencyHz);
+}
+
+FtcStatus FtcspiLibrary::setLoopback(FtcHandle handle, std::uint32_t loopbackOn) {
+    return call<SetLoopbackFn>(9, handle, loopbackOn);
+}
+
+FtcStatus FtcspiLibrary::getDllVersion(char* buffer, std::uint32_t bufferSize) {
+    return call<DllVersionFn>(18, buffer, bufferSize);
+}
+
+FtcStatus FtcspiLibrary::getNumHiSpeedDevices(std::uint32_t* count) {
+    return call<CountFn>(20, count);
+}
+
+FtcStatus FtcspiLibrary::getHiSpeedDeviceNameLocIdChannel(std::uint32_t index, char* name,
+                                                          std::uint32_t nameSize,
+                                                          std::uint32_t* locationId, char* channel,
+                                                          std::uint32_t channelSize,
+                                                          std::uint32_t* deviceType) {
+    return call<DescribeFn>(21, index, name, nameSize, locationId, channel, channelSize,
+                            deviceType);
+}
+
+FtcStatus FtcspiLibrary::openHiSpeedDevice(const char* name, std::uint32_t locationId,
+                                           const char* channel, FtcHandle* handle) {
+    return call<OpenFn>(22, name, locationId, channel, handle);
+}
+
+FtcStatus FtcspiLibrary::getHiSpeedDeviceType(FtcHandle handle, std::uint32_t* deviceType) {
+    return call<DeviceTypeFn>(23, handle, deviceType);
+}
+
+FtcStatus FtcspiLibrary::turnOnDivideByFiveClock(FtcHandle handle) {
+    return call<HandleFn>(25, handle);
+}
+
+FtcStatus FtcspiLibrary::turnOffDivideByFiveClock(FtcHandle handle) {
+    return call<HandleFn>(26, handle);
+}
+
+FtcStatus FtcspiLibrary::setDeviceLatencyTimer(FtcHandle handle, std::uint8_t milliseconds) {
+    return call<SetLatencyFn>(27, handle, milliseconds);
+}
+
+FtcStatus FtcspiLibrary::getDeviceLatencyTimer(FtcHandle handle, std::uint8_t* milliseconds) {
+    return call<GetLatencyFn>(28, handle, milliseconds);
+}
+
+FtcStatus FtcspiLibrary::getHiSpeedDeviceClock(std::uint32_t clockDivisor,
+                                               std::uint32_t* clockFrequencyHz) {
+    return call<ClockQueryFn>(29, clockDivisor, clockFrequencyHz);
+}
+
+FtcStatus FtcspiLibrary::setHiSpeedDeviceGpios(FtcHandle handle, const LowPinStates* lowPins,
+                                               const HighPinSettings* highPins) {
+    return call<SetPinsFn>(30, handle, lowPins, highPins);
+}
+
+FtcStatus FtcspiLibrary::getHiSpeedDeviceGpios(FtcHandle handle, HighPinStates* highPins) {
+    return call<GetPinsFn>(31, handle, highPins);
+}
+
+FtcStatus FtcspiLibrary::writeRead(FtcHandle handle, const StartCondition* start,
+                                   std::uint32_t frameBitOrder, std::uint32_t frameClockEdge,
+                                   std::uint32_t frameBits, const std::uint8_t* frame,
+                                   std::uint32_t frameBytes, std::uint32_t replyBitOrder,
+                                   std::uint32_t replyClockEdge, std::uint32_t replyBits,
+                                   std::uint8_t* reply, std::uint32_t* replyBytesDelivered,
+                                   const HighPinRecord* highPins) {
+    return call<TransferFn>(33, handle, start, frameBitOrder, frameClockEdge, frameBits, frame,
+                            frameBytes, replyBitOrder, replyClockEdge, replyBits, reply,
+                            replyBytesDelivered, highPins);
+}
+
+} // namespace brenvik::device

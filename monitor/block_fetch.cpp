@@ -1,0 +1,84 @@
+#include "monitor/block_fetch.h"
+
+#include "device/transaction.h"
+#include "shell/status_texts.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <string_view>
+
+namespace brenvik::monitor {
+namespace {
+
+using std::chrono::milliseconds;
+
+constexpr std::uint8_t kChunkReadCommand = 4;
+constexpr std::size_t kShortFrame = 2;
+
+struct FetchProfile {
+    std::uint8_t openingCommand;
+    milliseconds beforeOpening;
+    milliseconds beforeFirstChunk;
+    milliseconds beforeLaterChunks;
+    std::string_view badBlockText;
+    std::string_view goodBlockText; // empty: nothing shown
+};
+
+constexpr FetchProfile kReadBack{
+    3, milliseconds(1000), milliseconds(1000), milliseconds(100), status::kCommErrorBang, {}};
+constexpr FetchProfile kMonitorTick{10,
+                                    milliseconds(0),
+                                    milliseconds(100),
+                                    milliseconds(100),
+                                    status::kCommErrorStop,
+                                    status::kReadStatusSuccess};
+
+void wait(Clock& clock, milliseconds duration) {
+    if (duration.count() > 0) {
+        clock.sleep(duration);
+    }
+}
+
+} // namespace
+
+std::optional<StatusBlockBytes> fetchStatusBlock(WindowPort& window, Clock& clock,
+                                                 device::DeviceLink& link, BlockCaller caller) {
+    const FetchProfile& profile = caller == BlockCaller::ReadBack ? kReadBack : kMonitorTick;
+
+    wait(clock, profile.beforeOpening);
+    const device::Reply opening =
+        device::transact(link, profile.openingCommand, {}, kShortFrame, 1);
+    if (!device::acknowledged(opening)) {
+        window.setStatusText(status::kCommErrorStop);
+        link.linkOk = false;
+        return std::nullopt;
+    }
+    window.setStatusText(status::kReadingStatus);
+
+    // A chunk the transfer did not deliver in full holds no data of the supply's: its cleared
+    // bytes could even add up to a matching checksum, so it fails the block like a bad checksum.
+    // The remaining chunks are still read so the supply ends its block as usual.
+    StatusBlockBytes block{};
+    bool everyChunkDelivered = true;
+    for (std::size_t chunk = 0; chunk < kChunkCount; ++chunk) {
+        wait(clock, chunk == 0 ? profile.beforeFirstChunk : profile.beforeLaterChunks);
+        const device::Reply reply =
+            device::transact(link, kChunkReadCommand, {}, kShortFrame, kChunkSize);
+        everyChunkDelivered = everyChunkDelivered && reply.complete();
+        std::copy_n(reply.bytes.begin(), kChunkSize, block.begin() + chunk * kChunkSize);
+    }
+
+    if (!everyChunkDelivered || !checksumMatches(block)) {
+        window.setStatusText(profile.badBlockText);
+        link.linkOk = false;
+        return std::nullopt;
+    }
+    link.linkOk = true;
+    if (!profile.goodBlockText.empty()) {
+        window.setStatusText(profile.goodBlockText);
+    }
+    return block;
+}
+
+} // namespace brenvik::monitor

@@ -1,0 +1,86 @@
+#pragma once
+// The virtual bridge as a process hosts it when it stands in for the adapter library: set up
+// from a scenario file, keeping the supply's stored values in a state file across runs,
+// appending every call to a trace file, and obeying a control file that an outside test writes
+// while the program runs.
+
+#include "device/adapter_library.h"
+#include "virtual_supply/scenario.h"
+#include "virtual_supply/virtual_bridge.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace brenvik::vsupply {
+
+struct HostOptions {
+    std::optional<std::filesystem::path> scenarioFile; // none: the default scenario
+    std::optional<std::filesystem::path> stateFile;    // none: nothing is kept across runs
+    std::optional<std::filesystem::path> traceFile;    // none: no trace
+};
+
+// Reads a whole file; nothing when it cannot be read.
+std::optional<std::string> readFile(const std::filesystem::path& path);
+
+class HostedBridge final : public device::AdapterLibrary {
+public:
+    HostedBridge(const HostOptions& options, VirtualSupply::TimeSource time);
+    // The bridge's trace refers back to its host.
+    HostedBridge(const HostedBridge&) = delete;
+    HostedBridge& operator=(const HostedBridge&) = delete;
+
+    VirtualBridge& bridge() { return bridge_; }
+    // The control file in use, resolved against the scenario file's folder; empty for none.
+    const std::filesystem::path& controlFile() const { return controlFile_; }
+
+    FtcStatus closeDevice(FtcHandle handle) override;
+    FtcStatus initDevice(FtcHandle handle, std::uint32_t clockDivisor) override;
+    FtcStatus setClock(FtcHandle handle, std::uint32_t clockDivisor,
+                       std::uint32_t* clockFrequencyHz) override;
+    FtcStatus setLoopback(FtcHandle handle, std::uint32_t loopbackOn) override;
+    FtcStatus getDllVersion(char* buffer, std::uint32_t bufferSize) override;
+    FtcStatus getNumHiSpeedDevices(std::uint32_t* count) override;
+    FtcStatus getHiSpeedDeviceNameLocIdChannel(std::uint32_t index, char* name,
+                                               std::uint32_t nameSize, std::uint32_t* locationId,
+                                               char* channel, std::uint32_t channelSize,
+                                               std::uint32_t* deviceType) override;
+    FtcStatus openHiSpeedDevice(const char* name, std::uint32_t locationId, const char* channel,
+                                FtcHandle* handle) override;
+    FtcStatus getHiSpeedDeviceType(FtcHandle handle, std::uint32_t* deviceType) override;
+    FtcStatus turnOnDivideByFiveClock(FtcHandle handle) override;
+    FtcStatus turnOffDivideByFiveClock(FtcHandle handle) override;
+    FtcStatus setDeviceLatencyTimer(FtcHandle handle, std::uint8_t milliseconds) override;
+    FtcStatus getDeviceLatencyTimer(FtcHandle handle, std::uint8_t* milliseconds) override;
+    FtcStatus getHiSpeedDeviceClock(std::uint32_t clockDivisor,
+                                    std::uint32_t* clockFrequencyHz) override;
+    FtcStatus setHiSpeedDeviceGpios(FtcHandle handle, const device::LowPinStates* lowPins,
+                                    const device::HighPinSettings* highPins) override;
+    FtcStatus getHiSpeedDeviceGpios(FtcHandle handle, device::HighPinStates* highPins) override;
+    FtcStatus writeRead(FtcHandle handle, const device::StartCondition* start,
+                        std::uint32_t frameBitOrder, std::uint32_t frameClockEdge,
+                        std::uint32_t frameBits, const std::uint8_t* frame,
+                        std::uint32_t frameBytes, std::uint32_t replyBitOrder,
+                        std::uint32_t replyClockEdge, std::uint32_t replyBits, std::uint8_t* reply,
+                        std::uint32_t* replyBytesDelivered,
+                        const device::HighPinRecord* highPins) override;
+
+private:
+    // Every call first looks at the control file and afterwards saves what the supply stored.
+    template <typename Call>
+    FtcStatus around(Call&& call);
+    void pollControl();
+    void persist();
+    void note(std::string_view text);
+
+    HostOptions options_;
+    Scenario base_;
+    VirtualBridge bridge_;
+    std::filesystem::path controlFile_;
+    std::optional<std::string> controlText_;
+    std::uint64_t savedRevision_ = 0;
+};
+
+} // namespace brenvik::vsupply
