@@ -12,7 +12,7 @@ source scripts/private-display.sh
 scripts/install-deps.sh
 
 cmake --preset windows >/dev/null
-cmake --build --preset windows -j "${BRENVIK_JOBS:-2}" --target Brenvik-USB FTCSPI brenvik-probe
+cmake --build --preset windows -j "${BRENVIK_JOBS:-2}" --target Brenvik-USB ftcspi_stand_in brenvik-probe
 
 bin="$root/build/windows/bin"
 wine_run="$root/build/windows/wine-run.sh"
