@@ -38,10 +38,16 @@ std::filesystem::path libraryFolder() {
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
                            GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                        reinterpret_cast<LPCWSTR>(&libraryFolder), &self);
+    // Grows the buffer until the whole path fits, however deep the folder lies.
     std::wstring path(MAX_PATH, L'\0');
-    const DWORD length = GetModuleFileNameW(self, path.data(), MAX_PATH);
-    path.resize(length);
-    return std::filesystem::path(path).parent_path();
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) {
+            path.resize(length);
+            return std::filesystem::path(path).parent_path();
+        }
+        path.resize(path.size() * 2);
+    }
 }
 
 HostOptions optionsFromEnvironment() {
