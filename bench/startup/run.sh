@@ -5,30 +5,24 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 cd "$root"
+# shellcheck source=scripts/private-display.sh
+source scripts/private-display.sh
 
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j "${BRENVIK_JOBS:-2}" --target Brenvik-USB startup-minimal startup-timer
 
 wine_run="$root/build/windows/wine-run.sh"
-xvfb_pid=""
+XVFB_PID=""
 cleanup() {
     "$wine_run" --stop
-    if [ -n "$xvfb_pid" ]; then
-        kill "$xvfb_pid" 2>/dev/null || true
+    if [ -n "$XVFB_PID" ]; then
+        kill "$XVFB_PID" 2>/dev/null || true
     fi
 }
 trap cleanup EXIT
 
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
-    display_file="$(mktemp)"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 1 100); do
-        [ -s "$display_file" ] && break
-        sleep 0.1
-    done
-    export DISPLAY=":$(head -n1 "$display_file")"
-    rm -f "$display_file"
+    start_private_display
 fi
 
 "$wine_run" --start
