@@ -1,17 +1,22 @@
 #include "programming/panel.h"
 #include "tests/support/fake_window.h"
 
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <vector>
 
 namespace brenvik::testing {
 namespace {
 
+using Texts = std::vector<std::string>;
 const std::string kDateError = "Enter installation date error.";
 
-std::vector<std::string> validate(const DeviceSettings& settings, bool expectValid) {
+// The messages validation shows, each checked for its caption, icon and buttons; validation
+// passes exactly when it shows none.
+Texts validate(const DeviceSettings& settings) {
     FakeWindow window;
-    EXPECT_EQ(validatePanel(window, settings), expectValid);
+    const bool valid = validatePanel(window, settings);
+    EXPECT_EQ(valid, window.messages.empty());
     for (const RecordedMessage& m : window.messages) {
         EXPECT_EQ(m.caption, m.text == kDateError ? "Error" : "Brenvik") << m.text;
         EXPECT_EQ(m.icon, MessageIcon::Error);
@@ -27,49 +32,25 @@ DeviceSettings allOptionsOn() {
     return s;
 }
 
-TEST(PanelValidation, StartValuesPassWithEveryOptionOn) {
-    EXPECT_TRUE(validate(allOptionsOn(), true).empty());
-}
+// Only the options without fields of their own are on: nothing is range-checked.
+constexpr DeviceSettings kOnlyResets{.optResetBatteryTimer = 1, .optResetFaultCounts = 1};
 
-TEST(PanelValidation, EachRangeHasItsMessageAndLimits) {
-    struct Case {
-        std::int32_t DeviceSettings::*field;
-        std::int32_t low;
-        std::int32_t high;
-        std::string message;
-    };
-    const Case cases[] = {
-        {&DeviceSettings::chargeSelection, 0, 5, "Enter an integer between 0 and 5."},
-        {&DeviceSettings::acFaultHours, 0, 255, "Enter an integer between 0 and 255."},
-        {&DeviceSettings::acFaultMinutes, 0, 59, "Enter an integer between 0 and 59."},
-        {&DeviceSettings::acFaultSeconds, 0, 59, "Enter an integer between 0 and 59."},
-        {&DeviceSettings::sysFaultHours, 0, 255, "Enter an integer between 0 and 255."},
-        {&DeviceSettings::sysFaultMinutes, 0, 59, "Enter an integer between 0 and 59."},
-        {&DeviceSettings::sysFaultSeconds, 0, 59, "Enter an integer between 0 and 59."},
-    };
-    for (const Case& c : cases) {
-        for (std::int32_t inside : {c.low, c.high}) {
-            DeviceSettings s = allOptionsOn();
-            s.*(c.field) = inside;
-            EXPECT_TRUE(validate(s, true).empty()) << c.message << " " << inside;
-        }
-        for (std::int32_t outside : {c.low - 1, c.high + 1, INT32_MIN}) {
-            DeviceSettings s = allOptionsOn();
-            s.*(c.field) = outside;
-            EXPECT_EQ(validate(s, false), std::vector<std::string>{c.message}) << outside;
+TEST(PanelValidation, EachRangeHasItsMessageAndLimitsWhileItsOptionIsOn) {
+    const std::pair<std::int32_t DeviceSettings::*, std::int32_t> cases[] = {
+        {&DeviceSettings::chargeSelection, 5}, {&DeviceSettings::acFaultHours, 255},
+        {&DeviceSettings::acFaultMinutes, 59}, {&DeviceSettings::acFaultSeconds, 59},
+        {&DeviceSettings::sysFaultHours, 255}, {&DeviceSettings::sysFaultMinutes, 59},
+        {&DeviceSettings::sysFaultSeconds, 59}};
+    for (const auto& [field, high] : cases) {
+        const std::string message = "Enter an integer between 0 and " + std::to_string(high) + ".";
+        for (std::int32_t value : {0, high, -1, high + 1, INT32_MIN}) {
+            DeviceSettings on = allOptionsOn(), off = kOnlyResets;
+            on.*field = off.*field = value;
+            const bool inside = value >= 0 && value <= high;
+            EXPECT_EQ(validate(on), inside ? Texts{} : Texts{message}) << message << value;
+            EXPECT_TRUE(validate(off).empty()) << message << value;
         }
     }
-}
-
-TEST(PanelValidation, OptionsThatAreOffAreNotChecked) {
-    DeviceSettings s;
-    s.chargeSelection = -1;
-    s.acFaultHours = 300;
-    s.sysFaultSeconds = 60;
-    s.installMonth = 13;
-    s.installYear = 0;
-    s.optResetBatteryTimer = s.optResetFaultCounts = 1;
-    EXPECT_TRUE(validate(s, true).empty());
 }
 
 TEST(PanelValidation, SeveralFailuresShowOneMessageEachInOrder) {
@@ -77,65 +58,45 @@ TEST(PanelValidation, SeveralFailuresShowOneMessageEachInOrder) {
     s.chargeSelection = -1;
     s.acFaultHours = 300;
     s.sysFaultMinutes = 75;
-    EXPECT_EQ(validate(s, false), (std::vector<std::string>{"Enter an integer between 0 and 5.",
-                                                            "Enter an integer between 0 and 255.",
-                                                            "Enter an integer between 0 and 59."}))
+    EXPECT_EQ(validate(s),
+              (Texts{"Enter an integer between 0 and 5.", "Enter an integer between 0 and 255.",
+                     "Enter an integer between 0 and 59."}))
         << "a valid date adds nothing";
 }
 
-TEST(PanelValidation, CalendarCheck) {
-    struct Case {
-        std::int32_t month, day, year;
-        std::vector<std::string> messages;
-    };
-    const std::vector<std::string> none;
-    const std::vector<std::string> dateOnly{kDateError};
-    const Case cases[] = {
-        {2, 29, 2012, none},
-        {2, 29, 2100, none}, // every year divisible by 4 is a leap year
-        {2, 28, 2011, none},
-        {4, 30, 2015, none},
-        {1, 31, 2010, none},
-        {12, 31, 9999, none},
-        {2, 29, 2011, dateOnly},
-        {2, 30, 2012, dateOnly},
-        {4, 31, 2015, dateOnly},
-        {6, 31, 2015, dateOnly},
-        {9, 31, 2015, dateOnly},
-        {11, 31, 2015, dateOnly},
-        {12, 31, 2009, dateOnly},
-        {13, 5, 2015, {"Enter an integer between 1 and 12.", kDateError}},
-        {-1, 31, 2015, {"Enter an integer between 1 and 12.", kDateError}},
-        {0, 5, 2015, {"Enter an integer between 1 and 12.", kDateError}},
-        {3, 0, 2015, {"Enter an integer between 1 and 31.", kDateError}},
-        {3, 32, 2015, {"Enter an integer between 1 and 31.", kDateError}},
-        {3, 3, 0, {"Enter an integer between 1 and 9999.", kDateError}},
-        {3, 3, 10000, {"Enter an integer between 1 and 9999.", kDateError}},
-        {13,
-         0,
-         0,
-         {"Enter an integer between 1 and 12.", "Enter an integer between 1 and 31.",
-          "Enter an integer between 1 and 9999.", kDateError}},
-    };
-    for (const Case& c : cases) {
-        DeviceSettings s;
-        s.optInstallDate = 1;
-        s.installMonth = c.month;
-        s.installDay = c.day;
-        s.installYear = c.year;
-        EXPECT_EQ(validate(s, c.messages.empty()), c.messages)
-            << c.month << "/" << c.day << "/" << c.year;
-    }
+// Validates an installation date written "m/d/y", first with its option off, when nothing may
+// be checked, then with it on; returns the messages shown.
+Texts validateDate(const std::string& date) {
+    SCOPED_TRACE(date);
+    DeviceSettings s = kOnlyResets;
+    EXPECT_EQ(std::sscanf(date.c_str(), "%d/%d/%d", &s.installMonth, &s.installDay, &s.installYear),
+              3);
+    EXPECT_TRUE(validate(s).empty()) << "not checked while the option is off";
+    s.optInstallDate = 1;
+    return validate(s);
 }
 
-TEST(PanelValidation, DelayFailureWithAValidDateShowsOnlyTheDelay) {
-    DeviceSettings s;
-    s.optAcFaultDelay = s.optInstallDate = 1;
-    s.acFaultMinutes = -1;
-    s.installMonth = 2;
-    s.installDay = 29;
-    s.installYear = 2012;
-    EXPECT_EQ(validate(s, false), std::vector<std::string>{"Enter an integer between 0 and 59."});
+TEST(PanelValidation, CalendarCheck) {
+    // Every year divisible by 4 is a leap year, 2100 too.
+    for (const char* date :
+         {"2/29/2012", "2/29/2100", "2/28/2011", "4/30/2015", "1/31/2010", "12/31/9999"}) {
+        EXPECT_EQ(validateDate(date), Texts{}) << date;
+    }
+    for (const char* date : {"2/29/2011", "2/30/2012", "4/31/2015", "6/31/2015", "9/31/2015",
+                             "11/31/2015", "12/31/2009"}) {
+        EXPECT_EQ(validateDate(date), Texts{kDateError}) << date;
+    }
+    const std::string month = "Enter an integer between 1 and 12.";
+    const std::string day = "Enter an integer between 1 and 31.";
+    const std::string year = "Enter an integer between 1 and 9999.";
+    const std::pair<const char*, Texts> ranges[] = {
+        {"13/5/2015", {month, kDateError}}, {"-1/31/2015", {month, kDateError}},
+        {"0/5/2015", {month, kDateError}},  {"3/0/2015", {day, kDateError}},
+        {"3/32/2015", {day, kDateError}},   {"3/3/0", {year, kDateError}},
+        {"3/3/10000", {year, kDateError}},  {"13/0/0", {month, day, year, kDateError}}};
+    for (const auto& [date, messages] : ranges) {
+        EXPECT_EQ(validateDate(date), messages) << date;
+    }
 }
 
 } // namespace

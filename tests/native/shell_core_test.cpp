@@ -8,9 +8,9 @@
 #include "tests/support/fake_window.h"
 #include "virtual_supply/virtual_bridge.h"
 
-#include <fstream>
+#include <array>
+#include <bit>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <string>
 
 namespace brenvik {
@@ -53,26 +53,30 @@ protected:
     MainWindowCore core{window, clock, state, folder / "Brenvik-USB.exe"};
 };
 
-TEST_F(MainWindowCoreTest, DefaultChargeSelectorListsFourEntriesWithTheFirstSelected) {
+TEST_F(MainWindowCoreTest, InitialisationFillsTheSelectorArmsTheTimerAndShowsNothing) {
+    window.setComboItems(IDC_CMB_CHARGE_CURRENT, {"7 AH", "12 AH", "18 AH", "26 AH", "40 AH"});
+    window.setComboSelection(IDC_CMB_CHARGE_CURRENT, 4);
+    state.files.current = "elsewhere.ini";
     core.fillDefaultChargeSelector();
+    core.armConnectTimer();
+    core.useWorkingConfigurationFile();
+
     EXPECT_EQ(
         window.comboItems(IDC_CMB_CHARGE_CURRENT),
         (std::vector<std::string>{"Default Charge Current", "1/2 Default Charge Current",
                                   "1/4 Default Charge Current", "1/8 Default Charge Current"}));
     EXPECT_EQ(window.comboSelection(IDC_CMB_CHARGE_CURRENT), 0);
-}
-
-TEST_F(MainWindowCoreTest, DefaultChargeSelectorReplacesAModelList) {
-    window.setComboItems(IDC_CMB_CHARGE_CURRENT, {"7 AH", "12 AH", "18 AH", "26 AH", "40 AH"});
-    window.setComboSelection(IDC_CMB_CHARGE_CURRENT, 4);
-    core.fillDefaultChargeSelector();
-    EXPECT_EQ(window.comboItems(IDC_CMB_CHARGE_CURRENT).size(), 4u);
-    EXPECT_EQ(window.comboSelection(IDC_CMB_CHARGE_CURRENT), 0);
-}
-
-TEST_F(MainWindowCoreTest, ConnectTimerIsArmedOnceAtHalfASecond) {
-    core.armConnectTimer();
     EXPECT_EQ(window.timers, (std::map<int, unsigned>{{IDT_CONNECT, 500u}}));
+    EXPECT_EQ(state.files.working, folder / "Brenvik.ini");
+    EXPECT_EQ(state.files.current, folder / "Brenvik.ini");
+    EXPECT_TRUE(window.statusHistory.empty());
+    EXPECT_TRUE(window.messages.empty());
+    EXPECT_TRUE(window.fileDialogs.empty());
+    EXPECT_TRUE(window.disabled.empty());
+    using Values = std::array<std::int32_t, 16>;
+    EXPECT_EQ(std::bit_cast<Values>(core.model().settings),
+              (Values{0, 0, 0, 0, 0, 0, 0, 2, 7, 2010, 0, 0, 0, 0, 0, 0}))
+        << "the start values";
 }
 
 TEST_F(MainWindowCoreTest, AFailedTimerIsNotReportedToTheOperator) {
@@ -81,31 +85,6 @@ TEST_F(MainWindowCoreTest, AFailedTimerIsNotReportedToTheOperator) {
     EXPECT_TRUE(window.timers.empty());
     EXPECT_TRUE(window.messages.empty());
     EXPECT_TRUE(window.statusHistory.empty());
-}
-
-TEST_F(MainWindowCoreTest, WorkingConfigurationFileBecomesTheCurrentOne) {
-    state.files.current = "elsewhere.ini";
-    core.useWorkingConfigurationFile();
-    EXPECT_EQ(state.files.working, folder / "Brenvik.ini");
-    EXPECT_EQ(state.files.current, folder / "Brenvik.ini");
-}
-
-TEST_F(MainWindowCoreTest, InitialisationShowsNothingAndKeepsTheStartValues) {
-    core.fillDefaultChargeSelector();
-    core.armConnectTimer();
-    core.useWorkingConfigurationFile();
-    EXPECT_TRUE(window.statusHistory.empty());
-    EXPECT_TRUE(window.messages.empty());
-    EXPECT_TRUE(window.fileDialogs.empty());
-    EXPECT_TRUE(window.disabled.empty());
-    const DeviceSettings& s = core.model().settings;
-    EXPECT_EQ(s.chargeSelection, 0);
-    EXPECT_EQ(s.installMonth, 2);
-    EXPECT_EQ(s.installDay, 7);
-    EXPECT_EQ(s.installYear, 2010);
-    EXPECT_EQ(s.optChargeSelector + s.optAcFaultDelay + s.optSysFaultDelay +
-                  s.optResetBatteryTimer + s.optResetFaultCounts + s.optInstallDate,
-              0);
 }
 
 TEST_F(MainWindowCoreTest, ConnectTimerTickConnectsOnceAndStopsTheTimer) {
@@ -136,48 +115,6 @@ TEST_F(MainWindowCoreTest, ConnectDeviceWithoutABridgeFallsBackToTheCurrentFile)
     EXPECT_EQ(window.statusHistory.front(), status::kCheckCable);
     EXPECT_EQ(window.statusText(), status::kConnectFail);
     EXPECT_FALSE(state.link.linkOk);
-}
-
-class MainWindowCoreFiles : public MainWindowCoreTest {
-protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("brenvik-core-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-               "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir / "bin");
-        fs::create_directories(dir / "chosen");
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    static std::string read(const fs::path& file) {
-        std::ifstream in(file, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-
-    fs::path dir;
-};
-
-TEST_F(MainWindowCoreFiles, ClosingWritesTheWorkingFileEvenAfterAnotherWasLoaded) {
-    MainWindowCore local{window, clock, state, dir / "bin" / "Brenvik-USB.exe"};
-    local.fillDefaultChargeSelector();
-    local.useWorkingConfigurationFile();
-    panelRedisplay(window, local.model());
-
-    const fs::path chosen = dir / "chosen" / "site.ini";
-    std::ofstream(chosen, std::ios::binary) << "[SystemParameter]\r\nAcFltDelayHr=9\r\n";
-    const std::string chosenBefore = read(chosen);
-    window.fileAnswers.push_back(chosen);
-    local.onLoadConfiguration();
-    EXPECT_EQ(state.files.current, chosen);
-    EXPECT_EQ(window.controlText(IDC_EDT_AC_HOURS), "9");
-
-    window.setControlText(IDC_EDT_AC_HOURS, "17");
-    local.onDestroy();
-    EXPECT_EQ(state.files.current, dir / "bin" / "Brenvik.ini");
-    EXPECT_NE(read(dir / "bin" / "Brenvik.ini").find("AcFltDelayHr=17"), std::string::npos);
-    EXPECT_EQ(read(chosen), chosenBefore);
-    EXPECT_TRUE(window.messages.empty());
 }
 
 } // namespace

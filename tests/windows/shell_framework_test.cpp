@@ -30,25 +30,35 @@ bool handleIsOpen(HANDLE handle) {
     return ::GetHandleInformation(handle, &flags) != FALSE;
 }
 
-TEST(Handles, OwnersCloseExactlyOnceAndMoveOwnership) {
+TEST(Handles, OwnersCloseExactlyOnceMoveOwnershipAndUndoSelections) {
     HANDLE raw = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE kept = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HFONT rawFont =
+        ::CreateFontW(-20, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial");
     {
         UniqueHandle first(raw);
-        UniqueHandle second(std::move(first));
-        EXPECT_FALSE(first);
-        EXPECT_EQ(second.get(), raw);
-        EXPECT_TRUE(handleIsOpen(raw));
         UniqueHandle third;
-        third = std::move(second);
+        third = UniqueHandle(std::move(first));
+        EXPECT_FALSE(first);
+        EXPECT_EQ(third.get(), raw);
         EXPECT_TRUE(handleIsOpen(raw));
+        EXPECT_EQ(UniqueHandle(kept).release(), kept);
+
+        UniqueFont font(rawFont);
+        WindowDc screen(nullptr);
+        HDC memory = ::CreateCompatibleDC(screen.get());
+        const HGDIOBJ originalFont = ::GetCurrentObject(memory, OBJ_FONT);
+        {
+            SelectedObject selected(memory, font.get());
+            SelectedObject moved(std::move(selected));
+            EXPECT_EQ(::GetCurrentObject(memory, OBJ_FONT), font.get());
+        }
+        EXPECT_EQ(::GetCurrentObject(memory, OBJ_FONT), originalFont);
+        ::DeleteDC(memory);
+        EXPECT_EQ(::GetObjectType(rawFont), DWORD(OBJ_FONT));
     }
     EXPECT_FALSE(handleIsOpen(raw));
-
-    HANDLE kept = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    {
-        UniqueHandle owner(kept);
-        EXPECT_EQ(owner.release(), kept);
-    }
+    EXPECT_EQ(::GetObjectType(rawFont), 0u);
     EXPECT_TRUE(handleIsOpen(kept));
     UniqueHandle replaced(kept);
     HANDLE next = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -57,45 +67,18 @@ TEST(Handles, OwnersCloseExactlyOnceAndMoveOwnership) {
     EXPECT_TRUE(handleIsOpen(next));
 }
 
-TEST(Handles, GdiOwnersDeleteAndSelectionsAreUndone) {
-    HFONT rawFont =
-        ::CreateFontW(-20, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial");
-    HPEN rawPen = ::CreatePen(PS_SOLID, 1, RGB(1, 2, 3));
-    {
-        UniqueFont font(rawFont);
-        UniquePen pen(rawPen);
-        WindowDc screen(nullptr);
-        HDC memory = ::CreateCompatibleDC(screen.get());
-        const HGDIOBJ originalFont = ::GetCurrentObject(memory, OBJ_FONT);
-        {
-            SelectedObject selected(memory, font.get());
-            EXPECT_EQ(::GetCurrentObject(memory, OBJ_FONT), font.get());
-            SelectedObject moved(std::move(selected));
-            SelectedObject penSelected(memory, pen.get());
-            EXPECT_EQ(::GetCurrentObject(memory, OBJ_PEN), pen.get());
-        }
-        EXPECT_EQ(::GetCurrentObject(memory, OBJ_FONT), originalFont);
-        EXPECT_NE(::GetCurrentObject(memory, OBJ_PEN), rawPen);
-        ::DeleteDC(memory);
-        EXPECT_EQ(::GetObjectType(rawFont), DWORD(OBJ_FONT));
-    }
-    EXPECT_EQ(::GetObjectType(rawFont), 0u);
-    EXPECT_EQ(::GetObjectType(rawPen), 0u);
-}
-
 TEST(ModulePath, GrowsItsBufferUntilTheWholePathFits) {
     std::wstring reference(32768, L'\0');
     reference.resize(::GetModuleFileNameW(nullptr, reference.data(), 32768));
-    EXPECT_EQ(modulePath().wstring(), reference);
-    EXPECT_EQ(modulePath(nullptr, 1).wstring(), reference);
-    EXPECT_EQ(modulePath(nullptr, static_cast<DWORD>(reference.size())).wstring(), reference);
+    for (DWORD initial : {DWORD{260}, DWORD{1}, static_cast<DWORD>(reference.size())}) {
+        EXPECT_EQ(modulePath(nullptr, initial).wstring(), reference) << initial;
+    }
 }
 
 TEST(Text, ConvertsBetweenUtf8AndUtf16WithoutLoss) {
     const std::string utf8 = "Z\xC3\xA4hler 5 \xE2\x82\xAC \xF0\x9F\x94\x8B";
-    const std::wstring utf16 = L"Z\u00E4hler 5 \u20AC \U0001F50B";
-    EXPECT_EQ(widen(utf8), utf16);
-    EXPECT_EQ(narrow(utf16), utf8);
+    EXPECT_EQ(widen(utf8), L"Z\u00E4hler 5 \u20AC \U0001F50B");
+    EXPECT_EQ(narrow(widen(utf8)), utf8);
     EXPECT_EQ(widen(""), L"");
     EXPECT_EQ(narrow(L""), "");
     // A broken sequence is replaced, not dropped with its neighbours.
@@ -115,17 +98,16 @@ protected:
     Reply handleMessage(const Message& message) override;
 
 private:
-    Reply onSave(const Message& m) {
-        calls.push_back("save code " + std::to_string(HIWORD(m.wParam)));
+    Reply record(std::string call) {
+        calls.push_back(std::move(call));
         return 0;
     }
+    Reply onSave(const Message& m) { return record("save " + std::to_string(HIWORD(m.wParam))); }
     Reply onEditLostFocus(const Message& m) {
-        calls.push_back("lost focus " + std::to_string(m.commandId()));
-        return 0;
+        return record("lost " + std::to_string(m.commandId()));
     }
     Reply onNotifyClick(const Message& m) {
-        calls.push_back("notify " + std::to_string(m.notifyHeader().idFrom));
-        return 0;
+        return record("notify " + std::to_string(m.notifyHeader().idFrom));
     }
     Reply onAnswer(const Message&) { return 42; }
     Reply onDeclined(const Message&) {
@@ -177,27 +159,24 @@ TEST_F(MessageMap, RoutesCommandsNotificationsAndMessagesToTheirHandlers) {
     header.idFrom = 8;
     ::SendMessageW(window, WM_NOTIFY, 8, reinterpret_cast<LPARAM>(&header));
 
-    EXPECT_EQ(dialog().calls,
-              (std::vector<std::string>{"save code 0", "save code 1", "lost focus 1005",
-                                        "lost focus 1009", "lost focus 1010", "notify 7"}));
+    EXPECT_EQ(dialog().calls, (std::vector<std::string>{"save 0", "save 1", "lost 1005",
+                                                        "lost 1009", "lost 1010", "notify 7"}));
     // A handler's result reaches the sender.
     EXPECT_EQ(::SendMessageW(window, WM_APP, 0, 0), 42);
 }
 
-TEST_F(MessageMap, ADeclinedMessageGetsTheDefaultHandling) {
-    // The Cancel entry declines; the dialog's own Cancel still ends the run.
-    ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    EXPECT_EQ(live.waitForResult(10s), std::optional<INT_PTR>(IDCANCEL));
-    EXPECT_EQ(dialog().calls, (std::vector<std::string>{"declined"}));
-}
-
-TEST_F(MessageMap, OkEndsTheRunWhenTheControlsRead) {
-    ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(control));
-    EXPECT_EQ(live.waitForResult(10s), std::optional<INT_PTR>(IDOK));
-}
-
-TEST_F(MessageMap, AnExceptionInAHandlerEndsTheRunAndReachesTheCaller) {
+TEST_F(MessageMap, DeclinedCancelOkAndAFailingHandlerEndTheRun) {
+    // The Cancel entry declines, so the dialog's own Cancel still ends the run; Ok ends it when
+    // the controls read; an exception in a handler ends it and reaches the caller.
+    const std::pair<int, INT_PTR> commands[] = {{IDCANCEL, IDCANCEL}, {IDOK, IDOK}};
+    for (const auto& [command, result] : commands) {
+        wintest::LiveDialog other{[] { return std::make_unique<RoutedDialog>(); }};
+        ::PostMessageW(other.hwnd(), WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), 0);
+        EXPECT_EQ(other.waitForResult(10s), std::optional<INT_PTR>(result));
+        EXPECT_EQ(static_cast<RoutedDialog&>(other.dialog()).calls,
+                  command == IDCANCEL ? std::vector<std::string>{"declined"}
+                                      : std::vector<std::string>{});
+    }
     ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(ID_CONNECT_CONNECTDEVICE, 0), 0);
     EXPECT_THROW(live.waitForResult(10s), std::runtime_error);
     EXPECT_TRUE(wintest::waitUntilGone(window, 10s));
@@ -233,7 +212,7 @@ protected:
     WindowPort& port = live.dialog().port();
 };
 
-TEST_F(DialogPort, TextsTravelAsUtf8) {
+TEST_F(DialogPort, TextsTravelAsUtf8AndTheStatusTextReplacesPartOneOnly) {
     const std::string text = "Z\xC3\xA4hler \xE2\x82\xAC \xF0\x9F\x94\x8B";
     port.setControlText(IDC_EDT_PART_NUMBER, text);
     EXPECT_EQ(port.controlText(IDC_EDT_PART_NUMBER), text);
@@ -243,30 +222,38 @@ TEST_F(DialogPort, TextsTravelAsUtf8) {
     EXPECT_EQ(port.controlText(IDC_EDT_FIRMWARE), longText);
     EXPECT_EQ(port.controlText(4711), "");
     EXPECT_EQ(port.applicationName(), narrow(applicationName(modulePath()).wstring()));
+
+    port.setStatusText("Pass, Setting battery installation date  ... ");
+    const HWND bar = wintest::statusBar(window);
+    EXPECT_EQ(wintest::statusBarText(bar, 1), L"Pass, Setting battery installation date  ... ");
+    EXPECT_EQ(wintest::statusBarText(bar, 0), L"Pass/Failure Status");
 }
 
-TEST_F(DialogPort, CheckBoxesEnablingAndFocus) {
-    port.setChecked(IDC_CHK_INSTALL_DATE, true);
-    EXPECT_TRUE(port.isChecked(IDC_CHK_INSTALL_DATE));
-    EXPECT_TRUE(wintest::isChecked(window, IDC_CHK_INSTALL_DATE));
-    port.setChecked(IDC_CHK_INSTALL_DATE, false);
-    EXPECT_FALSE(port.isChecked(IDC_CHK_INSTALL_DATE));
-
-    port.enableControl(IDC_BTN_APPLY, false);
-    EXPECT_FALSE(port.isEnabled(IDC_BTN_APPLY));
-    EXPECT_FALSE(wintest::isEnabled(window, IDC_BTN_APPLY));
-    port.enableControl(IDC_BTN_APPLY, true);
-    EXPECT_TRUE(port.isEnabled(IDC_BTN_APPLY));
+TEST_F(DialogPort, CheckBoxesEnablingFocusMenuCommandsAndTimers) {
+    for (const bool on : {true, false}) {
+        port.setChecked(IDC_CHK_INSTALL_DATE, on);
+        EXPECT_EQ(port.isChecked(IDC_CHK_INSTALL_DATE), on);
+        EXPECT_EQ(wintest::isChecked(window, IDC_CHK_INSTALL_DATE), on);
+        port.enableControl(IDC_BTN_APPLY, on);
+        EXPECT_EQ(port.isEnabled(IDC_BTN_APPLY), on);
+        EXPECT_EQ(wintest::isEnabled(window, IDC_BTN_APPLY), on);
+        port.enableMenuCommand(ID_FILE_SAVECONFIGURATION, on);
+        EXPECT_EQ(::GetMenuState(::GetMenu(window), ID_FILE_SAVECONFIGURATION, MF_BYCOMMAND) &
+                      MF_GRAYED,
+                  on ? 0u : UINT(MF_GRAYED));
+    }
     EXPECT_FALSE(port.isEnabled(4711));
+    EXPECT_TRUE(port.setTimer(IDT_MONITOR, 1000));
+    port.killTimer(IDT_MONITOR);
 
+    // The focus goes to the field with its whole text selected.
     port.setControlText(IDC_EDT_SYS_MINUTES, "12x");
     port.focusControl(IDC_EDT_SYS_MINUTES);
     EXPECT_EQ(wintest::focusedWindow(window), ::GetDlgItem(window, IDC_EDT_SYS_MINUTES));
     DWORD start = 1, end = 0;
     ::SendDlgItemMessageW(window, IDC_EDT_SYS_MINUTES, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
                           reinterpret_cast<LPARAM>(&end));
-    EXPECT_EQ(start, 0u);
-    EXPECT_EQ(end, 3u);
+    EXPECT_EQ(std::pair(start, end), std::pair(DWORD{0}, DWORD{3}));
 }
 
 TEST_F(DialogPort, ComboItemsAndSelection) {
@@ -277,32 +264,12 @@ TEST_F(DialogPort, ComboItemsAndSelection) {
     port.setComboSelection(IDC_CMB_CHARGE_CURRENT, 2);
     EXPECT_EQ(port.comboSelection(IDC_CMB_CHARGE_CURRENT), 2);
     EXPECT_EQ(port.controlText(IDC_CMB_CHARGE_CURRENT), "18 AH");
-    // An index without an item selects nothing.
-    port.setComboSelection(IDC_CMB_CHARGE_CURRENT, 3);
-    EXPECT_EQ(port.comboSelection(IDC_CMB_CHARGE_CURRENT), -1);
-    port.setComboSelection(IDC_CMB_CHARGE_CURRENT, 1);
-    port.setComboSelection(IDC_CMB_CHARGE_CURRENT, -1);
-    EXPECT_EQ(port.comboSelection(IDC_CMB_CHARGE_CURRENT), -1);
-}
-
-TEST_F(DialogPort, StatusTextReplacesPartOneOnly) {
-    port.setStatusText("Pass, Setting battery installation date  ... ");
-    const HWND bar = wintest::statusBar(window);
-    EXPECT_EQ(wintest::statusBarText(bar, 1), L"Pass, Setting battery installation date  ... ");
-    EXPECT_EQ(wintest::statusBarText(bar, 0), L"Pass/Failure Status");
-    port.setStatusText("Searching device...");
-    EXPECT_EQ(wintest::statusBarText(bar, 1), L"Searching device...");
-}
-
-TEST_F(DialogPort, MenuCommandsAndTimers) {
-    const HMENU menu = ::GetMenu(window);
-    port.enableMenuCommand(ID_FILE_SAVECONFIGURATION, false);
-    EXPECT_NE(::GetMenuState(menu, ID_FILE_SAVECONFIGURATION, MF_BYCOMMAND) & MF_GRAYED, 0u);
-    port.enableMenuCommand(ID_FILE_SAVECONFIGURATION, true);
-    EXPECT_EQ(::GetMenuState(menu, ID_FILE_SAVECONFIGURATION, MF_BYCOMMAND) & MF_GRAYED, 0u);
-
-    EXPECT_TRUE(port.setTimer(IDT_MONITOR, 1000));
-    port.killTimer(IDT_MONITOR);
+    // An index without an item, or -1, selects nothing.
+    for (int index : {3, -1}) {
+        port.setComboSelection(IDC_CMB_CHARGE_CURRENT, 1);
+        port.setComboSelection(IDC_CMB_CHARGE_CURRENT, index);
+        EXPECT_EQ(port.comboSelection(IDC_CMB_CHARGE_CURRENT), -1) << index;
+    }
 }
 
 TEST_F(DialogPort, MessageBoxesHaveNoOwnerAndReportTheButton) {

@@ -1,4 +1,4 @@
-// The dialog templates, menu and strings of the shipped program, read from Brenvik-USB.exe.
+// The dialog templates and version of the shipped program, read from Brenvik-USB.exe.
 
 #include "res/maker.h"
 #include "res/resource.h"
@@ -46,15 +46,10 @@ void expectItems(const DialogTemplate& dialog, const std::vector<Expected>& expe
     }
 }
 
-std::wstring footerText() {
-    return L"" BRENVIK_FOOTER_TEXT;
-}
-
-TEST(Templates, MainWindowFrameCaptionFontAndMenu) {
+TEST(Templates, MainWindowFrameAndControlsInTabOrder) {
     const DialogTemplate dialog = loadDialogTemplate(brenvikExecutable(), IDD_BRENVIK_DIALOG);
     EXPECT_EQ(dialog.caption, L"Brenvik-USB");
-    EXPECT_EQ(dialog.cx, 401);
-    EXPECT_EQ(dialog.cy, 280);
+    EXPECT_EQ((std::vector<short>{dialog.cx, dialog.cy}), (std::vector<short>{401, 280}));
     EXPECT_EQ(dialog.typeface, L"Microsoft Sans Serif");
     EXPECT_EQ(dialog.pointSize, 11);
     EXPECT_EQ(dialog.menu, L"#129");
@@ -62,12 +57,9 @@ TEST(Templates, MainWindowFrameCaptionFontAndMenu) {
     EXPECT_EQ(dialog.style & required, required);
     EXPECT_EQ(dialog.style & (WS_MAXIMIZEBOX | WS_THICKFRAME), 0u);
     EXPECT_EQ(dialog.exStyle & WS_EX_APPWINDOW, DWORD(WS_EX_APPWINDOW));
-}
 
-TEST(Templates, MainWindowControlsInTabOrder) {
-    const DialogTemplate dialog = loadDialogTemplate(brenvikExecutable(), IDD_BRENVIK_DIALOG);
     const std::vector<Expected> expected = {
-        {1033, L"Static", footerText(), kCentred, 88, 257, 220, 8},
+        {1033, L"Static", L"" BRENVIK_FOOTER_TEXT, kCentred, 88, 257, 220, 8},
         {1000, L"Button", L"Battery Charge Selector", kCheck, 17, 68, 118, 8},
         {1023, L"Static", L"Brenvik-USB", kCentred, 143, 10, 111, 20},
         {1024, L"Static", L"PROGRAMMING", kCentred, 46, 48, 76, 12},
@@ -136,7 +128,7 @@ TEST(Templates, MainWindowControlsInTabOrder) {
     expectItems(dialog, expected);
 }
 
-TEST(Templates, AboutBoxAndConfirmation) {
+TEST(Templates, AboutBoxAndVersion) {
     const DialogTemplate about = loadDialogTemplate(brenvikExecutable(), IDD_ABOUTBOX);
     EXPECT_EQ(about.caption, L"About Brenvik-USB");
     EXPECT_EQ((std::vector<short>{about.cx, about.cy}), (std::vector<short>{206, 52}));
@@ -144,86 +136,21 @@ TEST(Templates, AboutBoxAndConfirmation) {
     EXPECT_EQ(about.pointSize, 10);
     EXPECT_EQ(about.style & (WS_CAPTION | WS_SYSMENU | DS_MODALFRAME),
               DWORD(WS_CAPTION | WS_SYSMENU | DS_MODALFRAME));
-    expectItems(about, {
-                           {-1, L"Static", L"Brenvik-USB Version 1.05", kLabel, 34, 8, 106, 8},
-                           {-1, L"Static", L"" BRENVIK_ABOUT_NOTICE, kLabel, 34, 21, 96, 24},
-                           {IDOK, L"Button", L"OK",
-                            kChild | WS_TABSTOP | WS_GROUP | BS_DEFPUSHBUTTON, 149, 16, 50, 14},
-                       });
+    expectItems(about, {{-1, L"Static", L"Brenvik-USB Version 1.05", kLabel, 34, 8, 106, 8},
+                        {-1, L"Static", L"" BRENVIK_ABOUT_NOTICE, kLabel, 34, 21, 96, 24},
+                        {IDOK, L"Button", L"OK", kChild | WS_TABSTOP | WS_GROUP | BS_DEFPUSHBUTTON,
+                         149, 16, 50, 14}});
 
-    const DialogTemplate caution = loadDialogTemplate(brenvikExecutable(), IDD_CAUTION);
-    EXPECT_EQ(caution.caption, L"Caution");
-    EXPECT_EQ((std::vector<short>{caution.cx, caution.cy}), (std::vector<short>{253, 92}));
-    EXPECT_EQ(caution.typeface, L"Microsoft Sans Serif");
-    EXPECT_EQ(caution.pointSize, 10);
-    expectItems(
-        caution,
-        {
-            {1023, L"Static", L"Battery Charge Selector:", kLabel, 6, 6, 81, 8},
-            {1026, L"Static", L":", kLabel, 87, 6, 158, 8},
-            {1024, L"Static", L"AC Fault reporting delay time in:", kLabel, 6, 15, 99, 8},
-            {1028, L"Static", L":", kLabel, 106, 15, 139, 8},
-            {1025, L"Static", L"System Fault reporting delay time in:", kLabel, 6, 24, 111, 8},
-            {1029, L"Static", L":", kLabel, 119, 24, 126, 8},
-            {1027, L"Static", L"Reset timer for new battery installation", kLabel, 6, 33, 239, 8},
-            {1032, L"Static", L"Enter installation date (mm/dd/yyyy):", kLabel, 6, 42, 239, 8},
-            {1031, L"Static", L"Reset AC and System Fault counts", kLabel, 6, 51, 239, 8},
-            {1030, L"Static", L"Do you still want to proceed?", kLabel, 6, 60, 239, 10},
-            {IDOK, L"Button", L"OK", kChild | WS_TABSTOP | BS_DEFPUSHBUTTON, 49, 76, 50, 14},
-            {IDCANCEL, L"Button", L"Cancel", kChild | WS_TABSTOP | BS_PUSHBUTTON, 148, 76, 50, 14},
-        });
-}
-
-TEST(Templates, AboutEntryStringAndVersion) {
-    const std::vector<std::byte> strings =
-        loadResource(brenvikExecutable(), RT_STRING, IDS_ABOUTBOX / 16 + 1);
-    // String blocks hold 16 counted strings; 101 is the sixth of block 7.
-    std::size_t offset = 0;
-    auto word = [&] {
-        WORD w;
-        std::memcpy(&w, strings.data() + offset, 2);
-        offset += 2;
-        return w;
-    };
-    std::wstring text;
-    for (int i = 0; i <= IDS_ABOUTBOX % 16; ++i) {
-        const WORD length = word();
-        text.clear();
-        for (WORD c = 0; c < length; ++c) {
-            text.push_back(static_cast<wchar_t>(word()));
-        }
-    }
-    EXPECT_EQ(text, L"&About Brenvik...");
-
+    // The file version, 1.05: the fixed part follows the header and its key, aligned to four
+    // bytes.
     const std::vector<std::byte> version = loadResource(brenvikExecutable(), RT_VERSION, 1);
+    const std::size_t fixed = (6 + sizeof(L"VS_VERSION_INFO") + 3) & ~std::size_t{3};
     VS_FIXEDFILEINFO info{};
-    const std::wstring signature = L"VS_VERSION_INFO";
-    // The fixed part follows the header and its key, aligned to four bytes.
-    const std::size_t fixed = (6 + (signature.size() + 1) * 2 + 3) & ~std::size_t{3};
     ASSERT_GE(version.size(), fixed + sizeof(info));
     std::memcpy(&info, version.data() + fixed, sizeof(info));
     EXPECT_EQ(info.dwSignature, 0xFEEF04BDu);
     EXPECT_EQ(info.dwFileVersionMS, DWORD(0x00010000));
     EXPECT_EQ(info.dwFileVersionLS, DWORD(0x00050000));
-}
-
-TEST(Templates, IconHasFourSizesAtThirtyTwoBits) {
-    // RT_GROUP_ICON: a 6-byte header, then one 14-byte entry per image.
-    const std::vector<std::byte> group =
-        loadResource(brenvikExecutable(), RT_GROUP_ICON, IDI_BRENVIK);
-    ASSERT_GE(group.size(), 6u);
-    WORD count;
-    std::memcpy(&count, group.data() + 4, 2);
-    ASSERT_EQ(count, 4);
-    std::vector<int> sizes;
-    for (WORD i = 0; i < count; ++i) {
-        const std::byte* entry = group.data() + 6 + 14 * i;
-        WORD bitCount;
-        std::memcpy(&bitCount, entry + 6, 2);
-        EXPECT_EQ(bitCount, 32);
-        sizes.push_back(static_cast<int>(entry[0]));
-    }
-    EXPECT_EQ(sizes, (std::vector<int>{48, 32, 24, 16}));
 }
 
 } // namespace

@@ -13,10 +13,12 @@
 #include "virtual_supply/virtual_bridge.h"
 
 #include <commctrl.h>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace brenvik::wintest {
@@ -102,13 +104,6 @@ protected:
     }
 };
 
-// Tests that end the modal run get a window of their own.
-class MainWindowRun : public ::testing::Test {
-protected:
-    std::unique_ptr<LiveDialog> live = startMainWindow();
-    HWND window = live->hwnd();
-};
-
 std::vector<HWND> templateControls(HWND window) {
     std::vector<HWND> controls;
     for (HWND child = ::GetWindow(window, GW_CHILD); child != nullptr;
@@ -132,13 +127,10 @@ TEST_F(MainWindow, EveryTemplateControlIsCreatedInOrderWhereTheTemplatePutsIt) {
         EXPECT_EQ(_wcsicmp(className(controls[i]).c_str(), item.windowClass.c_str()), 0);
         const RECT want = dialogUnits(item.x, item.y, item.cx, item.cy);
         const RECT got = rectInParent(controls[i], window);
-        EXPECT_EQ(got.left, want.left);
-        EXPECT_EQ(got.top, want.top);
-        EXPECT_EQ(got.right, want.right);
-        if (_wcsicmp(item.windowClass.c_str(), L"ComboBox") !=
-            0) { // the height of a closed combo is its edit's
-            EXPECT_EQ(got.bottom, want.bottom);
-        }
+        // The height of a closed combo box is its edit's.
+        const bool combo = _wcsicmp(item.windowClass.c_str(), L"ComboBox") == 0;
+        EXPECT_EQ(std::tuple(got.left, got.top, got.right, combo ? 0 : got.bottom),
+                  std::tuple(want.left, want.top, want.right, combo ? 0 : want.bottom));
         EXPECT_EQ(::IsWindowVisible(controls[i]) != FALSE, (item.style & WS_VISIBLE) != 0);
         if (_wcsicmp(item.windowClass.c_str(), L"Static") == 0 ||
             _wcsicmp(item.windowClass.c_str(), L"Button") == 0) {
@@ -166,13 +158,10 @@ TEST_F(MainWindow, TabOrderFollowsTheTemplateFromTheChargeSelectorBox) {
     EXPECT_EQ(visited, expected);
 }
 
-TEST_F(MainWindow, StartsWithFocusOnTheChargeSelectorBoxAndNothingDisabled) {
+TEST_F(MainWindow, StartsWithFocusOnTheChargeSelectorBoxNothingDisabledAndDefaultEntries) {
     EXPECT_TRUE(dialog().disabledControls.empty());
     EXPECT_EQ(focusedWindow(window), ::GetDlgItem(window, IDC_CHK_CHARGE_SELECTOR));
     EXPECT_EQ(windowText(window), L"Brenvik-USB");
-}
-
-TEST_F(MainWindow, ChargeSelectorStartsWithTheFourDefaultEntries) {
     EXPECT_EQ(
         dialog().chargeItems,
         (std::vector<std::wstring>{L"Default Charge Current", L"1/2 Default Charge Current",
@@ -193,88 +182,67 @@ TEST_F(MainWindow, StatusBarHasTheLabelAndReadyAlongTheBottomEdge) {
     RECT client{};
     ::GetClientRect(window, &client);
     const RECT barRect = rectInParent(bar, window);
-    EXPECT_EQ(barRect.bottom, client.bottom);
-    EXPECT_EQ(barRect.left, 0);
-    EXPECT_EQ(barRect.right, client.right);
+    EXPECT_EQ(std::tuple(barRect.left, barRect.right, barRect.bottom),
+              std::tuple(0L, client.right, client.bottom));
     // The bar keeps the system's font rather than the panel's.
     EXPECT_NE(::SendMessageW(bar, WM_GETFONT, 0, 0),
               ::SendDlgItemMessageW(window, IDC_CHK_CHARGE_SELECTOR, WM_GETFONT, 0, 0));
 }
 
+std::wstring menuText(HMENU menu, int position) {
+    wchar_t text[128] = {};
+    ::GetMenuStringW(menu, position, text, 128, MF_BYPOSITION);
+    return text;
+}
+
 TEST_F(MainWindow, MenuBarAndTheSystemMenuAboutEntry) {
+    // Popup, item and command of every entry, none greyed.
     const HMENU menu = ::GetMenu(window);
-    ASSERT_NE(menu, nullptr);
-    struct Entry {
-        std::wstring popup;
-        std::wstring item;
-        UINT command;
-    };
-    std::vector<Entry> entries;
-    wchar_t text[128];
+    std::vector<std::wstring> entries;
     for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
-        ::GetMenuStringW(menu, i, text, 128, MF_BYPOSITION);
-        const std::wstring popup = text;
         const HMENU sub = ::GetSubMenu(menu, i);
         for (int j = 0; j < ::GetMenuItemCount(sub); ++j) {
-            ::GetMenuStringW(sub, j, text, 128, MF_BYPOSITION);
-            entries.push_back({popup, text, ::GetMenuItemID(sub, j)});
+            const UINT command = ::GetMenuItemID(sub, j);
+            EXPECT_EQ(::GetMenuState(menu, command, MF_BYCOMMAND) & MF_GRAYED, 0u) << command;
+            entries.push_back(menuText(menu, i) + L"/" + menuText(sub, j) + L"/" +
+                              std::to_wstring(command));
         }
     }
-    ASSERT_EQ(entries.size(), 4u);
-    const std::vector<Entry> expected = {{L"File", L"Save Configuration", 32775},
-                                         {L"File", L"Load Configuration", 32773},
-                                         {L"Connect", L"Connect Device", 32779},
-                                         {L"Help", L"About", 32774}};
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(entries[i].popup, expected[i].popup);
-        EXPECT_EQ(entries[i].item, expected[i].item);
-        EXPECT_EQ(entries[i].command, expected[i].command);
-        EXPECT_EQ(::GetMenuState(menu, expected[i].command, MF_BYCOMMAND) & MF_GRAYED, 0u);
-    }
+    EXPECT_EQ(entries, (std::vector<std::wstring>{
+                           L"File/Save Configuration/32775", L"File/Load Configuration/32773",
+                           L"Connect/Connect Device/32779", L"Help/About/32774"}));
 
     const HMENU system = ::GetSystemMenu(window, FALSE);
     const int count = ::GetMenuItemCount(system);
     ASSERT_GE(count, 2);
     EXPECT_NE(::GetMenuState(system, count - 2, MF_BYPOSITION) & MF_SEPARATOR, 0u);
     EXPECT_EQ(::GetMenuItemID(system, count - 1), UINT(IDM_ABOUTBOX));
-    ::GetMenuStringW(system, count - 1, text, 128, MF_BYPOSITION);
-    EXPECT_STREQ(text, L"&About Brenvik...");
-}
-
-LOGFONTW fontOf(HWND control) {
-    LOGFONTW font{};
-    const auto handle = reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
-    ::GetObjectW(handle, sizeof(font), &font);
-    return font;
+    EXPECT_EQ(menuText(system, count - 1), L"&About Brenvik...");
 }
 
 TEST_F(MainWindow, ControlsCarryTheFontsOfTheirRole) {
     HDC screen = ::GetDC(nullptr);
     const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
     ::ReleaseDC(nullptr, screen);
-    struct Expected {
-        int id;
-        const wchar_t* face;
-        int points;
+    const auto expectFont = [&](std::initializer_list<int> ids, const wchar_t* face, int points) {
+        for (int id : ids) {
+            LOGFONTW font{};
+            ::GetObjectW(
+                reinterpret_cast<HFONT>(::SendDlgItemMessageW(window, id, WM_GETFONT, 0, 0)),
+                sizeof(font), &font);
+            EXPECT_STREQ(font.lfFaceName, face) << id;
+            EXPECT_EQ(font.lfHeight, -::MulDiv(points, dpi, 72)) << id;
+            EXPECT_EQ(font.lfWeight, FW_DONTCARE) << id;
+        }
     };
-    for (const Expected& want :
-         {Expected{IDC_LBL_TITLE, L"Arial Bold", 24},
-          Expected{IDC_LBL_TRADEMARK, L"Arial Bold", 11},
-          Expected{IDC_LBL_PROGRAMMING, L"Arial Bold", 15},
-          Expected{IDC_LBL_MONITORING, L"Arial Bold", 15},
-          Expected{IDC_BTN_APPLY, L"Arial Bold", 18}, Expected{IDC_BTN_START, L"Arial Bold", 18},
-          Expected{IDC_LBL_FOOTER, L"Arial", 11},
-          Expected{IDC_CHK_CHARGE_SELECTOR, L"Arial Bold", 13},
-          Expected{IDC_EDT_AC_HOURS, L"Arial Bold", 13},
-          Expected{IDC_CMB_CHARGE_CURRENT, L"Arial Bold", 13},
-          Expected{IDC_EDT_PART_NUMBER, L"Arial Bold", 13},
-          Expected{IDC_BTN_HIDDEN, L"Arial Bold", 13}}) {
-        SCOPED_TRACE(want.id);
-        const LOGFONTW font = fontOf(::GetDlgItem(window, want.id));
-        EXPECT_STREQ(font.lfFaceName, want.face);
-        EXPECT_EQ(font.lfHeight, -::MulDiv(want.points, dpi, 72));
-        EXPECT_EQ(font.lfWeight, FW_DONTCARE);
-    }
+    expectFont({IDC_LBL_TITLE}, L"Arial Bold", 24);
+    expectFont({IDC_LBL_TRADEMARK}, L"Arial Bold", 11);
+    expectFont({IDC_LBL_PROGRAMMING, IDC_LBL_MONITORING}, L"Arial Bold", 15);
+    expectFont({IDC_BTN_APPLY, IDC_BTN_START}, L"Arial Bold", 18);
+    expectFont({IDC_LBL_FOOTER}, L"Arial", 11);
+    expectFont({IDC_CHK_CHARGE_SELECTOR, IDC_EDT_AC_HOURS, IDC_CMB_CHARGE_CURRENT,
+                IDC_EDT_PART_NUMBER, IDC_BTN_HIDDEN},
+               L"Arial Bold", 13);
     // Every template control with an id has one of the program's fonts.
     for (HWND control : templateControls(window)) {
         if (::GetDlgCtrlID(control) != IDC_STATIC) {
@@ -283,11 +251,10 @@ TEST_F(MainWindow, ControlsCarryTheFontsOfTheirRole) {
     }
 }
 
-TEST_F(MainWindow, IconMarkerAndColourButtonsAreSetUp) {
+TEST_F(MainWindow, IconMarkerButtonsAndWorkingFileAreSetUp) {
     const auto big = reinterpret_cast<HICON>(::SendMessageW(window, WM_GETICON, ICON_BIG, 0));
     const auto small = reinterpret_cast<HICON>(::SendMessageW(window, WM_GETICON, ICON_SMALL, 0));
     ASSERT_NE(big, nullptr);
-    ASSERT_NE(small, nullptr);
     ICONINFO info{};
     ASSERT_TRUE(::GetIconInfo(small, &info));
     BITMAP bitmap{};
@@ -299,13 +266,6 @@ TEST_F(MainWindow, IconMarkerAndColourButtonsAreSetUp) {
     EXPECT_EQ(::SendMessageW(window, WM_QUERYDRAGICON, 0, 0), reinterpret_cast<LRESULT>(big));
 
     EXPECT_NE(::GetPropW(window, testApplicationName().c_str()), nullptr);
-
-    for (CColorButton* button : {&dialog().applyButton(), &dialog().startStopButton()}) {
-        EXPECT_EQ(button->textColour, RGB(255, 255, 255));
-        EXPECT_EQ(button->faceColour, RGB(0, 128, 0));
-        EXPECT_EQ(button->disabledFaceColour, ::GetSysColor(COLOR_BTNFACE));
-        EXPECT_EQ(button->darkShadowColour, ::GetSysColor(COLOR_3DDKSHADOW));
-    }
     EXPECT_EQ(dialog().applyButton().hwnd(), ::GetDlgItem(window, IDC_BTN_APPLY));
     EXPECT_EQ(dialog().startStopButton().hwnd(), ::GetDlgItem(window, IDC_BTN_START));
     EXPECT_EQ(dialog().field1017DefaultColour(), ::GetSysColor(COLOR_BTNFACE));
@@ -338,31 +298,30 @@ TEST_F(MainWindow, OtherSystemCommandsKeepTheirDefaultHandling) {
     EXPECT_TRUE(::IsWindow(window));
 }
 
-TEST_F(MainWindowRun, EscapeEndsTheModalRunAndTheMarkerGoes) {
-    ASSERT_NE(::GetPropW(window, testApplicationName().c_str()), nullptr);
-    postKey(::GetDlgItem(window, IDC_CHK_CHARGE_SELECTOR), VK_ESCAPE);
-    EXPECT_EQ(live->waitForResult(10s), std::optional<INT_PTR>(IDCANCEL));
-    EXPECT_FALSE(::IsWindow(window));
-    EXPECT_TRUE(static_cast<ObservedMainWindow&>(live->dialog()).markerGoneAtDestroy);
-}
-
-TEST_F(MainWindowRun, EnterPressesTheHiddenDefaultButtonAndDoesNotEndTheRun) {
-    postKey(::GetDlgItem(window, IDC_EDT_AC_HOURS), VK_RETURN);
-    // Handled after the key: had Enter ended the run, the result would be IDOK.
-    ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    EXPECT_EQ(live->waitForResult(10s), std::optional<INT_PTR>(IDCANCEL));
-}
-
-TEST_F(MainWindowRun, CloseBoxAndSystemMenuCloseEndTheModalRun) {
-    ::PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_EQ(live->waitForResult(10s), std::optional<INT_PTR>(IDCANCEL));
-}
-
-TEST_F(MainWindowRun, AltF4EndsTheModalRun) {
-    const HWND box = ::GetDlgItem(window, IDC_CHK_CHARGE_SELECTOR);
-    ::PostMessageW(box, WM_SYSKEYDOWN, VK_F4, 1 | (LPARAM(1) << 29));
-    ::PostMessageW(box, WM_SYSKEYUP, VK_F4, 1 | (LPARAM(1) << 29) | (LPARAM(3) << 30));
-    EXPECT_EQ(live->waitForResult(10s), std::optional<INT_PTR>(IDCANCEL));
+TEST(MainWindowEnd, EscapeCloseBoxAndAltF4EndTheModalRunButEnterDoesNot) {
+    const std::function<void(HWND)> ways[] = {
+        [](HWND window) { postKey(::GetDlgItem(window, IDC_CHK_CHARGE_SELECTOR), VK_ESCAPE); },
+        [](HWND window) { ::PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0); },
+        [](HWND window) {
+            const HWND box = ::GetDlgItem(window, IDC_CHK_CHARGE_SELECTOR);
+            ::PostMessageW(box, WM_SYSKEYDOWN, VK_F4, 1 | (LPARAM(1) << 29));
+            ::PostMessageW(box, WM_SYSKEYUP, VK_F4, 1 | (LPARAM(1) << 29) | (LPARAM(3) << 30));
+        },
+        // Enter presses the hidden default button; had it ended the run, the result would be
+        // IDOK rather than the Cancel's that follows it.
+        [](HWND window) {
+            postKey(::GetDlgItem(window, IDC_EDT_AC_HOURS), VK_RETURN);
+            ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        }};
+    for (std::size_t way = 0; way < std::size(ways); ++way) {
+        SCOPED_TRACE(way);
+        const std::unique_ptr<LiveDialog> live = startMainWindow();
+        ASSERT_NE(::GetPropW(live->hwnd(), testApplicationName().c_str()), nullptr);
+        ways[way](live->hwnd());
+        EXPECT_EQ(live->waitForResult(10s), std::optional<INT_PTR>(IDCANCEL));
+        EXPECT_FALSE(::IsWindow(live->hwnd()));
+        EXPECT_TRUE(static_cast<ObservedMainWindow&>(live->dialog()).markerGoneAtDestroy);
+    }
 }
 
 } // namespace

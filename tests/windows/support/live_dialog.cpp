@@ -9,7 +9,6 @@ namespace {
 // Reports the dialog's window once the dialog procedure has seen WM_INITDIALOG through.
 struct CreationWatch {
     std::promise<HWND>* created;
-    DWORD thread;
 };
 thread_local CreationWatch* tCreationWatch = nullptr;
 thread_local HHOOK tHook = nullptr;
@@ -32,7 +31,7 @@ LiveDialog::LiveDialog(std::function<std::unique_ptr<framework::CDialog>()> make
             INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
             ::InitCommonControlsEx(&controls);
             dialog_ = make();
-            CreationWatch watch{&created_, ::GetCurrentThreadId()};
+            CreationWatch watch{&created_};
             tCreationWatch = &watch;
             tHook = ::SetWindowsHookExW(WH_CALLWNDPROCRET, &afterWindowProc, nullptr,
                                         ::GetCurrentThreadId());
