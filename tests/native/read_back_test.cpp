@@ -22,26 +22,11 @@ const Items kModel1Items{"9 to 40 Ah Battery", "5 to 8 Ah Battery", "4 Ah Batter
 const Items kModel2Items{"18 to >80 Ah Battery", "9 to 12 Ah Battery", "5 to 8 Ah Battery",
                          "4 Ah Battery"};
 
-// Everything the operator can see of the window.
-struct Screen {
-    std::map<int, std::string> texts;
-    std::set<int> checked;
-    std::set<int> disabled;
-    std::map<int, std::vector<std::string>> combos;
-    std::map<int, int> selections;
-
-    explicit Screen(const testing::FakeWindow& w)
-        : texts(w.texts), checked(w.checked), disabled(w.disabled), combos(w.combos),
-          selections(w.comboSelections) {}
-    bool operator==(const Screen&) const = default;
-};
-
 class ReadBack : public ::testing::Test {
 protected:
     ReadBack() {
-        // As the main window starts: generic selector items, entry 0, the record displayed.
+        // As the main window starts: generic selector items, the record displayed.
         window.combos[IDC_CMB_CHARGE_CURRENT] = kDefaultItems;
-        window.comboSelections[IDC_CMB_CHARGE_CURRENT] = 0;
         panelRedisplay(window, model);
 
         auto& state = supply().state();
@@ -57,6 +42,11 @@ protected:
     vsupply::VirtualSupply& supply() { return virtualLink.bridge.supply(); }
     int selection() const { return window.comboSelection(IDC_CMB_CHARGE_CURRENT); }
     Items items() const { return window.comboItems(IDC_CMB_CHARGE_CURRENT); }
+    // Everything the operator can see of the window.
+    auto screen() const {
+        return std::make_tuple(window.texts, window.checked, window.disabled, window.combos,
+                               window.comboSelections);
+    }
 
     vsupply::VirtualLink virtualLink;
     testing::FakeWindow window;
@@ -65,29 +55,9 @@ protected:
     MonitorState monitorState;
 };
 
-TEST_F(ReadBack, PanelShowsWhatTheSupplyHolds) {
-    readBack();
-
-    EXPECT_TRUE(virtualLink.link.linkOk);
-    EXPECT_EQ(window.statusHistory, std::vector<std::string>{std::string(status::kReadingStatus)});
-    EXPECT_EQ(clock.total(), std::chrono::milliseconds(2300));
-    EXPECT_EQ(window.controlText(IDC_EDT_AC_HOURS), "2");
-    EXPECT_EQ(window.controlText(IDC_EDT_AC_MINUTES), "15");
-    EXPECT_EQ(window.controlText(IDC_EDT_AC_SECONDS), "30");
-    EXPECT_EQ(window.controlText(IDC_EDT_SYS_HOURS), "7");
-    EXPECT_EQ(window.controlText(IDC_EDT_SYS_MINUTES), "8");
-    EXPECT_EQ(window.controlText(IDC_EDT_SYS_SECONDS), "9");
-    EXPECT_EQ(window.controlText(IDC_EDT_INSTALL_MONTH), "12");
-    EXPECT_EQ(window.controlText(IDC_EDT_INSTALL_DAY), "31");
-    EXPECT_EQ(window.controlText(IDC_EDT_INSTALL_YEAR), "2009");
-    EXPECT_EQ(window.controlText(IDC_EDT_FIRMWARE), "2.3");
-    EXPECT_EQ(window.controlText(IDC_EDT_PART_NUMBER), "TRQ 120-80");
-    EXPECT_EQ(items(), kModel2Items);
-    EXPECT_EQ(selection(), 1);
-    EXPECT_EQ(monitorState.lastRead, (LastReadSettings{1, 2, 15, 30, 7, 8, 9}));
-}
-
-TEST_F(ReadBack, MonitoringFieldsBatteryAgeAndEnablingAreNeverTouched) {
+// The settings and identity fields are shown; the monitoring fields, the battery-age state and
+// the enabling of the panel are never touched.
+TEST_F(ReadBack, PanelShowsWhatTheSupplyHoldsAndNothingElse) {
     window.setControlText(IDC_EDT_POWERUP_TIME, "stale");
     window.setControlText(IDC_EDT_BATTERY_VOLTAGE, "1.00");
     window.enableControl(IDC_EDT_AC_HOURS, false);
@@ -96,49 +66,55 @@ TEST_F(ReadBack, MonitoringFieldsBatteryAgeAndEnablingAreNeverTouched) {
 
     readBack();
 
-    ASSERT_TRUE(virtualLink.link.linkOk);
-    EXPECT_EQ(window.controlText(IDC_EDT_POWERUP_TIME), "stale");
-    EXPECT_EQ(window.controlText(IDC_EDT_BATTERY_VOLTAGE), "1.00");
-    EXPECT_EQ(window.controlText(IDC_EDT_CHARGE_CURRENT), "");
+    EXPECT_TRUE(virtualLink.link.linkOk);
+    EXPECT_EQ(window.statusHistory, std::vector<std::string>{std::string(status::kReadingStatus)});
+    EXPECT_EQ(clock.total(), std::chrono::milliseconds(2300));
+    std::string shown;
+    for (int id : {IDC_EDT_AC_HOURS, IDC_EDT_AC_MINUTES, IDC_EDT_AC_SECONDS, IDC_EDT_SYS_HOURS,
+                   IDC_EDT_SYS_MINUTES, IDC_EDT_SYS_SECONDS, IDC_EDT_INSTALL_MONTH,
+                   IDC_EDT_INSTALL_DAY, IDC_EDT_INSTALL_YEAR, IDC_EDT_FIRMWARE, IDC_EDT_PART_NUMBER,
+                   IDC_EDT_POWERUP_TIME, IDC_EDT_BATTERY_VOLTAGE, IDC_EDT_CHARGE_CURRENT}) {
+        shown += window.controlText(id) + "|";
+    }
+    EXPECT_EQ(shown, "2|15|30|7|8|9|12|31|2009|2.3|TRQ 120-80|stale|1.00||");
+    EXPECT_EQ(items(), kModel2Items);
+    EXPECT_EQ(selection(), 1);
+    EXPECT_EQ(monitorState.lastRead, (LastReadSettings{1, 2, 15, 30, 7, 8, 9}));
     EXPECT_EQ(monitorState.batteryAge, BatteryAge::Old);
     EXPECT_TRUE(window.invalidations.empty());
     EXPECT_EQ(window.disabled, std::set<int>{IDC_EDT_AC_HOURS});
     EXPECT_EQ(window.checked, std::set<int>{IDC_CHK_RESET_FAULT_COUNTS});
 }
 
+// A missing acknowledgement and a bad checksum: the panel and the last-read settings stay.
 TEST_F(ReadBack, FailuresLeaveThePanelAsItWas) {
-    struct Case {
-        const char* name;
-        bool unacknowledged;
-        std::string_view lastText;
-        std::size_t commandsSent;
-    };
-    for (const Case& c : {Case{"no acknowledgement", true, status::kCommErrorStop, 1},
-                          Case{"bad checksum", false, status::kCommErrorBang, 5}}) {
-        vsupply::VirtualLink link;
-        link.bridge.supply().state() = supply().state();
-        if (c.unacknowledged) {
-            link.bridge.supply().faults().unacknowledged = {3};
-        } else {
-            link.bridge.supply().faults().badBlockChecksum = true;
-        }
-        window.setControlText(IDC_EDT_AC_MINUTES, "44");
-        window.setControlText(IDC_EDT_FIRMWARE, "1.9");
-        window.setChecked(IDC_CHK_AC_FAULT_DELAY, true);
-        const Screen before(window);
-        const LastReadSettings lastRead = monitorState.lastRead;
+    window.setControlText(IDC_EDT_AC_MINUTES, "44");
+    window.setControlText(IDC_EDT_FIRMWARE, "1.9");
+    window.setChecked(IDC_CHK_AC_FAULT_DELAY, true);
+    const auto before = screen();
+    for (const bool unacknowledged : {true, false}) {
+        SCOPED_TRACE(unacknowledged ? "no acknowledgement" : "bad checksum");
+        supply().faults().unacknowledged =
+            unacknowledged ? std::set<std::uint8_t>{3} : std::set<std::uint8_t>{};
+        supply().faults().badBlockChecksum = !unacknowledged;
+        virtualLink.bridge.forgetCalls();
+        virtualLink.link.linkOk = true;
 
-        readBackSettings(window, clock, link.link, model, monitorState);
+        readBack();
 
-        EXPECT_EQ(Screen(window), before) << c.name;
-        EXPECT_EQ(window.statusText(), c.lastText) << c.name;
-        EXPECT_FALSE(link.link.linkOk) << c.name;
-        EXPECT_EQ(link.bridge.commandsSent().size(), c.commandsSent) << c.name;
-        EXPECT_EQ(monitorState.lastRead, lastRead) << c.name;
+        EXPECT_EQ(screen(), before);
+        EXPECT_EQ(window.statusText(),
+                  unacknowledged ? status::kCommErrorStop : status::kCommErrorBang);
+        EXPECT_FALSE(virtualLink.link.linkOk);
+        EXPECT_EQ(virtualLink.bridge.commandsSent().size(), unacknowledged ? 1u : 5u);
+        EXPECT_EQ(monitorState.lastRead, LastReadSettings{});
     }
 }
 
-TEST_F(ReadBack, NewModelRebuildsTheSelectorAndShowsTheSelectionInIt) {
+// A model 2, then a model 1 rebuilds the selector and the closing redisplay shows the selection in
+// it; an unknown model keeps part number and items but takes the settings; a selection outside
+// the list selects nothing.
+TEST_F(ReadBack, ModelChangesRebuildTheSelectorAndShowTheSelectionInIt) {
     readBack();
     ASSERT_EQ(items(), kModel2Items);
     ASSERT_EQ(selection(), 1);
@@ -149,30 +125,17 @@ TEST_F(ReadBack, NewModelRebuildsTheSelectorAndShowsTheSelectionInIt) {
     EXPECT_EQ(items(), kModel1Items);
     EXPECT_EQ(selection(), 3);
     EXPECT_EQ(window.controlText(IDC_EDT_PART_NUMBER), "TRQ 60-40-20");
-}
 
-TEST_F(ReadBack, UnknownModelKeepsPartNumberAndItemsButTakesTheSettings) {
-    readBack();
     supply().state().modelCode = 7;
     supply().state().settings = {1, 2, 3, 4, 5, 6, 2};
     supply().state().firmwareTenths = 31;
     readBack();
-    EXPECT_EQ(window.controlText(IDC_EDT_PART_NUMBER), "TRQ 120-80");
-    EXPECT_EQ(items(), kModel2Items);
+    EXPECT_EQ(window.controlText(IDC_EDT_PART_NUMBER), "TRQ 60-40-20");
+    EXPECT_EQ(items(), kModel1Items);
     EXPECT_EQ(selection(), 2);
     EXPECT_EQ(window.controlText(IDC_EDT_AC_HOURS), "3");
     EXPECT_EQ(window.controlText(IDC_EDT_FIRMWARE), "3.1");
 
-    MainWindowModel fresh;
-    testing::FakeWindow startWindow;
-    startWindow.combos[IDC_CMB_CHARGE_CURRENT] = kDefaultItems;
-    readBackSettings(startWindow, clock, virtualLink.link, fresh, monitorState);
-    EXPECT_EQ(startWindow.controlText(IDC_EDT_PART_NUMBER), "")
-        << "empty until a known model has been read";
-    EXPECT_EQ(startWindow.comboItems(IDC_CMB_CHARGE_CURRENT), kDefaultItems);
-}
-
-TEST_F(ReadBack, SelectionOutsideTheListSelectsNothing) {
     supply().state().settings[6] = 4;
     readBack();
     EXPECT_EQ(model.settings.chargeSelection, 4);

@@ -3,338 +3,206 @@
 #include "res/resource.h"
 #include "tests/support/fake_window.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <initializer_list>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace brenvik::monitor {
 namespace {
 
 using testing::FakeWindow;
+using Items = std::vector<std::string>;
+using Runs = std::initializer_list<std::pair<std::size_t, std::vector<std::uint8_t>>>;
 
-const std::vector<std::string> kDefaultItems{"Default Charge Current", "1/2 Default Charge Current",
-                                             "1/4 Default Charge Current",
-                                             "1/8 Default Charge Current"};
-const std::vector<std::string> kModel1Items{"9 to 40 Ah Battery", "5 to 8 Ah Battery",
-                                            "4 Ah Battery", "2 Ah Battery"};
-const std::vector<std::string> kModel2Items{"18 to >80 Ah Battery", "9 to 12 Ah Battery",
-                                            "5 to 8 Ah Battery", "4 Ah Battery"};
+const Items kDefaultItems{"Default Charge Current", "1/2 Default Charge Current",
+                          "1/4 Default Charge Current", "1/8 Default Charge Current"};
+const Items kModel1Items{"9 to 40 Ah Battery", "5 to 8 Ah Battery", "4 Ah Battery", "2 Ah Battery"};
+const Items kModel2Items{"18 to >80 Ah Battery", "9 to 12 Ah Battery", "5 to 8 Ah Battery",
+                         "4 Ah Battery"};
 
-// A block with chosen bytes and a correct checksum.
-StatusBlockBytes blockWith(std::initializer_list<std::pair<std::size_t, std::uint8_t>> bytes) {
-    StatusBlockBytes block{};
-    for (const auto& [at, value] : bytes) {
-        block[at] = value;
+// A number as its little-endian bytes.
+std::vector<std::uint8_t> le(std::uint32_t value, std::size_t size = 2) {
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 0; i < size; ++i, value >>= 8) {
+        bytes.push_back(static_cast<std::uint8_t>(value & 0xFF));
     }
-    block[47] = blockChecksum(block);
-    return block;
+    return bytes;
 }
 
-void putLe16(StatusBlockBytes& block, std::size_t at, std::uint16_t value) {
-    block[at] = static_cast<std::uint8_t>(value & 0xFF);
-    block[at + 1] = static_cast<std::uint8_t>(value >> 8);
+// A block with runs of bytes at their offsets, zeros elsewhere and a correct checksum.
+StatusBlock blockWith(Runs runs) {
+    StatusBlockBytes bytes{};
+    for (const auto& [at, run] : runs) {
+        std::copy(run.begin(), run.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+    bytes[47] = blockChecksum(bytes);
+    return decodeStatusBlock(bytes);
 }
 
-// A block with the given analogue readings; the battery voltage is high enough by default.
-StatusBlock readings(std::uint8_t model, std::uint16_t current, std::uint16_t offset,
-                     std::uint16_t battery = 1023) {
-    StatusBlockBytes block{};
-    block[41] = model;
-    putLe16(block, 21, battery);
-    putLe16(block, 23, current);
-    putLe16(block, 25, offset);
-    return decodeStatusBlock(block);
-}
-
-std::string chargeCurrentText(const StatusBlock& block, std::string before = "before") {
+// The analogue readings and the model code; the battery voltage is high enough by default.
+std::string chargeCurrentText(std::uint8_t model, std::uint16_t current, std::uint16_t offset,
+                              std::uint16_t battery = 1023) {
     DisplayTexts texts;
-    texts.chargeCurrent = before;
-    applyChargeCurrent(texts, block);
+    texts.chargeCurrent = "before";
+    applyChargeCurrent(
+        texts, blockWith({{21, le(battery)}, {23, le(current)}, {25, le(offset)}, {41, {model}}}));
     return texts.chargeCurrent;
+}
+
+auto textsOf(const DisplayTexts& t) {
+    return std::make_tuple(t.outputVoltage, t.batteryVoltage, t.chargeCurrent, t.powerUpTime,
+                           t.batteryTime, t.acFaultCount, t.sysFaultCount, t.faiActivated,
+                           t.outputLatching, t.acFaultStatus, t.sysFaultStatus, t.firmware,
+                           t.partNumber);
 }
 
 TEST(StatusBlockChecksum, CoversBytesZeroTo45ModuloByte) {
     StatusBlockBytes block{};
-    for (std::size_t i = 0; i < 46; ++i) {
-        block[i] = 0xFF;
-    }
+    EXPECT_TRUE(checksumMatches(block)) << "all zero";
+    std::fill(block.begin(), block.begin() + 46, 0xFF);
     EXPECT_EQ(blockChecksum(block), 0xD2);
-    block[47] = 0xD1;
-    EXPECT_FALSE(checksumMatches(block));
     block[47] = 0xD2;
     EXPECT_TRUE(checksumMatches(block));
-
     block[46] = 0x5A;
     EXPECT_TRUE(checksumMatches(block)) << "byte 46 is not covered";
     block[45] = 0xFE;
     EXPECT_FALSE(checksumMatches(block)) << "byte 45 is covered";
 }
 
-TEST(StatusBlockChecksum, AllZeroBlockPassesWithZeroChecksum) {
-    StatusBlockBytes block{};
-    EXPECT_TRUE(checksumMatches(block));
-    block[0] = 1;
-    EXPECT_FALSE(checksumMatches(block));
-}
-
-TEST(StatusBlockDecode, CountersAndHoursAreLittleEndian) {
-    const auto block = decodeStatusBlock(blockWith({{0, 0x10},
-                                                    {1, 0x27},
-                                                    {2, 0x00},
-                                                    {3, 0x34},
-                                                    {4, 0x12},
-                                                    {5, 0xFF},
-                                                    {6, 0xFF},
-                                                    {7, 0xFF},
-                                                    {8, 0xFF},
-                                                    {9, 0xFF}}));
-    DisplayTexts texts;
-    applyCountersAndHours(texts, block);
-    EXPECT_EQ(texts.powerUpTime, "10000");
-    EXPECT_EQ(texts.acFaultCount, "4660");
-    EXPECT_EQ(texts.sysFaultCount, "65535");
-    EXPECT_EQ(texts.batteryTime, "16777215");
-}
-
-TEST(StatusBlockDecode, BatteryAgeClassesAtTheirLimits) {
-    const std::pair<std::uint32_t, BatteryAge> cases[] = {
-        {0, BatteryAge::Young},      {26000, BatteryAge::Young}, {26001, BatteryAge::Ageing},
-        {30000, BatteryAge::Ageing}, {30001, BatteryAge::Old},   {0xFFFFFF, BatteryAge::Old},
+// Each change of class, None to Young included, repaints the window once without erasing.
+TEST(StatusBlockDecode, BatteryAgeClassesAtTheirLimitsAndARepaintOnEachChange) {
+    using enum BatteryAge;
+    FakeWindow window;
+    MonitorState state;
+    const std::tuple<std::uint32_t, BatteryAge, std::size_t> steps[] = {
+        {0, Young, 1},      {26000, Young, 1}, {26001, Ageing, 2},
+        {30000, Ageing, 2}, {30001, Old, 3},   {0xFFFFFF, Old, 3},
     };
-    for (const auto& [hours, age] : cases) {
-        EXPECT_EQ(batteryAgeOf(hours), age) << hours;
+    for (const auto& [hours, age, repaints] : steps) {
+        applyBatteryAge(window, state, blockWith({{7, le(hours, 3)}}));
+        EXPECT_EQ(state.batteryAge, age) << hours;
+        EXPECT_EQ(window.invalidations, std::vector<bool>(repaints, false)) << hours;
     }
-    const auto block = decodeStatusBlock(blockWith({{7, 0x31}, {8, 0x75}, {9, 0x00}}));
-    EXPECT_EQ(block.batteryHours, 30001u);
-}
-
-TEST(StatusBlockDecode, BatteryAgeChangeRequestsOneRepaintWithoutErase) {
-    FakeWindow window;
-    MonitorState state;
-    const auto young = decodeStatusBlock(blockWith({{7, 0x10}}));
-    const auto old = decodeStatusBlock(blockWith({{7, 0x31}, {8, 0x75}}));
-
-    applyBatteryAge(window, state, young);
-    EXPECT_EQ(state.batteryAge, BatteryAge::Young);
-    EXPECT_EQ(window.invalidations, std::vector<bool>{false}) << "None to Young is a change";
-
-    applyBatteryAge(window, state, young);
-    EXPECT_EQ(window.invalidations.size(), 1u) << "an unchanged class repaints nothing";
-
-    applyBatteryAge(window, state, old);
-    EXPECT_EQ(state.batteryAge, BatteryAge::Old);
-    EXPECT_EQ(window.invalidations, (std::vector<bool>{false, false}));
-}
-
-TEST(StatusBlockDecode, DelaysAreStoredSecondsFirstAndShownHoursFirst) {
-    const auto block =
-        decodeStatusBlock(blockWith({{10, 5}, {11, 4}, {12, 3}, {13, 30}, {14, 15}, {15, 2}}));
-    DeviceSettings settings;
-    applyDelays(settings, block);
-    EXPECT_EQ(settings.acFaultHours, 3);
-    EXPECT_EQ(settings.acFaultMinutes, 4);
-    EXPECT_EQ(settings.acFaultSeconds, 5);
-    EXPECT_EQ(settings.sysFaultHours, 2);
-    EXPECT_EQ(settings.sysFaultMinutes, 15);
-    EXPECT_EQ(settings.sysFaultSeconds, 30);
-
-    MonitorState state;
-    applyLastReadSettings(
-        state, decodeStatusBlock(
-                   blockWith({{16, 2}, {10, 5}, {11, 4}, {12, 3}, {13, 30}, {14, 15}, {15, 2}})));
-    EXPECT_EQ(state.lastRead, (LastReadSettings{2, 3, 4, 5, 2, 15, 30}));
-}
-
-TEST(StatusBlockDecode, ChargeSelectionIsSelectedAtOnceAndOutOfListSelectsNothing) {
-    FakeWindow window;
-    window.combos[IDC_CMB_CHARGE_CURRENT] = kDefaultItems;
-    DeviceSettings settings;
-
-    applyChargeSelection(window, settings, decodeStatusBlock(blockWith({{16, 3}})));
-    EXPECT_EQ(settings.chargeSelection, 3);
-    EXPECT_EQ(window.comboSelection(IDC_CMB_CHARGE_CURRENT), 3);
-
-    applyChargeSelection(window, settings, decodeStatusBlock(blockWith({{16, 4}})));
-    EXPECT_EQ(settings.chargeSelection, 4);
-    EXPECT_EQ(window.comboSelection(IDC_CMB_CHARGE_CURRENT), -1);
 }
 
 TEST(StatusBlockDecode, StatusBitsGiveTheirTexts) {
-    struct Case {
-        std::uint8_t byte17, byte18;
-        const char *ac, *sys, *latching, *fai;
+    // AC fault status, system fault status, output latching, FAI activated.
+    const std::tuple<std::uint8_t, std::uint8_t, const char*> cases[] = {
+        {0x80, 0x07, "No fault/No fault/Yes/Yes"}, {0x7F, 0x00, "Fault/Fault/No/No"},
+        {0xFF, 0xF8, "No fault/Fault/No/No"},      {0x00, 0x02, "Fault/Fault/Yes/No"},
+        {0x00, 0x04, "Fault/Fault/No/Yes"},        {0x00, 0x01, "Fault/No fault/No/No"},
     };
-    const Case cases[] = {
-        {0x80, 0x07, "No fault", "No fault", "Yes", "Yes"},
-        {0x7F, 0x00, "Fault", "Fault", "No", "No"},
-        {0xFF, 0xF8, "No fault", "Fault", "No", "No"},
-        {0x00, 0x02, "Fault", "Fault", "Yes", "No"},
-        {0x00, 0x04, "Fault", "Fault", "No", "Yes"},
-        {0x00, 0x01, "Fault", "No fault", "No", "No"},
-    };
-    for (const auto& c : cases) {
-        DisplayTexts texts;
-        applyStatusTexts(texts, decodeStatusBlock(blockWith({{17, c.byte17}, {18, c.byte18}})));
-        EXPECT_EQ(texts.acFaultStatus, c.ac) << int{c.byte17};
-        EXPECT_EQ(texts.sysFaultStatus, c.sys) << int{c.byte18};
-        EXPECT_EQ(texts.outputLatching, c.latching) << int{c.byte18};
-        EXPECT_EQ(texts.faiActivated, c.fai) << int{c.byte18};
+    for (const auto& [byte17, byte18, expected] : cases) {
+        DisplayTexts t;
+        applyStatusTexts(t, blockWith({{17, {byte17, byte18}}}));
+        EXPECT_EQ(t.acFaultStatus + "/" + t.sysFaultStatus + "/" + t.outputLatching + "/" +
+                      t.faiActivated,
+                  expected)
+            << int{byte17} << " " << int{byte18};
     }
 }
 
+// Battery voltage from bytes 21-22, main output voltage from bytes 33-34.
 TEST(StatusBlockDecode, VoltagesScaleThirtyVoltsOver1023Counts) {
     const std::pair<std::uint16_t, const char*> cases[] = {
         {0, "0.00"}, {1023, "30.00"}, {512, "15.01"}, {204, "5.98"}, {205, "6.01"}, {341, "10.00"},
     };
     for (const auto& [reading, text] : cases) {
-        StatusBlockBytes bytes{};
-        putLe16(bytes, 21, reading);
-        putLe16(bytes, 33, static_cast<std::uint16_t>(1023 - reading));
         DisplayTexts texts;
-        applyVoltages(texts, decodeStatusBlock(bytes));
+        applyVoltages(texts, blockWith({{21, le(reading)}, {33, le(reading)}}));
         EXPECT_EQ(texts.batteryVoltage, text) << reading;
-        EXPECT_EQ(texts.outputVoltage, formatHundredths(readingToVolts(1023 - reading)))
-            << "main output voltage comes from bytes 33-34";
+        EXPECT_EQ(texts.outputVoltage, text) << reading;
     }
 }
 
-TEST(StatusBlockDecode, ChargeCurrentUsesTheModelScaleAndKeepsItsSign) {
-    EXPECT_EQ(chargeCurrentText(readings(1, 1312, 0)), "2.00");
-    EXPECT_EQ(chargeCurrentText(readings(2, 1312, 0)), "4.00");
-    EXPECT_EQ(chargeCurrentText(readings(3, 1312, 0)), "4.00");
-    EXPECT_EQ(chargeCurrentText(readings(3, 0, 328)), "-1.00");
-    EXPECT_EQ(chargeCurrentText(readings(1, 65535, 0)), "99.90");
-    EXPECT_EQ(chargeCurrentText(readings(0, 1312, 0)), "before") << "unknown model: unchanged";
-    EXPECT_EQ(chargeCurrentText(readings(4, 1312, 0)), "before") << "unknown model: unchanged";
-}
-
-TEST(StatusBlockDecode, LowBatteryVoltageZeroesTheCurrentForAnyModel) {
+// Keeping the sign and saturating at 99.90. A battery below 6.0 V (reading 204 and under) zeroes
+// the current for any model, known or not.
+TEST(StatusBlockDecode, ChargeCurrentKeepsItsSignAndTheLowBatteryOverride) {
+    EXPECT_EQ(chargeCurrentText(3, 0, 328), "-1.00");
+    EXPECT_EQ(chargeCurrentText(1, 65535, 0), "99.90");
+    EXPECT_EQ(chargeCurrentText(1, 1312, 0, 205), "2.00");
+    EXPECT_EQ(chargeCurrentText(0, 1312, 0, 205), "before");
     for (std::uint8_t model : {1, 2, 3, 0, 4, 255}) {
-        EXPECT_EQ(chargeCurrentText(readings(model, 1312, 0, 204)), "0.00") << int{model};
-        EXPECT_EQ(chargeCurrentText(readings(model, 1312, 0, 0)), "0.00") << int{model};
-    }
-    EXPECT_EQ(chargeCurrentText(readings(1, 1312, 0, 205)), "2.00");
-    EXPECT_EQ(chargeCurrentText(readings(0, 1312, 0, 205)), "before");
-}
-
-TEST(StatusBlockDecode, FirmwareVersionInTenths) {
-    const std::pair<std::uint8_t, const char*> cases[] = {
-        {15, "1.5"}, {0, "0.0"}, {23, "2.3"}, {105, "10.5"}, {255, "25.5"},
-    };
-    for (const auto& [tenths, text] : cases) {
-        EXPECT_EQ(firmwareText(tenths), text) << int{tenths};
+        EXPECT_EQ(chargeCurrentText(model, 1312, 0, 204), "0.00") << int{model};
+        EXPECT_EQ(chargeCurrentText(model, 1312, 0, 0), "0.00") << int{model};
     }
 }
 
-TEST(StatusBlockDecode, InstallationDateYearFromCenturyAndYearBytes) {
+TEST(StatusBlockDecode, FirmwareInTenthsAndYearFromCenturyAndYearBytes) {
+    for (const auto& [tenths, text] : {std::pair{15, "1.5"}, std::pair{0, "0.0"},
+                                       std::pair{105, "10.5"}, std::pair{255, "25.5"}}) {
+        EXPECT_EQ(firmwareText(static_cast<std::uint8_t>(tenths)), text) << tenths;
+    }
     DeviceSettings settings;
-    applyInstallDate(settings,
-                     decodeStatusBlock(blockWith({{43, 12}, {44, 31}, {45, 20}, {46, 9}})));
-    EXPECT_EQ(settings.installMonth, 12);
-    EXPECT_EQ(settings.installDay, 31);
-    EXPECT_EQ(settings.installYear, 2009);
-
-    applyInstallDate(settings, decodeStatusBlock(blockWith({{45, 20}, {46, 10}})));
+    applyInstallDate(settings, blockWith({{45, {20, 10}}}));
     EXPECT_EQ(settings.installYear, 2010);
-    applyInstallDate(settings, decodeStatusBlock(blockWith({{45, 255}, {46, 255}})));
+    applyInstallDate(settings, blockWith({{45, {255, 255}}}));
     EXPECT_EQ(settings.installYear, 25755);
 }
 
-TEST(StatusBlockModels, KnownModelsSetPartNumberAndSelectorItems) {
-    struct Case {
-        std::uint8_t code;
-        const char* partNumber;
-        const std::vector<std::string>& items;
+// Part number, selector items and charge current scale (1312 counts) of each model; an unknown
+// model leaves all three as they were.
+TEST(StatusBlockModels, EachKnownModelSetsItsIdentityAndScaleUnknownOnesLeaveThem) {
+    const std::tuple<std::uint8_t, const char*, const Items*, const char*> cases[] = {
+        {1, "TRQ 60-40-20", &kModel1Items, "2.00"}, {2, "TRQ 120-80", &kModel2Items, "4.00"},
+        {3, "TRQ 220-160", &kModel2Items, "4.00"},  {0, "before", &kDefaultItems, "before"},
+        {4, "before", &kDefaultItems, "before"},    {255, "before", &kDefaultItems, "before"},
     };
-    const Case cases[] = {
-        {1, "TRQ 60-40-20", kModel1Items},
-        {2, "TRQ 120-80", kModel2Items},
-        {3, "TRQ 220-160", kModel2Items},
-    };
-    for (const auto& c : cases) {
+    for (const auto& [code, partNumber, items, current] : cases) {
         FakeWindow window;
         window.combos[IDC_CMB_CHARGE_CURRENT] = kDefaultItems;
         DisplayTexts texts;
-        const auto block = decodeStatusBlock(blockWith({{41, c.code}}));
+        texts.partNumber = "before";
+        const auto block = blockWith({{41, {code}}});
         applyPartNumber(texts, block);
         applyChargeSelectorItems(window, block);
-        EXPECT_EQ(texts.partNumber, c.partNumber);
-        EXPECT_EQ(window.comboItems(IDC_CMB_CHARGE_CURRENT), c.items);
+        EXPECT_EQ(texts.partNumber, partNumber) << int{code};
+        EXPECT_EQ(window.comboItems(IDC_CMB_CHARGE_CURRENT), *items) << int{code};
+        EXPECT_EQ(chargeCurrentText(code, 1312, 0), current) << int{code};
     }
 }
 
-TEST(StatusBlockModels, UnknownModelsLeavePartNumberAndItemsButDecodeTheRest) {
-    for (std::uint8_t code : {0, 4, 255}) {
-        FakeWindow window;
-        window.combos[IDC_CMB_CHARGE_CURRENT] = kModel2Items;
-        MainWindowModel model;
-        model.texts.partNumber = "TRQ 120-80";
-        model.texts.chargeCurrent = "1.23";
-        MonitorState state;
-        const auto block = decodeStatusBlock(
-            blockWith({{41, code}, {42, 23}, {12, 7}, {16, 1}, {43, 6}, {21, 0xFF}, {22, 0x03}}));
-
-        applyMonitoringFields(window, model, state, block);
-        EXPECT_EQ(model.texts.partNumber, "TRQ 120-80") << int{code};
-        EXPECT_EQ(model.texts.chargeCurrent, "1.23") << int{code};
-        EXPECT_EQ(model.texts.firmware, "2.3");
-        EXPECT_EQ(model.texts.batteryVoltage, "30.00");
-        EXPECT_EQ(model.settings.acFaultHours, 7);
-        EXPECT_EQ(model.settings.installMonth, 6);
-
-        applyReadBackFields(window, model, state, block);
-        EXPECT_EQ(model.texts.partNumber, "TRQ 120-80") << int{code};
-        EXPECT_EQ(window.comboItems(IDC_CMB_CHARGE_CURRENT), kModel2Items) << int{code};
-        EXPECT_EQ(window.comboSelection(IDC_CMB_CHARGE_CURRENT), 1)
-            << "the list is kept, so the selection made at once stays";
-    }
-}
-
-// A block in which every field differs from a fresh window model.
-StatusBlock everyField() {
-    StatusBlockBytes bytes =
-        blockWith({{0, 100}, {3, 2},   {5, 3},   {7, 0x31}, {8, 0x75}, {10, 5},    {11, 4},
-                   {12, 3},  {13, 9},  {14, 8},  {15, 7},   {16, 2},   {17, 0x80}, {18, 0x07},
-                   {41, 1},  {42, 23}, {43, 12}, {44, 31},  {45, 20},  {46, 9}});
-    putLe16(bytes, 21, 400);
-    putLe16(bytes, 23, 1312);
-    putLe16(bytes, 33, 800);
-    return decodeStatusBlock(bytes);
-}
-
+// A block in which every field differs from a fresh window model, the counters and hours at
+// their little-endian widths; a model 7 is unknown and leaves the part number and the charge
+// current, but the rest is taken all the same.
 TEST(StatusBlockCallers, MonitoringTakesEveryFieldButTheSelectorItems) {
-    FakeWindow window;
-    window.combos[IDC_CMB_CHARGE_CURRENT] = kDefaultItems;
-    MainWindowModel model;
-    MonitorState state;
+    for (std::uint8_t code : {1, 7}) {
+        const bool known = code == 1;
+        FakeWindow window;
+        window.combos[IDC_CMB_CHARGE_CURRENT] = kDefaultItems;
+        MainWindowModel model;
+        model.texts.chargeCurrent = model.texts.partNumber = "before";
+        MonitorState state;
 
-    applyMonitoringFields(window, model, state, everyField());
+        // Hours and counts 10000, 4660, 65535, 16777215; delays 3:4:5 and 7:8:9, selection 2;
+        // status bits; battery 400, charge current 1312, output 800; model, firmware, date.
+        applyMonitoringFields(
+            window, model, state,
+            blockWith({{0, {0x10, 0x27, 0, 0x34, 0x12, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 5, 4,
+                            3,    9,    8, 7,    2,    0x80, 7,    0,    0,    0x90, 1, 0x20,
+                            5,    0,    0, 0,    0,    0,    0,    0,    0,    0x20, 3, 0,
+                            0,    0,    0, 0,    0,    code, 23,   12,   31,   20,   9}}}));
 
-    EXPECT_EQ(model.texts.powerUpTime, "100");
-    EXPECT_EQ(model.texts.acFaultCount, "2");
-    EXPECT_EQ(model.texts.sysFaultCount, "3");
-    EXPECT_EQ(model.texts.batteryTime, "30001");
-    EXPECT_EQ(state.batteryAge, BatteryAge::Old);
-    EXPECT_EQ(window.invalidations, std::vector<bool>{false});
-    EXPECT_EQ(model.settings.acFaultSeconds, 5);
-    EXPECT_EQ(model.settings.chargeSelection, 2);
-    EXPECT_EQ(state.lastRead, (LastReadSettings{2, 3, 4, 5, 7, 8, 9}));
-    EXPECT_EQ(model.texts.acFaultStatus, "No fault");
-    EXPECT_EQ(model.texts.sysFaultStatus, "No fault");
-    EXPECT_EQ(model.texts.outputLatching, "Yes");
-    EXPECT_EQ(model.texts.faiActivated, "Yes");
-    EXPECT_EQ(model.texts.batteryVoltage, "11.73");
-    EXPECT_EQ(model.texts.outputVoltage, "23.46");
-    EXPECT_EQ(model.texts.chargeCurrent, "2.00");
-    EXPECT_EQ(model.texts.partNumber, "TRQ 60-40-20");
-    EXPECT_EQ(model.texts.firmware, "2.3");
-    EXPECT_EQ(model.settings.installMonth, 12);
-    EXPECT_EQ(model.settings.installDay, 31);
-    EXPECT_EQ(model.settings.installYear, 2009);
-    EXPECT_EQ(window.comboItems(IDC_CMB_CHARGE_CURRENT), kDefaultItems);
-    EXPECT_EQ(window.comboSelection(IDC_CMB_CHARGE_CURRENT), 2);
+        EXPECT_EQ(textsOf(model.texts),
+                  textsOf({"23.46", "11.73", known ? "2.00" : "before", "10000", "16777215", "4660",
+                           "65535", "Yes", "Yes", "No fault", "No fault", "2.3",
+                           known ? "TRQ 60-40-20" : "before"}))
+            << int{code};
+        const DeviceSettings& s = model.settings;
+        EXPECT_EQ(std::tie(s.acFaultHours, s.acFaultMinutes, s.acFaultSeconds, s.sysFaultHours,
+                           s.sysFaultMinutes, s.sysFaultSeconds, s.chargeSelection, s.installMonth,
+                           s.installDay, s.installYear),
+                  std::tuple(3, 4, 5, 7, 8, 9, 2, 12, 31, 2009));
+        EXPECT_EQ(state.lastRead, (LastReadSettings{2, 3, 4, 5, 7, 8, 9}));
+        EXPECT_EQ(state.batteryAge, BatteryAge::Old);
+        EXPECT_EQ(window.invalidations, std::vector<bool>{false});
+        EXPECT_EQ(window.comboItems(IDC_CMB_CHARGE_CURRENT), kDefaultItems);
+        EXPECT_EQ(window.comboSelection(IDC_CMB_CHARGE_CURRENT), 2);
+    }
 }
 
 } // namespace

@@ -12,105 +12,85 @@
 namespace brenvik::monitor {
 namespace {
 
-using std::chrono::milliseconds;
-using Waits = std::vector<milliseconds>;
+using namespace std::chrono_literals;
+using Waits = std::vector<std::chrono::milliseconds>;
 using Commands = std::vector<std::uint8_t>;
 using Texts = std::vector<std::string>;
 
-const Waits kReadBackWaits{milliseconds(1000), milliseconds(1000), milliseconds(100),
-                           milliseconds(100), milliseconds(100)};
-const Waits kTickWaits{milliseconds(100), milliseconds(100), milliseconds(100), milliseconds(100)};
+Texts texts(std::initializer_list<std::string_view> list) {
+    return {list.begin(), list.end()};
+}
 
-class BlockFetch : public ::testing::Test {
-protected:
-    BlockFetch() {
-        auto& state = virtualLink.bridge.supply().state();
-        state.settings = {30, 15, 2, 9, 8, 7, 1};
-        state.powerUpHours = 10000;
-        state.modelCode = 2;
-        state.firmwareTenths = 23;
+// Each caller with its opening command, waits and texts, against each way a block can fail: no
+// acknowledgement (no chunk is read then), a bad checksum, one chunk the bridge did not deliver,
+// and all four undelivered, whose zeros would add up to a matching checksum.
+TEST(BlockFetch, EachCallerWithItsOpeningWaitsTextsAndFailures) {
+    struct Row {
+        BlockCaller caller;
+        std::uint8_t opening;
+        Waits waits;
+        Texts passTexts;
+        std::string_view blockFail;
+        Waits unacknowledgedWaits;
+    };
+    const Row rows[] = {
+        {BlockCaller::ReadBack,
+         3,
+         {1000ms, 1000ms, 100ms, 100ms, 100ms},
+         texts({status::kReadingStatus}),
+         status::kCommErrorBang,
+         {1000ms}},
+        {BlockCaller::MonitorTick,
+         10,
+         {100ms, 100ms, 100ms, 100ms},
+         texts({status::kReadingStatus, status::kReadStatusSuccess}),
+         status::kCommErrorStop,
+         {}},
+    };
+    enum class Fault { None, Unacknowledged, BadChecksum, OneChunkLost, AllChunksLost };
+    for (const Row& row : rows) {
+        for (const Fault fault : {Fault::None, Fault::Unacknowledged, Fault::BadChecksum,
+                                  Fault::OneChunkLost, Fault::AllChunksLost}) {
+            SCOPED_TRACE(::testing::Message() << "opening " << int{row.opening} << ", fault "
+                                              << static_cast<int>(fault));
+            vsupply::VirtualLink rig;
+            testing::FakeWindow window;
+            testing::FakeClock clock;
+            auto& lost = rig.bridge.faults().failingCalls;
+            if (fault == Fault::Unacknowledged) {
+                rig.bridge.supply().faults().unacknowledged = {row.opening};
+            } else if (fault == Fault::BadChecksum) {
+                rig.bridge.supply().faults().badBlockChecksum = true;
+            } else if (fault == Fault::OneChunkLost) {
+                lost = {{vsupply::ordinal::kTransfer, 3}};
+            } else if (fault == Fault::AllChunksLost) {
+                lost = {{vsupply::ordinal::kTransfer, 2},
+                        {vsupply::ordinal::kTransfer, 3},
+                        {vsupply::ordinal::kTransfer, 4},
+                        {vsupply::ordinal::kTransfer, 5}};
+            }
+            rig.link.linkOk = fault != Fault::None;
+
+            const auto block = fetchStatusBlock(window, clock, rig.link, row.caller);
+
+            EXPECT_EQ(block.has_value(), fault == Fault::None);
+            EXPECT_EQ(rig.link.linkOk, fault == Fault::None);
+            EXPECT_EQ(rig.bridge.commandsSent(),
+                      (fault == Fault::Unacknowledged ? Commands{row.opening}
+                                                      : Commands{row.opening, 4, 4, 4, 4}));
+            if (fault == Fault::None) {
+                const auto expected = vsupply::statusBlock(rig.bridge.supply().state());
+                EXPECT_TRUE(std::equal(block->begin(), block->end(), expected.begin()));
+                EXPECT_EQ(clock.waits, row.waits);
+                EXPECT_EQ(window.statusHistory, row.passTexts);
+            } else if (fault == Fault::Unacknowledged) {
+                EXPECT_EQ(clock.waits, row.unacknowledgedWaits);
+                EXPECT_EQ(window.statusHistory, texts({status::kCommErrorStop}));
+            } else {
+                EXPECT_EQ(window.statusText(), row.blockFail);
+            }
+        }
     }
-
-    std::optional<StatusBlockBytes> fetch(BlockCaller caller) {
-        return fetchStatusBlock(window, clock, virtualLink.link, caller);
-    }
-
-    vsupply::VirtualSupply& supply() { return virtualLink.bridge.supply(); }
-    const Commands& commands() const { return virtualLink.bridge.commandsSent(); }
-
-    vsupply::VirtualLink virtualLink;
-    testing::FakeWindow window;
-    testing::FakeClock clock;
-};
-
-TEST_F(BlockFetch, ReadBackOpensWithCommand3AndShowsNothingForAGoodBlock) {
-    virtualLink.link.linkOk = false;
-    const auto block = fetch(BlockCaller::ReadBack);
-    ASSERT_TRUE(block.has_value());
-    const auto expected = vsupply::statusBlock(supply().state());
-    EXPECT_TRUE(std::equal(block->begin(), block->end(), expected.begin()));
-    EXPECT_EQ(commands(), (Commands{3, 4, 4, 4, 4}));
-    EXPECT_EQ(clock.waits, kReadBackWaits);
-    EXPECT_EQ(window.statusHistory, Texts{std::string(status::kReadingStatus)});
-    EXPECT_TRUE(virtualLink.link.linkOk);
-}
-
-TEST_F(BlockFetch, MonitorTickOpensWithCommand10AndReportsSuccess) {
-    virtualLink.link.linkOk = false;
-    ASSERT_TRUE(fetch(BlockCaller::MonitorTick).has_value());
-    EXPECT_EQ(commands(), (Commands{10, 4, 4, 4, 4}));
-    EXPECT_EQ(clock.waits, kTickWaits);
-    EXPECT_EQ(window.statusHistory, (Texts{std::string(status::kReadingStatus),
-                                           std::string(status::kReadStatusSuccess)}));
-    EXPECT_TRUE(virtualLink.link.linkOk);
-}
-
-TEST_F(BlockFetch, MissingAcknowledgementReadsNoChunk) {
-    for (const auto& [caller, code, waits] :
-         {std::tuple{BlockCaller::ReadBack, std::uint8_t{3}, Waits{milliseconds(1000)}},
-          std::tuple{BlockCaller::MonitorTick, std::uint8_t{10}, Waits{}}}) {
-        vsupply::VirtualLink fresh;
-        fresh.bridge.supply().faults().unacknowledged = {code};
-        testing::FakeWindow w;
-        testing::FakeClock c;
-        EXPECT_FALSE(fetchStatusBlock(w, c, fresh.link, caller).has_value());
-        EXPECT_EQ(fresh.bridge.commandsSent(), Commands{code});
-        EXPECT_EQ(c.waits, waits);
-        EXPECT_EQ(w.statusHistory, Texts{std::string(status::kCommErrorStop)});
-        EXPECT_FALSE(fresh.link.linkOk);
-    }
-}
-
-TEST_F(BlockFetch, BadChecksumFailsWithEachCallersText) {
-    supply().faults().badBlockChecksum = true;
-    EXPECT_FALSE(fetch(BlockCaller::ReadBack).has_value());
-    EXPECT_EQ(commands(), (Commands{3, 4, 4, 4, 4}));
-    EXPECT_EQ(window.statusText(), status::kCommErrorBang);
-    EXPECT_FALSE(virtualLink.link.linkOk);
-
-    virtualLink.link.linkOk = true;
-    EXPECT_FALSE(fetch(BlockCaller::MonitorTick).has_value());
-    EXPECT_EQ(window.statusText(), status::kCommErrorStop);
-    EXPECT_FALSE(virtualLink.link.linkOk);
-}
-
-// Chunks the bridge failed to deliver arrive as zeros, and four of them add up to a matching
-// checksum: the block must fail all the same.
-TEST_F(BlockFetch, UndeliveredChunksFailTheBlockEvenWhenTheChecksumWouldMatch) {
-    for (std::uint32_t transfer = 2; transfer <= 5; ++transfer) {
-        virtualLink.bridge.faults().failingCalls.push_back({vsupply::ordinal::kTransfer, transfer});
-    }
-    EXPECT_FALSE(fetch(BlockCaller::MonitorTick).has_value());
-    EXPECT_EQ(commands(), (Commands{10, 4, 4, 4, 4})) << "every chunk is still read once";
-    EXPECT_EQ(window.statusText(), status::kCommErrorStop);
-    EXPECT_FALSE(virtualLink.link.linkOk);
-}
-
-TEST_F(BlockFetch, OneUndeliveredChunkFailsTheReadBackWithItsText) {
-    virtualLink.bridge.faults().failingCalls.push_back({vsupply::ordinal::kTransfer, 3});
-    EXPECT_FALSE(fetch(BlockCaller::ReadBack).has_value());
-    EXPECT_EQ(window.statusText(), status::kCommErrorBang);
-    EXPECT_FALSE(virtualLink.link.linkOk);
 }
 
 } // namespace

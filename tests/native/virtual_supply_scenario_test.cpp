@@ -10,6 +10,11 @@
 namespace brenvik::vsupply {
 namespace {
 
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using device::plainFrame;
+using Texts = std::vector<std::string>;
+
 TEST(ScenarioText, EveryKeySetsItsPart) {
     Scenario s;
     const auto result = applyText(R"(# a full scenario
@@ -48,54 +53,46 @@ unplug_after = 7
 plug_at = 10@2
 )",
                                   s, KeySet::Scenario);
-    EXPECT_TRUE(result.errors.empty()) << result.errors.front();
+    EXPECT_EQ(result.errors, Texts{});
     EXPECT_EQ(s.devices, (std::vector<DeviceEntry>{{"First", 16, "B", 2}, {"Second", 17, "A", 1}}));
     EXPECT_EQ(s.dllVersion, "3.1");
-    EXPECT_EQ(s.state.modelCode, 2);
-    EXPECT_EQ(s.state.firmwareTenths, 15);
-    EXPECT_EQ(s.state.settings, (std::array<std::uint8_t, 7>{5, 4, 3, 2, 1, 0, 3}));
-    EXPECT_EQ(s.state.installDate, (std::array<std::uint8_t, 4>{7, 18, 20, 11}));
-    EXPECT_EQ(s.state.powerUpHours, 0xFFFFFFu);
-    EXPECT_EQ(s.state.batteryHours, 26001u);
-    EXPECT_EQ(s.state.acFaultCount, 65535);
-    EXPECT_EQ(s.state.sysFaultCount, 9);
-    EXPECT_EQ(s.state.statusBits1, 0x7F);
-    EXPECT_EQ(s.state.statusBits2, 7);
-    EXPECT_EQ(s.state.batteryReading, 204);
-    EXPECT_EQ(s.state.outputReading, 1023);
-    EXPECT_EQ(s.state.chargeOffset, 328);
-    EXPECT_EQ(s.hourLength.count(), 0);
+    const std::array<std::uint8_t, 7> settings{5, 4, 3, 2, 1, 0, 3};
+    const std::array<std::uint8_t, 4> date{7, 18, 20, 11};
+    EXPECT_EQ(s.state, (SupplyState{settings, date, 0xFFFFFF, 26001, 65535, 9, 0x7F, 7, 204, 1023,
+                                    0, 328, 2, 15}));
+    EXPECT_EQ(s.hourLength, 0ms);
     EXPECT_EQ(s.readingJitter, 0);
     EXPECT_EQ(s.seed, 42u);
     EXPECT_EQ(s.controlFile, "control.txt");
     EXPECT_FALSE(s.plugged);
-    EXPECT_TRUE(s.bridgeFaults.countZero);
-    EXPECT_EQ(s.bridgeFaults.failingCalls,
-              (std::vector<CallFailure>{{28, 3, 5}, {22, 0, kStatusIoError}}));
-    EXPECT_EQ(s.supplyFaults.unacknowledged, (std::set<std::uint8_t>{3, 10}));
-    EXPECT_EQ(s.supplyFaults.nonZeroConfirm, (std::set<std::uint8_t>{6}));
-    EXPECT_TRUE(s.supplyFaults.badBlockChecksum);
-    EXPECT_EQ(s.supplyFaults.wrongEcho, (std::map<std::uint8_t, std::size_t>{{14, 2}}));
-    EXPECT_EQ(s.bridgeFaults.plugEvents,
-              (std::vector<PlugEvent>{{false, 7, 0, 1}, {true, 0, 10, 2}}));
+    const std::set<std::uint8_t> unacknowledged{3, 10};
+    const std::map<std::uint8_t, std::size_t> wrongEcho{{14, 2}};
+    EXPECT_EQ(s.supplyFaults, (SupplyFaults{unacknowledged, true, wrongEcho, {6}}));
+    const std::vector<CallFailure> failing{{28, 3, 5}, {22, 0, kStatusIoError}};
+    const std::vector<PlugEvent> plugEvents{{false, 7, 0, 1}, {true, 0, 10, 2}};
+    EXPECT_EQ(s.bridgeFaults, (BridgeFaults{failing, true, plugEvents}));
+
+    // The stored values, and only they, come back from the state text.
+    Scenario back;
+    EXPECT_EQ(applyText(stateText(s.state), back, KeySet::State).errors, Texts{});
+    const auto stored = [](const SupplyState& st) {
+        return std::tie(st.settings, st.installDate, st.powerUpHours, st.batteryHours,
+                        st.acFaultCount, st.sysFaultCount);
+    };
+    EXPECT_EQ(stored(back.state), stored(s.state));
+    EXPECT_EQ(back.state.modelCode, 1);
 }
 
 TEST(ScenarioText, BadLinesAreReportedAndSkippedTheRestApplies) {
     Scenario s;
-    const auto result = applyText("model = 300\n"
-                                  "no such line\n"
-                                  "colour = blue\n"
-                                  "ac_delay = 1:2\n"
-                                  "install_date = 13-1-2000\n"
-                                  "fail_call = 7\n"
-                                  "fail_call = 20:0\n"
-                                  "device = X | 1 | ABCDE | 1\n"
-                                  "firmware = 31\n",
+    const auto result = applyText("model = 300\nno such line\ncolour = blue\nac_delay = 1:2\n"
+                                  "install_date = 13-1-2000\nfail_call = 7\nfail_call = 20:0\n"
+                                  "device = X | 1 | ABCDE | 1\nfirmware = 31\n",
                                   s, KeySet::Scenario);
     ASSERT_EQ(result.errors.size(), 8u);
-    EXPECT_EQ(result.errors[0], "line 1: bad value for model: 300");
-    EXPECT_EQ(result.errors[1], "line 2: expected key = value");
-    EXPECT_EQ(result.errors[2], "line 3: unknown key colour");
+    EXPECT_EQ(Texts(result.errors.begin(), result.errors.begin() + 3),
+              (Texts{"line 1: bad value for model: 300", "line 2: expected key = value",
+                     "line 3: unknown key colour"}));
     EXPECT_EQ(s.state.firmwareTenths, 31);
     EXPECT_EQ(s.state.modelCode, 1);
     EXPECT_EQ(s.devices, defaultDevices());
@@ -113,76 +110,45 @@ TEST(ScenarioText, DefaultIsAPlausibleModelOneWithOneChannelA) {
     EXPECT_EQ(s.bridgeFaults, BridgeFaults{});
 }
 
-TEST(ScenarioText, StateTextRoundTripsAndStateFilesSetNothingElse) {
-    SupplyState stored = Scenario::plausibleSupply();
-    stored.settings = {59, 58, 255, 1, 2, 3, 2};
-    stored.installDate = {12, 31, 19, 99};
-    stored.powerUpHours = 123456;
-    stored.batteryHours = 0;
-    stored.acFaultCount = 7;
-    stored.sysFaultCount = 8;
+// State and control texts refuse the keys they do not carry.
+TEST(ScenarioText, StateAndControlTextsSetNothingElse) {
     Scenario s;
-    const auto result = applyText(stateText(stored), s, KeySet::State);
-    EXPECT_TRUE(result.errors.empty());
-    EXPECT_EQ(s.state, stored);
-
-    const auto refused = applyText("model = 3\nplugged = no\n", s, KeySet::State);
-    EXPECT_EQ(refused.errors.size(), 2u);
+    EXPECT_EQ(applyText("model = 3\nplugged = no\n", s, KeySet::State).errors.size(), 2u);
     EXPECT_EQ(s.state.modelCode, 1);
     EXPECT_TRUE(s.plugged);
-
-    const auto control = applyText("model = 3\nno_ack = 4\n", s, KeySet::Control);
-    EXPECT_EQ(control.errors, std::vector<std::string>{"line 1: key model is not allowed here"});
+    EXPECT_EQ(applyText("model = 3\nno_ack = 4\n", s, KeySet::Control).errors,
+              Texts{"line 1: key model is not allowed here"});
     EXPECT_EQ(s.supplyFaults.unacknowledged, (std::set<std::uint8_t>{4}));
 }
 
 class Hosted : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder = std::filesystem::temp_directory_path() /
-                 ("brenvik-vsupply-" +
-                  std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        std::filesystem::remove_all(folder);
-        std::filesystem::create_directories(folder);
-        options.scenarioFile = folder / "scenario.txt";
-        options.stateFile = folder / "state.txt";
-        options.traceFile = folder / "trace.txt";
-    }
-    void TearDown() override { std::filesystem::remove_all(folder); }
+    Hosted() { fs::create_directories(folder); }
+    ~Hosted() override { fs::remove_all(folder); }
 
     void write(const std::string& name, const std::string& text) {
         std::ofstream(folder / name, std::ios::trunc) << text;
     }
-
     std::string read(const std::string& name) { return readFile(folder / name).value_or(""); }
 
-    static device::Reply ask(device::DeviceLink& link, const device::Frame& frame) {
-        return device::send(link, frame);
-    }
-
-    // A link on a host's bridge with the first channel "A" opened.
+    // A link on the host's bridge with its one listed device open.
     static device::DeviceLink openLink(HostedBridge& host) {
         device::DeviceLink link(host);
-        std::uint32_t count = 0;
-        host.getNumHiSpeedDevices(&count);
-        for (std::uint32_t i = 0; i < count; ++i) {
-            char name[100];
-            char channel[5];
-            std::uint32_t location = 0;
-            std::uint32_t type = 0;
-            host.getHiSpeedDeviceNameLocIdChannel(i, name, 100, &location, channel, 5, &type);
-            device::FtcHandle handle = 0;
-            if (std::string(channel) == "A" &&
-                host.openHiSpeedDevice(name, location, channel, &handle) == 0) {
-                link.handle = handle;
-                break;
-            }
-        }
+        device::FtcHandle handle = 0;
+        EXPECT_EQ(host.openHiSpeedDevice("USB SPI Bridge A", 0x0121, "A", &handle), 0u);
+        link.handle = handle;
         return link;
     }
 
-    std::filesystem::path folder;
-    HostOptions options;
+    static device::Reply ask(device::DeviceLink& link, std::uint8_t code) {
+        return device::send(link, plainFrame(code));
+    }
+
+    fs::path folder =
+        fs::temp_directory_path() /
+        ("brenvik-vsupply-" +
+         std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    HostOptions options{folder / "scenario.txt", folder / "state.txt", folder / "trace.txt"};
     std::chrono::milliseconds now{0};
     VirtualSupply::TimeSource clock = [this] { return now; };
 };
@@ -193,19 +159,19 @@ TEST_F(Hosted, StoredValuesCarryOverToTheNextRun) {
         HostedBridge host(options, clock);
         auto link = openLink(host);
         const auto date = device::dateBytes(7, 18, 2011);
-        ASSERT_TRUE(device::acknowledged(ask(link, device::installDateRequest(date))));
-        ASSERT_TRUE(device::replyPasses(device::installDateConfirm(date),
-                                        ask(link, device::installDateConfirm(date))));
-        ASSERT_TRUE(device::acknowledged(ask(link, device::plainFrame(5))));
-        ASSERT_TRUE(device::replyPasses(device::plainFrame(6), ask(link, device::plainFrame(6))));
-        now = std::chrono::milliseconds(3000);
-        ask(link, device::plainFrame(10));
+        for (const device::Frame& frame :
+             {device::installDateRequest(date), device::installDateConfirm(date), plainFrame(5),
+              plainFrame(6)}) {
+            ASSERT_TRUE(device::replyPasses(frame, device::send(link, frame))) << frame.code();
+        }
+        now = 3000ms;
+        device::send(link, plainFrame(10));
     }
     const std::string state = read("state.txt");
     EXPECT_NE(state.find("install_date = 7/18/2011\n"), std::string::npos) << state;
     EXPECT_NE(state.find("battery_hours = 3\n"), std::string::npos) << state;
 
-    now = std::chrono::milliseconds(0);
+    now = 0ms;
     HostedBridge next(options, clock);
     EXPECT_EQ(next.bridge().supply().state().installDate, (device::DateBytes{7, 18, 20, 11}));
     EXPECT_EQ(next.bridge().supply().state().batteryHours, 3u);
@@ -214,13 +180,22 @@ TEST_F(Hosted, StoredValuesCarryOverToTheNextRun) {
 TEST_F(Hosted, TraceNotesTheScenarioItsErrorsAndEveryCall) {
     write("scenario.txt", "model = 2\nbogus\n");
     HostedBridge host(options, clock);
+    std::uint32_t count = 0;
+    host.getNumHiSpeedDevices(&count);
     auto link = openLink(host);
-    ask(link, device::plainFrame(3));
-    const std::string trace = read("trace.txt");
-    EXPECT_EQ(trace.rfind("note scenario " + (folder / "scenario.txt").string() + "\n", 0), 0u);
-    EXPECT_NE(trace.find("note scenario line 2: expected key = value\n"), std::string::npos);
-    EXPECT_NE(trace.find("call ord=20 count count=1 status=0\n"), std::string::npos);
-    EXPECT_NE(trace.find(" frame=0355 reply=55 delivered=1/1 status=0\n"), std::string::npos);
+    ask(link, 3);
+    host.bridge().unplug();
+    ask(link, 3);
+
+    const std::string handle = "handle=" + std::to_string(*link.handle);
+    EXPECT_EQ(read("trace.txt"),
+              "note scenario " + (folder / "scenario.txt").string() +
+                  "\nnote scenario line 2: expected key = value\n"
+                  "call ord=20 count count=1 status=0\n"
+                  "call ord=22 open name=\"USB SPI Bridge A\" location=289 channel=\"A\" " +
+                  handle + " status=0\ncall ord=33 transfer " + handle +
+                  " frame=0355 reply=55 delivered=1/1 status=0\ncall ord=33 transfer " + handle +
+                  " frame=0355 reply= delivered=0/1 status=4\n");
     EXPECT_EQ(host.bridge().supply().state().modelCode, 2);
 }
 
@@ -228,11 +203,11 @@ TEST_F(Hosted, MissingScenarioFallsBackToTheDefaultAndNoStateFileKeepsNothing) {
     options.stateFile.reset();
     HostedBridge host(options, clock);
     auto link = openLink(host);
-    EXPECT_TRUE(device::acknowledged(ask(link, device::plainFrame(11))));
-    EXPECT_TRUE(device::replyPasses(device::plainFrame(12), ask(link, device::plainFrame(12))));
+    EXPECT_TRUE(device::acknowledged(ask(link, 11)));
+    EXPECT_TRUE(device::replyPasses(plainFrame(12), device::send(link, plainFrame(12))));
     EXPECT_EQ(host.bridge().supply().state().modelCode, 1);
     EXPECT_NE(read("trace.txt").find("cannot be read, default scenario used"), std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(folder / "state.txt"));
+    EXPECT_FALSE(fs::exists(folder / "state.txt"));
 }
 
 TEST_F(Hosted, ControlFileSwitchesPlugAndFaultsWhileRunning) {
@@ -240,23 +215,22 @@ TEST_F(Hosted, ControlFileSwitchesPlugAndFaultsWhileRunning) {
     HostedBridge host(options, clock);
     EXPECT_EQ(host.controlFile(), folder / "control.txt");
     auto link = openLink(host);
-    EXPECT_FALSE(device::acknowledged(ask(link, device::plainFrame(3))));
-    EXPECT_TRUE(device::acknowledged(ask(link, device::plainFrame(10))));
+    EXPECT_FALSE(device::acknowledged(ask(link, 3)));
+    EXPECT_TRUE(device::acknowledged(ask(link, 10)));
 
     write("control.txt", "plugged = no\n");
-    EXPECT_EQ(ask(link, device::plainFrame(10)).delivered, 0u);
-
+    EXPECT_EQ(ask(link, 10).delivered, 0u);
     write("control.txt", "plugged = yes\nno_ack = none\nbad_checksum = yes\n");
-    EXPECT_TRUE(device::acknowledged(ask(link, device::plainFrame(3))));
+    EXPECT_TRUE(device::acknowledged(ask(link, 3)));
     EXPECT_TRUE(host.bridge().supply().faults().badBlockChecksum);
 
     // Occurrences count from the start of the run: this is the third command 10. The unplug
     // then outlasts a change of the control file that does not name the plug state.
     write("control.txt", "unplug_at = 10@3\n");
-    EXPECT_EQ(ask(link, device::plainFrame(10)).delivered, 0u);
+    EXPECT_EQ(ask(link, 10).delivered, 0u);
     write("control.txt", "unplug_at = 10@3\nno_ack = 5\n");
+    EXPECT_EQ(ask(link, 10).delivered, 0u);
     EXPECT_FALSE(host.bridge().plugged());
-    EXPECT_EQ(ask(link, device::plainFrame(10)).delivered, 0u);
     EXPECT_NE(read("trace.txt").find("note control applied, supply unplugged\n"),
               std::string::npos);
 }
