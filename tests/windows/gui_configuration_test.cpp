@@ -106,7 +106,8 @@ TEST_F(ConfigurationFiles, ASavedFileLoadsBackIntoAFreshProgramWithItsBoxesAndEn
         ASSERT_NE(window(), nullptr);
         enterPanel(window(), kEntered);
         ASSERT_EQ(readPanel(window()), kEntered);
-        ASSERT_TRUE(save(program, file));
+        // A name typed without extension gets ".ini".
+        ASSERT_TRUE(save(program, folder().path() / "cabinet 4"));
         // Saving reads the panel, typed entries included, and leaves it as it was.
         EXPECT_EQ(panelInFile(file), kEntered);
         EXPECT_EQ(readPanel(window()), kEntered);

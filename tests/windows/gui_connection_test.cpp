@@ -30,7 +30,13 @@ protected:
         expectEnablingFollowsBoxes(window());
         EXPECT_EQ(editText(window(), IDC_EDT_FIRMWARE), L"");
         EXPECT_EQ(editText(window(), IDC_EDT_PART_NUMBER), L"");
+
+        // Closing without a supply still keeps the panel's entries for the next start.
+        typeText(window(), IDC_EDT_INSTALL_YEAR, L"2016");
         EXPECT_EQ(program.close(), std::optional<DWORD>(0));
+        Panel closed = kWorkingFile;
+        closed.fields[8] = L"2016";
+        EXPECT_EQ(panelInFile(folder().workingFile()), closed);
     }
 };
 
@@ -66,6 +72,7 @@ TEST_F(Connection, WithoutABridgeThePanelShowsTheWorkingFile) {
     // found no device to answer it, which brought the communication error; no chunk was read.
     const std::string calls = trace();
     EXPECT_TRUE(contains(calls, "ord=20 count count=0 status=0")) << calls;
+    EXPECT_FALSE(contains(calls, "ord=21 ")) << calls;
     EXPECT_FALSE(contains(calls, "ord=22 ")) << calls;
     EXPECT_TRUE(contains(calls, "frame=0355 reply= delivered=0/1")) << calls;
     EXPECT_FALSE(contains(calls, "frame=0455")) << calls;
@@ -80,6 +87,32 @@ TEST_F(Connection, WithASilentSupplyThePanelShowsTheWorkingFile) {
     EXPECT_TRUE(contains(calls, "ord=22 open name=\"USB SPI Bridge A\"")) << calls;
     EXPECT_TRUE(contains(calls, "frame=0355 reply=ff delivered=1/1 status=0")) << calls;
     EXPECT_FALSE(contains(calls, "frame=0455")) << calls;
+}
+
+TEST_F(Connection, ConnectDeviceFailingAfterALoadReloadsTheLoadedFileNotTheWorkingOne) {
+    useScenario("no_ack = 3\r\n");
+    writeFile(folder().workingFile(), configurationText(kWorkingFile));
+    const Panel site{{L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8", L"2012"},
+                     1,
+                     {true, false, true, false, false, false}};
+    const fs::path file = folder().path() / "site.ini";
+    writeFile(file, configurationText(site));
+
+    RunningProgram program = start();
+    ASSERT_NE(window(), nullptr);
+    ASSERT_EQ(waitForStatus(kConnectFail), kConnectFail);
+    postCommand(window(), ID_FILE_LOADCONFIGURATION);
+    ASSERT_TRUE(answerFileDialog(program, kOpenDialogCaption, file));
+    ASSERT_EQ(readPanel(window()), site);
+
+    // Entries typed after loading give way to the loaded file when the supply stays silent.
+    typeText(window(), IDC_EDT_AC_HOURS, L"77");
+    click(window(), IDC_CHK_INSTALL_DATE);
+    runCommand(window(), ID_CONNECT_CONNECTDEVICE);
+    EXPECT_EQ(statusBarText(statusBar(window()), 1), kConnectFail);
+    EXPECT_EQ(readPanel(window()), site);
+    expectEnablingFollowsBoxes(window());
+    EXPECT_EQ(program.close(), std::optional<DWORD>(0));
 }
 
 } // namespace

@@ -196,6 +196,10 @@ void click(HWND window, int id) {
     send(::GetDlgItem(window, id), BM_CLICK, 0, 0);
 }
 
+void runCommand(HWND window, int id) {
+    send(window, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+}
+
 void selectItem(HWND window, int id, int index) {
     send(::GetDlgItem(window, id), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
@@ -262,6 +266,9 @@ bool answerFileDialog(const RunningProgram& program, std::wstring_view caption,
         ADD_FAILURE() << "the file dialog stayed open for " << file.string();
         return false;
     }
+    // The dialog is gone before the program has written or read the file; a message to the main
+    // window is answered once the command is done (or has shown its own message box).
+    send(findMainWindow(program.processId()), WM_NULL, 0, 0);
     return true;
 }
 

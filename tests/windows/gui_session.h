@@ -127,6 +127,8 @@ private:
 std::wstring editText(HWND window, int id);
 void typeText(HWND window, int id, std::wstring_view text);
 void click(HWND window, int id);
+// A menu command that opens no dialog, returning once the program has carried it out.
+void runCommand(HWND window, int id);
 void selectItem(HWND window, int id, int index);
 Panel readPanel(HWND window);
 // Types the fields, selects the charge selection and clicks the boxes that differ from `panel`.
@@ -135,7 +137,8 @@ void enterPanel(HWND window, const Panel& panel);
 void expectEnablingFollowsBoxes(HWND window);
 
 // Answers the file dialog of `program` that has `caption`: types `file` into its file name box
-// and presses its default button. False when no such dialog appears or it does not close.
+// and presses its default button. Returns once the program has carried out the command; false
+// when no such dialog appears or it does not close.
 [[nodiscard]] bool answerFileDialog(const RunningProgram& program, std::wstring_view caption,
                                     const fs::path& file);
 // The message text of a message box.
