@@ -177,6 +177,34 @@ TEST_F(ConfigurationFiles, ClosingWritesTheWorkingFileAfterAnotherFileWasLoaded)
     EXPECT_EQ(fileBytes(file), siteBytes);
 }
 
+TEST_F(ConfigurationFiles, EveryDialogStartsInTheProgramsFolderAndCancellingChangesNothing) {
+    const fs::path other = folder().path() / "other";
+    fs::create_directories(other);
+
+    RunningProgram program = startIdle();
+    ASSERT_NE(window(), nullptr);
+    enterPanel(window(), kEntered);
+    ASSERT_TRUE(save(program, other / "first.ini"));
+    // A bare name lands in the folder the program started in, not where the last dialog went.
+    ASSERT_TRUE(save(program, "second.ini"));
+    EXPECT_TRUE(fs::exists(folder().path() / "second.ini"));
+    EXPECT_FALSE(fs::exists(other / "second.ini"));
+
+    const std::size_t files = filesIn(folder().path());
+    for (const int command : {ID_FILE_SAVECONFIGURATION, ID_FILE_LOADCONFIGURATION}) {
+        postCommand(window(), command);
+        const HWND dialog = waitForWindow(
+            program.processId(),
+            command == ID_FILE_SAVECONFIGURATION ? kSaveDialogCaption : kOpenDialogCaption, 20s);
+        ASSERT_NE(dialog, nullptr);
+        pressButton(dialog, IDCANCEL);
+        EXPECT_TRUE(waitUntilGone(dialog));
+    }
+    EXPECT_EQ(readPanel(window()), kEntered);
+    EXPECT_EQ(filesIn(folder().path()), files);
+    EXPECT_EQ(program.close(), std::optional<DWORD>(0));
+}
+
 TEST_F(ConfigurationFiles, AnUnwritableTargetIsReportedAndAnExistingFileStaysWhole) {
     const fs::path locked = folder().path() / "locked.ini";
     const std::string lockedBytes = "; do not change\r\n" + configurationText(kSiteFile);
