@@ -205,6 +205,23 @@ TEST_F(ConfigurationFiles, EveryDialogStartsInTheProgramsFolderAndCancellingChan
     EXPECT_EQ(program.close(), std::optional<DWORD>(0));
 }
 
+TEST_F(ConfigurationFiles, TheWorkingFileIsWrittenBesideAProgramInALongPath) {
+    // A folder name that brings the program's path to 250 characters, close to what the platform
+    // can start, and non-ASCII.
+    constexpr std::size_t kProgramPathLength = 250;
+    const std::wstring prefix = L"Konfiguration \u00e4\u00f6\u00fc ";
+    const std::size_t used = folder().executable().wstring().size() + 1 + prefix.size();
+    ASSERT_LT(used, kProgramPathLength);
+    folder().moveProgramInto(prefix + std::wstring(kProgramPathLength - used, L'a'));
+    ASSERT_EQ(folder().executable().wstring().size(), kProgramPathLength);
+
+    RunningProgram program = startIdle();
+    ASSERT_NE(window(), nullptr);
+    enterPanel(window(), kEntered);
+    EXPECT_EQ(program.close(), std::optional<DWORD>(0));
+    EXPECT_EQ(panelInFile(folder().workingFile()), kEntered);
+}
+
 TEST_F(ConfigurationFiles, AnUnwritableTargetIsReportedAndAnExistingFileStaysWhole) {
     const fs::path locked = folder().path() / "locked.ini";
     const std::string lockedBytes = "; do not change\r\n" + configurationText(kSiteFile);

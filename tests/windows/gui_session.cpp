@@ -4,6 +4,7 @@
 #include <chrono>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <system_error>
 #include <thread>
 
@@ -71,7 +72,34 @@ HWND fileNameEdit(HWND dialog) {
     return edit;
 }
 
+// Removes a folder with everything in it, read-only files and paths of any length included.
+void removeTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW entry{};
+    const HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..") {
+                continue;
+            }
+            const std::wstring path = folder + L"\\" + name;
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+                removeTree(path);
+            } else {
+                ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                ::DeleteFileW(path.c_str());
+            }
+        } while (::FindNextFileW(search, &entry) != FALSE);
+        ::FindClose(search);
+    }
+    ::RemoveDirectoryW(folder.c_str());
+}
+
 } // namespace
+
+std::wstring extendedPath(const fs::path& path) {
+    return L"\\\\?\\" + path.wstring();
+}
 
 void PrintTo(const Panel& panel, std::ostream* out) {
     *out << "{";
@@ -130,18 +158,32 @@ ProgramFolder::ProgramFolder() {
     static std::atomic<int> serial{0};
     path_ = fs::temp_directory_path() / ("brenvik-gui-" + std::to_string(::GetCurrentProcessId()) +
                                          "-" + std::to_string(++serial));
+    programFolder_ = path_;
     fs::remove_all(path_);
     fs::create_directories(path_);
     fs::copy_file(brenvikExecutable(), executable());
     fs::copy_file(programDirectory() / "FTCSPI.dll", path_ / "FTCSPI.dll");
 }
 
-ProgramFolder::~ProgramFolder() {
-    std::error_code ec;
-    for (fs::recursive_directory_iterator it(path_, ec), end; !ec && it != end; it.increment(ec)) {
-        ::SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
+void ProgramFolder::moveProgramInto(const fs::path& subfolder) {
+    fs::path target = path_;
+    for (const fs::path& part : subfolder) {
+        target /= part;
+        if (::CreateDirectoryW(extendedPath(target).c_str(), nullptr) == FALSE) {
+            throw std::runtime_error("cannot create " + target.string());
+        }
     }
-    fs::remove_all(path_, ec);
+    for (const wchar_t* file : {L"Brenvik-USB.exe", L"FTCSPI.dll"}) {
+        if (::MoveFileW(extendedPath(programFolder_ / file).c_str(),
+                        extendedPath(target / file).c_str()) == FALSE) {
+            throw std::runtime_error("cannot move the program to " + target.string());
+        }
+    }
+    programFolder_ = target;
+}
+
+ProgramFolder::~ProgramFolder() {
+    removeTree(extendedPath(path_));
 }
 
 ProgramTest::ProgramTest() {

@@ -88,11 +88,16 @@ public:
     ~ProgramFolder();
 
     const fs::path& path() const { return path_; }
-    fs::path executable() const { return path_ / "Brenvik-USB.exe"; }
-    fs::path workingFile() const { return path_ / "Brenvik.ini"; }
+    fs::path executable() const { return programFolder_ / "Brenvik-USB.exe"; }
+    fs::path workingFile() const { return programFolder_ / "Brenvik.ini"; }
+
+    // Moves the program and the library into `subfolder` of this folder, which may make their
+    // paths longer than the platform's classic limit of 260 characters.
+    void moveProgramInto(const fs::path& subfolder);
 
 private:
     fs::path path_;
+    fs::path programFolder_;
 };
 
 // Every test starts Brenvik-USB from a ProgramFolder of its own, with a scenario for the
@@ -101,6 +106,7 @@ class ProgramTest : public ::testing::Test {
 protected:
     ProgramTest();
 
+    ProgramFolder& folder() { return folder_; }
     const ProgramFolder& folder() const { return folder_; }
     fs::path traceFile() const { return folder_.path() / "trace.txt"; }
 
@@ -144,6 +150,8 @@ void expectEnablingFollowsBoxes(HWND window);
 // The message text of a message box.
 std::wstring messageText(HWND box);
 
+// `path` (absolute) in the extended form, which reaches paths of any length.
+std::wstring extendedPath(const fs::path& path);
 std::string fileBytes(const fs::path& file);
 void writeFile(const fs::path& file, std::string_view bytes);
 
