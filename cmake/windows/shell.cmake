@@ -40,7 +40,8 @@ add_executable(shell_window_tests
     ${CMAKE_SOURCE_DIR}/tests/windows/shell_framework_test.cpp
     ${CMAKE_SOURCE_DIR}/tests/windows/shell_templates_test.cpp
     $<TARGET_OBJECTS:brenvik_resources>)
-target_link_libraries(shell_window_tests PRIVATE brenvik_wintest_support GTest::gtest_main)
+target_link_libraries(shell_window_tests PRIVATE brenvik_wintest_support brenvik_virtual_supply
+                                                 GTest::gtest_main)
 add_dependencies(shell_window_tests Brenvik-USB)
 
 add_executable(shell_program_tests ${CMAKE_SOURCE_DIR}/tests/windows/shell_program_test.cpp)

@@ -8,8 +8,10 @@
 #include "res/resource.h"
 #include "shell/app_paths.h"
 #include "shell/brenvik_dlg_win32.h"
+#include "tests/support/fake_clock.h"
 #include "tests/windows/support/live_dialog.h"
 #include "tests/windows/support/program_driver.h"
+#include "virtual_supply/virtual_bridge.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -201,13 +203,32 @@ TEST_F(MessageMap, AnExceptionInAHandlerEndsTheRunAndReachesTheCaller) {
     EXPECT_TRUE(wintest::waitUntilGone(window, 10s));
 }
 
+// The main window with a virtual bridge and a clock that only counts waits.
+struct ProgramParts {
+    vsupply::VirtualBridge bridge;
+    ProgramState state{bridge};
+    testing::FakeClock clock;
+};
+
+class PortTestWindow : private ProgramParts, public CBrenvikforCustomDlg {
+public:
+    PortTestWindow()
+        : CBrenvikforCustomDlg(modulePath(), L"shell_window_port_test", state, clock) {}
+
+protected:
+    // The port is tested on its own: no connection attempt changes the controls meanwhile.
+    bool onInitDialog() override {
+        const bool result = CBrenvikforCustomDlg::onInitDialog();
+        ::KillTimer(hwnd(), IDT_CONNECT);
+        return result;
+    }
+};
+
 // The WindowPort of the live main window, called from another thread as a handler would call
 // it from the window's own.
 class DialogPort : public ::testing::Test {
 protected:
-    wintest::LiveDialog live{[] {
-        return std::make_unique<CBrenvikforCustomDlg>(modulePath(), L"shell_window_port_test");
-    }};
+    wintest::LiveDialog live{[] { return std::make_unique<PortTestWindow>(); }};
     HWND window = live.hwnd();
     WindowPort& port = live.dialog().port();
 };
@@ -218,8 +239,8 @@ TEST_F(DialogPort, TextsTravelAsUtf8) {
     EXPECT_EQ(port.controlText(IDC_EDT_PART_NUMBER), text);
     EXPECT_EQ(wintest::controlText(window, IDC_EDT_PART_NUMBER), widen(text));
     const std::string longText(5000, '7');
-    port.setControlText(IDC_EDT_AC_HOURS, longText);
-    EXPECT_EQ(port.controlText(IDC_EDT_AC_HOURS), longText);
+    port.setControlText(IDC_EDT_FIRMWARE, longText);
+    EXPECT_EQ(port.controlText(IDC_EDT_FIRMWARE), longText);
     EXPECT_EQ(port.controlText(4711), "");
     EXPECT_EQ(port.applicationName(), narrow(applicationName(modulePath()).wstring()));
 }

@@ -6,9 +6,11 @@
 #include "res/resource.h"
 #include "shell/app_paths.h"
 #include "shell/brenvik_dlg_win32.h"
+#include "tests/support/fake_clock.h"
 #include "tests/windows/support/dialog_template.h"
 #include "tests/windows/support/live_dialog.h"
 #include "tests/windows/support/program_driver.h"
+#include "virtual_supply/virtual_bridge.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -26,9 +28,20 @@ std::wstring testApplicationName() {
 
 // The main window, with a record of what it showed the moment its initialisation ended (later
 // timer work may change the status line and the enabled states).
-class ObservedMainWindow : public CBrenvikforCustomDlg {
+// What the program keeps outside the window: a virtual bridge stands in for the adapter and
+// waits are only counted.
+struct ProgramParts {
+    vsupply::VirtualBridge bridge;
+    ProgramState state{bridge};
+    testing::FakeClock clock;
+};
+
+class ObservedMainWindow : private ProgramParts, public CBrenvikforCustomDlg {
 public:
-    using CBrenvikforCustomDlg::CBrenvikforCustomDlg;
+    ObservedMainWindow()
+        : CBrenvikforCustomDlg(framework::modulePath(), testApplicationName(), state, clock) {}
+
+    const ProgramState& programState() const { return state; }
 
     std::wstring statusLabel;
     std::wstring statusLine;
@@ -63,9 +76,7 @@ protected:
 };
 
 std::unique_ptr<LiveDialog> startMainWindow() {
-    auto live = std::make_unique<LiveDialog>([] {
-        return std::make_unique<ObservedMainWindow>(framework::modulePath(), testApplicationName());
-    });
+    auto live = std::make_unique<LiveDialog>([] { return std::make_unique<ObservedMainWindow>(); });
     for (int i = 0; i < 1000 && ::IsWindowVisible(live->hwnd()) == FALSE; ++i) {
         std::this_thread::sleep_for(10ms);
     }
@@ -298,7 +309,7 @@ TEST_F(MainWindow, IconMarkerAndColourButtonsAreSetUp) {
     EXPECT_EQ(dialog().applyButton().hwnd(), ::GetDlgItem(window, IDC_BTN_APPLY));
     EXPECT_EQ(dialog().startStopButton().hwnd(), ::GetDlgItem(window, IDC_BTN_START));
     EXPECT_EQ(dialog().field1017DefaultColour(), ::GetSysColor(COLOR_BTNFACE));
-    EXPECT_EQ(dialog().core().currentConfigurationFile(),
+    EXPECT_EQ(dialog().programState().files.current,
               framework::modulePath().parent_path() / "Brenvik.ini");
 }
 
