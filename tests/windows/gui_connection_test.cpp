@@ -28,8 +28,8 @@ protected:
         EXPECT_EQ(waitForStatus(kConnectFail), kConnectFail);
         EXPECT_EQ(readPanel(window()), kWorkingFile);
         expectEnablingFollowsBoxes(window());
-        EXPECT_EQ(editText(window(), IDC_EDT_FIRMWARE), L"");
-        EXPECT_EQ(editText(window(), IDC_EDT_PART_NUMBER), L"");
+        EXPECT_EQ(controlText(window(), IDC_EDT_FIRMWARE), L"");
+        EXPECT_EQ(controlText(window(), IDC_EDT_PART_NUMBER), L"");
 
         // Closing without a supply still keeps the panel's entries for the next start.
         typeText(window(), IDC_EDT_INSTALL_YEAR, L"2016");
@@ -50,13 +50,13 @@ TEST_F(Connection, TheDefaultSupplyFillsThePanelWithItsValuesAndClearsTheBoxes) 
     EXPECT_EQ(comboItems(window(), IDC_CMB_CHARGE_CURRENT),
               (std::vector<std::wstring>{L"9 to 40 Ah Battery", L"5 to 8 Ah Battery",
                                          L"4 Ah Battery", L"2 Ah Battery"}));
-    EXPECT_EQ(editText(window(), IDC_EDT_FIRMWARE), L"2.3");
-    EXPECT_EQ(editText(window(), IDC_EDT_PART_NUMBER), L"TRQ 60-40-20");
+    EXPECT_EQ(controlText(window(), IDC_EDT_FIRMWARE), L"2.3");
+    EXPECT_EQ(controlText(window(), IDC_EDT_PART_NUMBER), L"TRQ 60-40-20");
     // The boxes' click handling has disabled every field that follows them, and APPLY.
     expectEnablingFollowsBoxes(window());
     EXPECT_FALSE(isEnabled(window(), IDC_BTN_APPLY));
     // The read-back leaves the monitoring fields to the monitoring.
-    EXPECT_EQ(editText(window(), IDC_EDT_OUTPUT_VOLTAGE), L"");
+    EXPECT_EQ(controlText(window(), IDC_EDT_OUTPUT_VOLTAGE), L"");
     EXPECT_EQ(program.close(), std::optional<DWORD>(0));
 
     const std::string calls = trace();

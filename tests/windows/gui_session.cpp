@@ -5,7 +5,6 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
-#include <system_error>
 #include <thread>
 
 namespace brenvik::wintest::gui {
@@ -219,16 +218,6 @@ std::string ProgramTest::trace() const {
     return fileBytes(traceFile());
 }
 
-std::wstring editText(HWND window, int id) {
-    const HWND control = ::GetDlgItem(window, id);
-    const auto length = static_cast<std::size_t>(send(control, WM_GETTEXTLENGTH, 0, 0));
-    std::wstring text(length + 1, L'\0');
-    const auto copied = static_cast<std::size_t>(
-        send(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
-    text.resize(copied);
-    return text;
-}
-
 void typeText(HWND window, int id, std::wstring_view text) {
     const std::wstring terminated(text);
     send(::GetDlgItem(window, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(terminated.c_str()));
@@ -249,7 +238,7 @@ void selectItem(HWND window, int id, int index) {
 Panel readPanel(HWND window) {
     Panel panel;
     for (std::size_t i = 0; i < kPanelFields.size(); ++i) {
-        panel.fields[i] = editText(window, kPanelFields[i]);
+        panel.fields[i] = controlText(window, kPanelFields[i]);
     }
     panel.chargeSelection = comboSelection(window, IDC_CMB_CHARGE_CURRENT);
     for (std::size_t i = 0; i < kOptionBoxes.size(); ++i) {
@@ -316,7 +305,7 @@ bool answerFileDialog(const RunningProgram& program, std::wstring_view caption,
 
 std::wstring messageText(HWND box) {
     constexpr int kMessageText = 0xFFFF;
-    return editText(box, kMessageText);
+    return controlText(box, kMessageText);
 }
 
 std::string fileBytes(const fs::path& file) {

@@ -91,8 +91,8 @@ public:
     fs::path executable() const { return programFolder_ / "Brenvik-USB.exe"; }
     fs::path workingFile() const { return programFolder_ / "Brenvik.ini"; }
 
-    // Moves the program and the library into `subfolder` of this folder, which may make their
-    // paths longer than the platform's classic limit of 260 characters.
+    // Moves the program and the library into `subfolder` of this folder, however long the path
+    // becomes.
     void moveProgramInto(const fs::path& subfolder);
 
 private:
@@ -130,7 +130,6 @@ private:
 // Reading and filling the main window as the operator does. Each call is answered by the
 // program within a few seconds, or fails the test instead of waiting for ever (a message box
 // nobody expected keeps the program from answering).
-std::wstring editText(HWND window, int id);
 void typeText(HWND window, int id, std::wstring_view text);
 void click(HWND window, int id);
 // A menu command that opens no dialog, returning once the program has carried it out.
