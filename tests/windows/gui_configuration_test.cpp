@@ -94,6 +94,9 @@ protected:
         const HWND box = waitForWindow(program.processId(), L"Fail", 20s);
         ASSERT_NE(box, nullptr) << "no message for " << file.string();
         EXPECT_EQ(messageText(box), L"Save configuration file fail, please check the file.");
+        // Like every message of the program, it has no owner and leaves the window usable.
+        EXPECT_EQ(::GetWindow(box, GW_OWNER), nullptr);
+        EXPECT_TRUE(::IsWindowEnabled(window()));
         pressButton(box, IDOK);
         EXPECT_TRUE(waitUntilGone(box));
     }
