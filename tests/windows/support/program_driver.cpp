@@ -198,7 +198,21 @@ std::wstring className(HWND window) {
 }
 
 std::wstring controlText(HWND dialog, int id) {
-    return windowText(::GetDlgItem(dialog, id));
+    // Asked of the control itself: for a control of another process GetWindowText reads the
+    // window's caption, not what an edit holds.
+    constexpr UINT kAnswerTimeoutMs = 10000;
+    const HWND control = ::GetDlgItem(dialog, id);
+    DWORD_PTR length = 0;
+    if (::SendMessageTimeoutW(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs,
+                              &length) == 0) {
+        return {};
+    }
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    ::SendMessageTimeoutW(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                          SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &copied);
+    text.resize(copied < text.size() ? copied : 0);
+    return text;
 }
 
 bool isChecked(HWND dialog, int id) {
