@@ -34,7 +34,7 @@ add_library(brenvik_wintest_support STATIC ${BRENVIK_WINTEST_SUPPORT_SOURCES})
 target_link_libraries(brenvik_wintest_support PUBLIC brenvik_framework)
 
 # Tests that run the main window and the dialog layer inside the test program (it carries the
-# program's resources), and tests that start Brenvik-USB.exe itself.
+# program's resources).
 add_executable(shell_window_tests
     ${CMAKE_SOURCE_DIR}/tests/windows/shell_window_test.cpp
     ${CMAKE_SOURCE_DIR}/tests/windows/shell_framework_test.cpp
@@ -43,19 +43,7 @@ add_executable(shell_window_tests
 target_link_libraries(shell_window_tests PRIVATE brenvik_wintest_support brenvik_virtual_supply
                                                  GTest::gtest_main)
 add_dependencies(shell_window_tests Brenvik-USB)
-
-add_executable(shell_program_tests ${CMAKE_SOURCE_DIR}/tests/windows/shell_program_test.cpp)
-target_link_libraries(shell_program_tests PRIVATE brenvik_wintest_support GTest::gtest_main)
-add_dependencies(shell_program_tests Brenvik-USB)
-
-brenvik_add_wine_test(NAME shell.templates COMMAND shell_window_tests
-                      ARGS --gtest_filter=Templates.* TIMEOUT 60)
-brenvik_add_wine_test(NAME shell.window COMMAND shell_window_tests
-                      ARGS --gtest_filter=MainWindow* TIMEOUT 120)
-brenvik_add_wine_test(NAME shell.framework COMMAND shell_window_tests
-                      ARGS --gtest_filter=Handles.*:ModulePath.*:Text.*:MessageMap.*:DialogPort.*
-                      TIMEOUT 120)
-brenvik_add_wine_test(NAME shell.program COMMAND shell_program_tests TIMEOUT 180)
+brenvik_add_wine_test(NAME shell COMMAND shell_window_tests TIMEOUT 180)
 
 # Console tool with which scripts wait for the window, read the status line and close the program.
 add_executable(brenvik-probe ${CMAKE_SOURCE_DIR}/tools/probe/probe.cpp)

@@ -1,29 +1,30 @@
+// The ordinal loader with the stand-in FTCSPI.dll beside it, run with the scenario, state and
+// trace files the test entry names in the environment, written and read here as a test outside
+// the program would; each load of the library is a new run of the virtual supply.
+
 #include "device/commands.h"
 #include "device/ftcspi_library_win32.h"
 #include "device/transaction.h"
 #include "monitor/status_block.h"
+#include "tests/windows/support/program_driver.h"
 
-#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
-#include <string>
-#include <vector>
 
 namespace brenvik::device {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+const std::filesystem::path kFolder{"../adapter-test"};
 
-// Opens the last listed device, which is channel "A" in both scenarios these tests run with.
+// Opens the last listed device, which the scenario makes channel "A".
 void openLastDevice(FtcspiLibrary& library, DeviceLink& link) {
     std::uint32_t count = 0;
-    ASSERT_EQ(library.getNumHiSpeedDevices(&count), kStatusSuccess);
-    ASSERT_GT(count, 0u);
-    char name[100] = {};
-    char channel[5] = {};
     std::uint32_t location = 0;
     std::uint32_t type = 0;
+    char name[100] = {};
+    char channel[5] = {};
+    ASSERT_EQ(library.getNumHiSpeedDevices(&count), kStatusSuccess);
     ASSERT_EQ(library.getHiSpeedDeviceNameLocIdChannel(count - 1, name, sizeof name, &location,
                                                        channel, sizeof channel, &type),
               kStatusSuccess);
@@ -47,12 +48,7 @@ Bytes fetchBlock(DeviceLink& link) {
     return block;
 }
 
-std::string fileText(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-TEST(Loader, ResolvesEveryOrdinalOfTheStandIn) {
+TEST(Loader, ResolvesEveryOrdinalOfTheStandInAndSetsUpTheBridgeThroughThem) {
     FtcspiLibrary library;
     ASSERT_TRUE(library.loaded());
     for (const std::uint32_t ordinal :
@@ -62,10 +58,6 @@ TEST(Loader, ResolvesEveryOrdinalOfTheStandIn) {
     for (const std::uint32_t absent : {1u, 7u, 19u, 32u}) {
         EXPECT_FALSE(library.resolved(absent)) << absent;
     }
-}
-
-TEST(Loader, SetsUpTheBridgeAndFetchesABlockThroughIt) {
-    FtcspiLibrary library;
     DeviceLink link(library);
     openLastDevice(library, link);
     const FtcHandle h = *link.handle;
@@ -87,20 +79,15 @@ TEST(Loader, SetsUpTheBridgeAndFetchesABlockThroughIt) {
                                        library.turnOffDivideByFiveClock(h),
                                        library.setLoopback(h, 0),
                                        library.setHiSpeedDeviceGpios(h, &low, &high),
-                                       library.getHiSpeedDeviceGpios(h, &states)};
+                                       library.getHiSpeedDeviceGpios(h, &states),
+                                       library.closeDevice(h)};
     EXPECT_EQ(setUp, std::vector<FtcStatus>(setUp.size(), kStatusSuccess));
     EXPECT_EQ(latency, 50);
-
-    EXPECT_EQ(fetchBlock(link)[41], 1) << "the default supply is a model 1";
-    EXPECT_EQ(library.closeDevice(h), kStatusSuccess);
 }
 
-// Runs with the scenario, state and trace files the test entry names in the environment, written
-// and read here as a test outside the program would; each load of the library is a new run.
 TEST(Scenario, FilesDriveTheStandInFromOutsideTheProgram) {
-    const std::filesystem::path folder{"../adapter-test"};
     for (const char* file : {"state.txt", "trace.txt", "control.txt"}) {
-        std::filesystem::remove(folder / file);
+        std::filesystem::remove(kFolder / file);
     }
     const DateBytes date = dateBytes(7, 18, 2011);
     {
@@ -108,25 +95,25 @@ TEST(Scenario, FilesDriveTheStandInFromOutsideTheProgram) {
         DeviceLink link(library);
         openLastDevice(library, link);
         const Bytes block = fetchBlock(link);
-        EXPECT_EQ(block[41], 2);
-        EXPECT_EQ(block[42], 15);
+        EXPECT_EQ(Bytes(block.begin() + 41, block.begin() + 43), (Bytes{2, 15})); // model, firmware
         EXPECT_EQ(block[0] + 256 * block[1], 10000);
         EXPECT_FALSE(acknowledged(transact(link, command::kBatteryResetRequest, {}, 2, 1)));
         for (const Frame& frame : {installDateRequest(date), installDateConfirm(date)}) {
             ASSERT_TRUE(replyPasses(frame, send(link, frame))) << int{frame.code()};
         }
 
-        std::ofstream(folder / "control.txt", std::ios::trunc) << "plugged = no\n";
+        std::ofstream(kFolder / "control.txt", std::ios::trunc) << "plugged = no\n";
         EXPECT_EQ(transact(link, command::kMonitorOpen, {}, 2, 1).delivered, 0u);
-        std::ofstream(folder / "control.txt", std::ios::trunc) << "plugged = yes\nno_ack = 10\n";
+        std::ofstream(kFolder / "control.txt", std::ios::trunc) << "plugged = yes\nno_ack = 10\n";
         EXPECT_FALSE(acknowledged(transact(link, command::kMonitorOpen, {}, 2, 1)));
         EXPECT_TRUE(acknowledged(transact(link, command::kReadBackOpen, {}, 2, 1)));
     }
-    const std::string trace = fileText(folder / "trace.txt");
+    const std::string trace = wintest::fileBytes(kFolder / "trace.txt");
     EXPECT_NE(trace.find("call ord=20 count count=2 status=0\n"), std::string::npos) << trace;
     EXPECT_NE(trace.find("call ord=21 describe index=1 name=\"Test Bridge A\""), std::string::npos);
     EXPECT_NE(trace.find(" frame=0a55 reply= delivered=0/1 status=4\n"), std::string::npos);
-    EXPECT_NE(fileText(folder / "state.txt").find("install_date = 7/18/2011"), std::string::npos);
+    EXPECT_NE(wintest::fileBytes(kFolder / "state.txt").find("install_date = 7/18/2011"),
+              std::string::npos);
 
     FtcspiLibrary library;
     DeviceLink link(library);

@@ -2,6 +2,8 @@
 #include "device/transaction.h"
 
 #include <gtest/gtest.h>
+#include <string>
+#include <tuple>
 
 namespace brenvik::device {
 namespace {
@@ -11,50 +13,35 @@ namespace {
 TEST(MissingLibrary, EveryCallFailsCleanly) {
     FtcspiLibrary library;
     EXPECT_FALSE(library.loaded());
-    for (std::uint32_t ordinal = 0; ordinal < 40; ++ordinal) {
-        EXPECT_FALSE(library.resolved(ordinal));
-    }
-
-    constexpr std::uint32_t kUntouched = 0xA5A5A5A5;
-    std::uint32_t value = kUntouched;
-    std::uint32_t type = kUntouched;
-    std::uint8_t latency = 0xA5;
-    char text[100] = "x";
-    char channel[5] = "x";
-    FtcHandle handle = kUntouched;
-    LowPinStates low{};
-    HighPinSettings high{};
-    HighPinStates states{};
-
-    EXPECT_EQ(library.closeDevice(1), kStatusLibraryMissing);
-    EXPECT_EQ(library.initDevice(1, 299), kStatusLibraryMissing);
-    EXPECT_EQ(library.setClock(1, 299, &value), kStatusLibraryMissing);
-    EXPECT_EQ(library.setLoopback(1, 0), kStatusLibraryMissing);
-    EXPECT_EQ(library.getDllVersion(text, 10), kStatusLibraryMissing);
-    EXPECT_EQ(library.getNumHiSpeedDevices(&value), kStatusLibraryMissing);
-    EXPECT_EQ(library.getHiSpeedDeviceNameLocIdChannel(0, text, 100, &value, channel, 5, &type),
-              kStatusLibraryMissing);
-    EXPECT_EQ(library.openHiSpeedDevice("A", 0, "A", &handle), kStatusLibraryMissing);
-    EXPECT_EQ(library.getHiSpeedDeviceType(1, &type), kStatusLibraryMissing);
-    EXPECT_EQ(library.turnOnDivideByFiveClock(1), kStatusLibraryMissing);
-    EXPECT_EQ(library.turnOffDivideByFiveClock(1), kStatusLibraryMissing);
-    EXPECT_EQ(library.setDeviceLatencyTimer(1, 16), kStatusLibraryMissing);
-    EXPECT_EQ(library.getDeviceLatencyTimer(1, &latency), kStatusLibraryMissing);
-    EXPECT_EQ(library.getHiSpeedDeviceClock(0, &value), kStatusLibraryMissing);
-    EXPECT_EQ(library.setHiSpeedDeviceGpios(1, &low, &high), kStatusLibraryMissing);
-    EXPECT_EQ(library.getHiSpeedDeviceGpios(1, &states), kStatusLibraryMissing);
-
-    EXPECT_EQ(value, kUntouched);
-    EXPECT_EQ(type, kUntouched);
-    EXPECT_EQ(latency, 0xA5);
-    EXPECT_EQ(handle, kUntouched);
-    EXPECT_STREQ(text, "x");
+    std::uint32_t value = 7;
+    std::uint8_t latency = 7;
+    FtcHandle handle = 7;
+    char text[10] = "x";
+    const std::vector<FtcStatus> statuses{
+        library.closeDevice(1),
+        library.initDevice(1, 299),
+        library.setClock(1, 299, &value),
+        library.setLoopback(1, 0),
+        library.getDllVersion(text, 10),
+        library.getNumHiSpeedDevices(&value),
+        library.getHiSpeedDeviceNameLocIdChannel(0, text, 10, &value, text, 10, &value),
+        library.openHiSpeedDevice("A", 0, "A", &handle),
+        library.getHiSpeedDeviceType(1, &value),
+        library.turnOnDivideByFiveClock(1),
+        library.turnOffDivideByFiveClock(1),
+        library.setDeviceLatencyTimer(1, 16),
+        library.getDeviceLatencyTimer(1, &latency),
+        library.getHiSpeedDeviceClock(0, &value),
+        library.setHiSpeedDeviceGpios(1, nullptr, nullptr),
+        library.getHiSpeedDeviceGpios(1, nullptr)};
+    EXPECT_EQ(statuses, std::vector<FtcStatus>(16, kStatusLibraryMissing));
+    EXPECT_EQ(std::tuple(value, latency, handle, std::string(text)),
+              std::tuple(7u, std::uint8_t{7}, FtcHandle{7}, std::string("x")));
 
     DeviceLink link(library);
     const Reply reply = transact(link, 10, {}, 2, 1);
-    EXPECT_EQ(reply.delivered, 0u);
-    EXPECT_FALSE(acknowledged(reply));
-    EXPECT_EQ(link.adapterStatus, kStatusLibraryMissing);
+    EXPECT_EQ(std::tuple(reply.delivered, acknowledged(reply), link.adapterStatus),
+              std::tuple(0u, false, kStatusLibraryMissing));
 }
 
 } // namespace

@@ -1,23 +1,17 @@
-// The dialog layer: handle owners, module path, text conversion, message maps, the exception
-// boundary of the dialog procedure, and the WindowPort over a live dialog.
+// The dialog layer: handle owners, module path, text conversion, and the message map of a live
+// dialog with its default handling and the exception boundary of the dialog procedure.
 
 #include "framework/cdialog.h"
 #include "framework/handles.h"
 #include "framework/module_path.h"
 #include "framework/text.h"
 #include "res/resource.h"
-#include "shell/app_paths.h"
-#include "shell/brenvik_dlg_win32.h"
-#include "tests/support/fake_clock.h"
 #include "tests/windows/support/live_dialog.h"
 #include "tests/windows/support/program_driver.h"
-#include "virtual_supply/virtual_bridge.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
-#include <memory>
 #include <stdexcept>
-#include <thread>
 #include <vector>
 
 namespace brenvik::framework {
@@ -33,16 +27,20 @@ bool handleIsOpen(HANDLE handle) {
 TEST(Handles, OwnersCloseExactlyOnceMoveOwnershipAndUndoSelections) {
     HANDLE raw = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HANDLE kept = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE next = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HFONT rawFont =
         ::CreateFontW(-20, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial");
     {
         UniqueHandle first(raw);
-        UniqueHandle third;
-        third = UniqueHandle(std::move(first));
+        UniqueHandle moved;
+        moved = UniqueHandle(std::move(first));
         EXPECT_FALSE(first);
-        EXPECT_EQ(third.get(), raw);
+        EXPECT_EQ(moved.get(), raw);
         EXPECT_TRUE(handleIsOpen(raw));
         EXPECT_EQ(UniqueHandle(kept).release(), kept);
+        UniqueHandle replaced(kept);
+        replaced.reset(next);
+        EXPECT_FALSE(handleIsOpen(kept));
 
         UniqueFont font(rawFont);
         WindowDc screen(nullptr);
@@ -50,7 +48,7 @@ TEST(Handles, OwnersCloseExactlyOnceMoveOwnershipAndUndoSelections) {
         const HGDIOBJ originalFont = ::GetCurrentObject(memory, OBJ_FONT);
         {
             SelectedObject selected(memory, font.get());
-            SelectedObject moved(std::move(selected));
+            SelectedObject movedSelection(std::move(selected));
             EXPECT_EQ(::GetCurrentObject(memory, OBJ_FONT), font.get());
         }
         EXPECT_EQ(::GetCurrentObject(memory, OBJ_FONT), originalFont);
@@ -58,13 +56,8 @@ TEST(Handles, OwnersCloseExactlyOnceMoveOwnershipAndUndoSelections) {
         EXPECT_EQ(::GetObjectType(rawFont), DWORD(OBJ_FONT));
     }
     EXPECT_FALSE(handleIsOpen(raw));
+    EXPECT_FALSE(handleIsOpen(next));
     EXPECT_EQ(::GetObjectType(rawFont), 0u);
-    EXPECT_TRUE(handleIsOpen(kept));
-    UniqueHandle replaced(kept);
-    HANDLE next = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    replaced.reset(next);
-    EXPECT_FALSE(handleIsOpen(kept));
-    EXPECT_TRUE(handleIsOpen(next));
 }
 
 TEST(ModulePath, GrowsItsBufferUntilTheWholePathFits) {
@@ -80,7 +73,6 @@ TEST(Text, ConvertsBetweenUtf8AndUtf16WithoutLoss) {
     EXPECT_EQ(widen(utf8), L"Z\u00E4hler 5 \u20AC \U0001F50B");
     EXPECT_EQ(narrow(widen(utf8)), utf8);
     EXPECT_EQ(widen(""), L"");
-    EXPECT_EQ(narrow(L""), "");
     // A broken sequence is replaced, not dropped with its neighbours.
     EXPECT_EQ(widen("a\xFF"
                     "b"),
@@ -95,202 +87,78 @@ public:
     std::vector<std::string> calls;
 
 protected:
-    Reply handleMessage(const Message& message) override;
+    Reply handleMessage(const Message& message) override {
+        return dispatch<RoutedDialog>(*this, kMap, message);
+    }
 
 private:
-    Reply record(std::string call) {
-        calls.push_back(std::move(call));
-        return 0;
+    Reply record(const std::string& call, Reply reply = 0) {
+        calls.push_back(call);
+        return reply;
     }
     Reply onSave(const Message& m) { return record("save " + std::to_string(HIWORD(m.wParam))); }
-    Reply onEditLostFocus(const Message& m) {
-        return record("lost " + std::to_string(m.commandId()));
-    }
-    Reply onNotifyClick(const Message& m) {
+    Reply onLostFocus(const Message& m) { return record("lost " + std::to_string(m.commandId())); }
+    Reply onClick(const Message& m) {
         return record("notify " + std::to_string(m.notifyHeader().idFrom));
     }
     Reply onAnswer(const Message&) { return 42; }
-    Reply onDeclined(const Message&) {
-        calls.push_back("declined");
-        return kDefault;
-    }
+    Reply onDeclined(const Message&) { return record("declined", kDefault); }
     Reply onFailing(const Message&) { throw std::runtime_error("handler failed"); }
 
-    static const MessageEntry<RoutedDialog> kMap[];
+    static constexpr MessageEntry<RoutedDialog> kMap[] = {
+        onCommand(ID_FILE_SAVECONFIGURATION, &RoutedDialog::onSave),
+        onControlNotify(EN_KILLFOCUS, IDC_EDT_AC_HOURS, IDC_EDT_SYS_SECONDS,
+                        &RoutedDialog::onLostFocus),
+        onNotify(NM_CLICK, 7, 7, &RoutedDialog::onClick),
+        onMessage(WM_APP, &RoutedDialog::onAnswer),
+        onCommand(IDCANCEL, &RoutedDialog::onDeclined),
+        onCommand(ID_CONNECT_CONNECTDEVICE, &RoutedDialog::onFailing),
+    };
 };
 
-const MessageEntry<RoutedDialog> RoutedDialog::kMap[] = {
-    onCommand(ID_FILE_SAVECONFIGURATION, &RoutedDialog::onSave),
-    onControlNotify(EN_KILLFOCUS, IDC_EDT_AC_HOURS, IDC_EDT_SYS_SECONDS,
-                    &RoutedDialog::onEditLostFocus),
-    onNotify(NM_CLICK, 7, 7, &RoutedDialog::onNotifyClick),
-    onMessage(WM_APP, &RoutedDialog::onAnswer),
-    onCommand(IDCANCEL, &RoutedDialog::onDeclined),
-    onCommand(ID_CONNECT_CONNECTDEVICE, &RoutedDialog::onFailing),
-};
-
-Reply RoutedDialog::handleMessage(const Message& message) {
-    return dispatch<RoutedDialog>(*this, kMap, message);
+RoutedDialog& routed(wintest::LiveDialog& live) {
+    return static_cast<RoutedDialog&>(live.dialog());
 }
 
-class MessageMap : public ::testing::Test {
-protected:
+TEST(MessageMap, RoutesCommandsNotificationsAndMessagesToTheirHandlers) {
     wintest::LiveDialog live{[] { return std::make_unique<RoutedDialog>(); }};
-    HWND window = live.hwnd();
-    RoutedDialog& dialog() { return static_cast<RoutedDialog&>(live.dialog()); }
-    HWND control = ::GetDlgItem(window, IDOK); // any child stands in as the sender
-};
-
-TEST_F(MessageMap, RoutesCommandsNotificationsAndMessagesToTheirHandlers) {
+    const HWND window = live.hwnd();
+    const auto sender = reinterpret_cast<LPARAM>(::GetDlgItem(window, IDOK));
     // Menu command and accelerator reach the command entry; a control notification with the
     // same id does not.
     ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(ID_FILE_SAVECONFIGURATION, 0), 0);
     ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(ID_FILE_SAVECONFIGURATION, 1), 0);
-    ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(ID_FILE_SAVECONFIGURATION, EN_CHANGE),
-                   reinterpret_cast<LPARAM>(control));
+    ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(ID_FILE_SAVECONFIGURATION, EN_CHANGE), sender);
     // Range entries take every id from first to last and nothing outside.
     for (int id : {IDC_EDT_AC_HOURS - 1, IDC_EDT_AC_HOURS, IDC_EDT_SYS_MINUTES, IDC_EDT_SYS_SECONDS,
                    IDC_EDT_SYS_SECONDS + 1}) {
-        ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, EN_KILLFOCUS),
-                       reinterpret_cast<LPARAM>(control));
+        ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, EN_KILLFOCUS), sender);
     }
-    NMHDR header{control, 7, static_cast<UINT>(NM_CLICK)};
+    NMHDR header{::GetDlgItem(window, IDOK), 7, static_cast<UINT>(NM_CLICK)};
     ::SendMessageW(window, WM_NOTIFY, 7, reinterpret_cast<LPARAM>(&header));
     header.idFrom = 8;
     ::SendMessageW(window, WM_NOTIFY, 8, reinterpret_cast<LPARAM>(&header));
 
-    EXPECT_EQ(dialog().calls, (std::vector<std::string>{"save 0", "save 1", "lost 1005",
-                                                        "lost 1009", "lost 1010", "notify 7"}));
+    EXPECT_EQ(routed(live).calls, (std::vector<std::string>{"save 0", "save 1", "lost 1005",
+                                                            "lost 1009", "lost 1010", "notify 7"}));
     // A handler's result reaches the sender.
     EXPECT_EQ(::SendMessageW(window, WM_APP, 0, 0), 42);
 }
 
-TEST_F(MessageMap, DeclinedCancelOkAndAFailingHandlerEndTheRun) {
+TEST(MessageMap, DeclinedCancelOkAndAFailingHandlerEndTheRun) {
     // The Cancel entry declines, so the dialog's own Cancel still ends the run; Ok ends it when
     // the controls read; an exception in a handler ends it and reaches the caller.
-    const std::pair<int, INT_PTR> commands[] = {{IDCANCEL, IDCANCEL}, {IDOK, IDOK}};
-    for (const auto& [command, result] : commands) {
-        wintest::LiveDialog other{[] { return std::make_unique<RoutedDialog>(); }};
-        ::PostMessageW(other.hwnd(), WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), 0);
-        EXPECT_EQ(other.waitForResult(10s), std::optional<INT_PTR>(result));
-        EXPECT_EQ(static_cast<RoutedDialog&>(other.dialog()).calls,
-                  command == IDCANCEL ? std::vector<std::string>{"declined"}
-                                      : std::vector<std::string>{});
+    for (const int command : {IDCANCEL, IDOK}) {
+        wintest::LiveDialog live{[] { return std::make_unique<RoutedDialog>(); }};
+        ::PostMessageW(live.hwnd(), WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), 0);
+        EXPECT_EQ(live.waitForResult(10s), std::optional<INT_PTR>(command));
+        EXPECT_EQ(routed(live).calls, command == IDCANCEL ? std::vector<std::string>{"declined"}
+                                                          : std::vector<std::string>{});
     }
-    ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(ID_CONNECT_CONNECTDEVICE, 0), 0);
+    wintest::LiveDialog live{[] { return std::make_unique<RoutedDialog>(); }};
+    ::PostMessageW(live.hwnd(), WM_COMMAND, MAKEWPARAM(ID_CONNECT_CONNECTDEVICE, 0), 0);
     EXPECT_THROW(live.waitForResult(10s), std::runtime_error);
-    EXPECT_TRUE(wintest::waitUntilGone(window, 10s));
-}
-
-// The main window with a virtual bridge and a clock that only counts waits.
-struct ProgramParts {
-    vsupply::VirtualBridge bridge;
-    ProgramState state{bridge};
-    testing::FakeClock clock;
-};
-
-class PortTestWindow : private ProgramParts, public CBrenvikforCustomDlg {
-public:
-    PortTestWindow()
-        : CBrenvikforCustomDlg(modulePath(), L"shell_window_port_test", state, clock) {}
-
-protected:
-    // The port is tested on its own: no connection attempt changes the controls meanwhile.
-    bool onInitDialog() override {
-        const bool result = CBrenvikforCustomDlg::onInitDialog();
-        ::KillTimer(hwnd(), IDT_CONNECT);
-        return result;
-    }
-};
-
-// The WindowPort of the live main window, called from another thread as a handler would call
-// it from the window's own.
-class DialogPort : public ::testing::Test {
-protected:
-    wintest::LiveDialog live{[] { return std::make_unique<PortTestWindow>(); }};
-    HWND window = live.hwnd();
-    WindowPort& port = live.dialog().port();
-};
-
-TEST_F(DialogPort, TextsTravelAsUtf8AndTheStatusTextReplacesPartOneOnly) {
-    const std::string text = "Z\xC3\xA4hler \xE2\x82\xAC \xF0\x9F\x94\x8B";
-    port.setControlText(IDC_EDT_PART_NUMBER, text);
-    EXPECT_EQ(port.controlText(IDC_EDT_PART_NUMBER), text);
-    EXPECT_EQ(wintest::controlText(window, IDC_EDT_PART_NUMBER), widen(text));
-    const std::string longText(5000, '7');
-    port.setControlText(IDC_EDT_FIRMWARE, longText);
-    EXPECT_EQ(port.controlText(IDC_EDT_FIRMWARE), longText);
-    EXPECT_EQ(port.controlText(4711), "");
-    EXPECT_EQ(port.applicationName(), narrow(applicationName(modulePath()).wstring()));
-
-    port.setStatusText("Pass, Setting battery installation date  ... ");
-    const HWND bar = wintest::statusBar(window);
-    EXPECT_EQ(wintest::statusBarText(bar, 1), L"Pass, Setting battery installation date  ... ");
-    EXPECT_EQ(wintest::statusBarText(bar, 0), L"Pass/Failure Status");
-}
-
-TEST_F(DialogPort, CheckBoxesEnablingFocusMenuCommandsAndTimers) {
-    for (const bool on : {true, false}) {
-        port.setChecked(IDC_CHK_INSTALL_DATE, on);
-        EXPECT_EQ(port.isChecked(IDC_CHK_INSTALL_DATE), on);
-        EXPECT_EQ(wintest::isChecked(window, IDC_CHK_INSTALL_DATE), on);
-        port.enableControl(IDC_BTN_APPLY, on);
-        EXPECT_EQ(port.isEnabled(IDC_BTN_APPLY), on);
-        EXPECT_EQ(wintest::isEnabled(window, IDC_BTN_APPLY), on);
-        port.enableMenuCommand(ID_FILE_SAVECONFIGURATION, on);
-        EXPECT_EQ(::GetMenuState(::GetMenu(window), ID_FILE_SAVECONFIGURATION, MF_BYCOMMAND) &
-                      MF_GRAYED,
-                  on ? 0u : UINT(MF_GRAYED));
-    }
-    EXPECT_FALSE(port.isEnabled(4711));
-    EXPECT_TRUE(port.setTimer(IDT_MONITOR, 1000));
-    port.killTimer(IDT_MONITOR);
-
-    // The focus goes to the field with its whole text selected.
-    port.setControlText(IDC_EDT_SYS_MINUTES, "12x");
-    port.focusControl(IDC_EDT_SYS_MINUTES);
-    EXPECT_EQ(wintest::focusedWindow(window), ::GetDlgItem(window, IDC_EDT_SYS_MINUTES));
-    DWORD start = 1, end = 0;
-    ::SendDlgItemMessageW(window, IDC_EDT_SYS_MINUTES, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
-                          reinterpret_cast<LPARAM>(&end));
-    EXPECT_EQ(std::pair(start, end), std::pair(DWORD{0}, DWORD{3}));
-}
-
-TEST_F(DialogPort, ComboItemsAndSelection) {
-    port.setComboItems(IDC_CMB_CHARGE_CURRENT, {"7 AH", "12 AH", "18 AH"});
-    EXPECT_EQ(port.comboItems(IDC_CMB_CHARGE_CURRENT),
-              (std::vector<std::string>{"7 AH", "12 AH", "18 AH"}));
-    EXPECT_EQ(port.comboSelection(IDC_CMB_CHARGE_CURRENT), -1);
-    port.setComboSelection(IDC_CMB_CHARGE_CURRENT, 2);
-    EXPECT_EQ(port.comboSelection(IDC_CMB_CHARGE_CURRENT), 2);
-    EXPECT_EQ(port.controlText(IDC_CMB_CHARGE_CURRENT), "18 AH");
-    // An index without an item, or -1, selects nothing.
-    for (int index : {3, -1}) {
-        port.setComboSelection(IDC_CMB_CHARGE_CURRENT, 1);
-        port.setComboSelection(IDC_CMB_CHARGE_CURRENT, index);
-        EXPECT_EQ(port.comboSelection(IDC_CMB_CHARGE_CURRENT), -1) << index;
-    }
-}
-
-TEST_F(DialogPort, MessageBoxesHaveNoOwnerAndReportTheButton) {
-    HWND owner = window;
-    bool found = false;
-    std::thread answer([&] {
-        const HWND box = wintest::waitForWindow(::GetCurrentProcessId(), L"Fail", 10s);
-        found = box != nullptr;
-        if (found) {
-            owner = ::GetWindow(box, GW_OWNER);
-            wintest::pressButton(box, IDRETRY);
-        }
-    });
-    const MessageResult result = port.messageBox("Communicate error,please try again.", "Fail",
-                                                 MessageIcon::Error, MessageButtons::RetryCancel);
-    answer.join();
-    ASSERT_TRUE(found);
-    EXPECT_EQ(result, MessageResult::Retry);
-    EXPECT_EQ(owner, nullptr);
-    // The main window stays usable while the box is up.
-    EXPECT_TRUE(::IsWindowEnabled(window));
+    EXPECT_TRUE(wintest::waitUntilGone(live.hwnd(), 10s));
 }
 
 } // namespace

@@ -1,57 +1,44 @@
 #include "tests/windows/support/live_dialog.h"
 
 #include <commctrl.h>
-#include <stdexcept>
+#include <utility>
 
 namespace brenvik::wintest {
 namespace {
 
-// Reports the dialog's window once the dialog procedure has seen WM_INITDIALOG through.
-struct CreationWatch {
-    std::promise<HWND>* created;
-};
-thread_local CreationWatch* tCreationWatch = nullptr;
-thread_local HHOOK tHook = nullptr;
+// Set on the dialog's thread until the dialog procedure has seen WM_INITDIALOG through.
+thread_local std::promise<HWND>* tCreated = nullptr;
 
 LRESULT CALLBACK afterWindowProc(int code, WPARAM wParam, LPARAM lParam) {
     const auto* message = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
-    if (code == HC_ACTION && message->message == WM_INITDIALOG && tCreationWatch != nullptr) {
-        tCreationWatch->created->set_value(message->hwnd);
-        tCreationWatch = nullptr;
+    if (code == HC_ACTION && message->message == WM_INITDIALOG && tCreated != nullptr) {
+        std::exchange(tCreated, nullptr)->set_value(message->hwnd);
     }
-    return ::CallNextHookEx(tHook, code, wParam, lParam);
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 } // namespace
 
 LiveDialog::LiveDialog(std::function<std::unique_ptr<framework::CDialog>()> make) {
-    std::future<HWND> created = created_.get_future();
+    std::future<HWND> window = created_.get_future();
     thread_ = std::thread([this, make = std::move(make)] {
+        tCreated = &created_;
+        const HHOOK hook = ::SetWindowsHookExW(WH_CALLWNDPROCRET, &afterWindowProc, nullptr,
+                                               ::GetCurrentThreadId());
         try {
             INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
             ::InitCommonControlsEx(&controls);
             dialog_ = make();
-            CreationWatch watch{&created_};
-            tCreationWatch = &watch;
-            tHook = ::SetWindowsHookExW(WH_CALLWNDPROCRET, &afterWindowProc, nullptr,
-                                        ::GetCurrentThreadId());
-            const INT_PTR result = dialog_->doModal();
-            ::UnhookWindowsHookEx(tHook);
-            if (tCreationWatch != nullptr) {
-                tCreationWatch = nullptr;
-                created_.set_value(nullptr);
-            }
-            result_.set_value(result);
+            result_.set_value(dialog_->doModal());
         } catch (...) {
-            ::UnhookWindowsHookEx(tHook);
-            if (tCreationWatch != nullptr) {
-                tCreationWatch = nullptr;
-                created_.set_value(nullptr);
-            }
             result_.set_exception(std::current_exception());
         }
+        ::UnhookWindowsHookEx(hook);
+        if (tCreated != nullptr) {
+            std::exchange(tCreated, nullptr)->set_value(nullptr);
+        }
     });
-    hwnd_ = created.get();
+    hwnd_ = window.get();
 }
 
 LiveDialog::~LiveDialog() {

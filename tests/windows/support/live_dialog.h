@@ -5,10 +5,10 @@
 #include "framework/cdialog.h"
 
 #include <chrono>
-#include <exception>
 #include <functional>
 #include <future>
 #include <memory>
+#include <optional>
 #include <thread>
 
 namespace brenvik::wintest {
@@ -16,7 +16,7 @@ namespace brenvik::wintest {
 class LiveDialog {
 public:
     // `make` builds the dialog on the dialog's thread; the constructor returns once the dialog
-    // window exists and has been initialised.
+    // window exists and has been initialised (hwnd() is nullptr when it never did).
     explicit LiveDialog(std::function<std::unique_ptr<framework::CDialog>()> make);
     // Ends a dialog still open with IDCANCEL and waits for its thread.
     ~LiveDialog();
@@ -25,7 +25,6 @@ public:
 
     HWND hwnd() const { return hwnd_; }
     framework::CDialog& dialog() { return *dialog_; }
-
     // Result of the modal run once it has ended; rethrows what the run threw. Nothing after
     // the timeout.
     std::optional<INT_PTR> waitForResult(std::chrono::milliseconds timeout);

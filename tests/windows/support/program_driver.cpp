@@ -2,124 +2,100 @@
 
 #include "framework/module_path.h"
 
+#include <atomic>
 #include <commctrl.h>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <thread>
 
 namespace brenvik::wintest {
 namespace {
 
-constexpr auto kPollInterval = 20ms;
+// Long enough for the connect step (under 3 s) and a slow Wine, short of the CTest timeout.
+constexpr auto kAnswerTimeout = 20s;
 
 template <class Predicate>
 bool pollUntil(std::chrono::milliseconds timeout, Predicate done) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        if (done()) {
-            return true;
-        }
+    while (!done()) {
         if (std::chrono::steady_clock::now() >= deadline) {
             return false;
         }
-        std::this_thread::sleep_for(kPollInterval);
+        std::this_thread::sleep_for(20ms);
     }
+    return true;
 }
 
-constexpr DWORD kAnyProcess = 0;
-
-struct WindowSearch {
-    DWORD processId; // kAnyProcess for every process
-    std::wstring_view caption;
-    std::wstring_view windowClass; // empty: any class
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK matchWindow(HWND window, LPARAM context) {
-    auto& search = *reinterpret_cast<WindowSearch*>(context);
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(window, &owner);
-    if ((search.processId != kAnyProcess && owner != search.processId) ||
-        ::IsWindowVisible(window) == FALSE || windowText(window) != search.caption ||
-        (!search.windowClass.empty() && className(window) != search.windowClass)) {
-        return TRUE;
+// A message to a window of another thread or process, which must answer in time.
+LRESULT send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    DWORD_PTR result = 0;
+    if (::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL,
+                              static_cast<UINT>(kAnswerTimeout / 1ms), &result) == 0) {
+        throw std::runtime_error("no answer to message " + std::to_string(message));
     }
-    search.found = window;
-    return FALSE;
+    return static_cast<LRESULT>(result);
 }
 
-HWND findWindow(DWORD processId, std::wstring_view caption, std::wstring_view windowClass) {
-    WindowSearch search{processId, caption, windowClass};
-    ::EnumWindows(&matchWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-// A block of memory in another process, freed at the end.
-class RemoteBuffer {
-public:
-    RemoteBuffer(HANDLE process, std::size_t size)
-        : process_(process), address_(::VirtualAllocEx(process, nullptr, size,
-                                                       MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)),
-          size_(size) {
-        if (address_ == nullptr) {
-            throw std::runtime_error("VirtualAllocEx failed");
+HWND findWindow(DWORD processId, std::wstring_view caption, const wchar_t* windowClass) {
+    const std::wstring title(caption);
+    HWND window = nullptr;
+    while ((window = ::FindWindowExW(nullptr, window, windowClass, title.c_str())) != nullptr) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if ((processId == 0 || owner == processId) && ::IsWindowVisible(window) != FALSE) {
+            return window;
         }
     }
-    RemoteBuffer(const RemoteBuffer&) = delete;
-    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
-    ~RemoteBuffer() { ::VirtualFreeEx(process_, address_, 0, MEM_RELEASE); }
+    return nullptr;
+}
 
-    LPARAM address() const { return reinterpret_cast<LPARAM>(address_); }
-    void read(void* target, std::size_t size) const {
-        SIZE_T copied = 0;
-        if (size > size_ ||
-            ::ReadProcessMemory(process_, address_, target, size, &copied) == FALSE ||
-            copied != size) {
-            throw std::runtime_error("ReadProcessMemory failed");
+// A control that each option box enables and disables, in the order of the boxes in kPanelControls
+// (0 for the two boxes that govern no control).
+constexpr std::array<int, 6> kFollowers{
+    IDC_CMB_CHARGE_CURRENT, IDC_EDT_AC_HOURS, IDC_LBL_SYS_SEC, 0, 0, IDC_EDT_INSTALL_YEAR};
+constexpr std::size_t kFirstBox = kChargeEntry + 1;
+
+std::string ascii(std::wstring_view text) {
+    return {text.begin(), text.end()};
+}
+
+// Removes a folder with everything in it, read-only files and paths of any length included
+// (the extended form "\\?\" of an absolute path reaches any length).
+void removeTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW entry{};
+    const HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = ::FindNextFileW(search, &entry)) {
+        const std::wstring name = entry.cFileName;
+        const std::wstring path = folder + L"\\" + name;
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            ::DeleteFileW(path.c_str());
+        } else if (name != L"." && name != L"..") {
+            removeTree(path);
         }
     }
-
-private:
-    HANDLE process_;
-    void* address_;
-    std::size_t size_;
-};
-
-framework::UniqueHandle openOwner(HWND window) {
-    DWORD processId = 0;
-    ::GetWindowThreadProcessId(window, &processId);
-    framework::UniqueHandle process(
-        ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId));
-    if (!process) {
-        throw std::runtime_error("OpenProcess failed");
-    }
-    return process;
+    ::FindClose(search);
+    ::RemoveDirectoryW(folder.c_str());
 }
 
 } // namespace
 
-std::filesystem::path programDirectory() {
+fs::path programDirectory() {
     return framework::modulePath().parent_path();
 }
 
-std::filesystem::path brenvikExecutable() {
+fs::path brenvikExecutable() {
     return programDirectory() / "Brenvik-USB.exe";
 }
 
-RunningProgram RunningProgram::start(const std::filesystem::path& executable,
-                                     std::wstring_view arguments,
-                                     const std::filesystem::path& workingDirectory) {
+RunningProgram RunningProgram::start(const fs::path& executable) {
     std::wstring commandLine = L"\"" + executable.wstring() + L"\"";
-    if (!arguments.empty()) {
-        commandLine += L" ";
-        commandLine += arguments;
-    }
-    const std::filesystem::path folder =
-        workingDirectory.empty() ? executable.parent_path() : workingDirectory;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
     if (::CreateProcessW(executable.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                         nullptr, folder.c_str(), &startup, &info) == FALSE) {
+                         nullptr, executable.parent_path().c_str(), &startup, &info) == FALSE) {
         throw std::runtime_error("CreateProcessW failed for " + executable.string());
     }
     ::CloseHandle(info.hThread);
@@ -147,36 +123,34 @@ HWND RunningProgram::waitForMainWindow(std::chrono::milliseconds timeout) const 
 }
 
 std::optional<DWORD> RunningProgram::waitForExit(std::chrono::milliseconds timeout) const {
+    DWORD code = 0;
     if (::WaitForSingleObject(process_.get(), static_cast<DWORD>(timeout.count())) !=
-        WAIT_OBJECT_0) {
+            WAIT_OBJECT_0 ||
+        ::GetExitCodeProcess(process_.get(), &code) == FALSE) {
         return std::nullopt;
     }
-    DWORD code = 0;
-    ::GetExitCodeProcess(process_.get(), &code);
     return code;
 }
 
-std::optional<DWORD> RunningProgram::close(std::chrono::milliseconds timeout) const {
-    if (HWND window = findMainWindow(processId_)) {
+std::optional<DWORD> RunningProgram::close() const {
+    if (const HWND window = findMainWindow(processId_)) {
         ::PostMessageW(window, WM_CLOSE, 0, 0);
     }
-    return waitForExit(timeout);
+    return waitForExit();
 }
 
 HWND findMainWindow(DWORD processId) {
-    return findWindow(processId, kMainWindowCaption, kDialogClass);
+    return findWindow(processId, L"Brenvik-USB", L"#32770");
 }
 
 HWND findAnyMainWindow() {
-    return findWindow(kAnyProcess, kMainWindowCaption, kDialogClass);
+    return findMainWindow(0);
 }
 
 HWND waitForWindow(DWORD processId, std::wstring_view caption, std::chrono::milliseconds timeout) {
     HWND window = nullptr;
-    pollUntil(timeout, [&] {
-        window = findWindow(processId, caption, {});
-        return window != nullptr;
-    });
+    pollUntil(timeout,
+              [&] { return (window = findWindow(processId, caption, nullptr)) != nullptr; });
     return window;
 }
 
@@ -184,88 +158,37 @@ bool waitUntilGone(HWND window, std::chrono::milliseconds timeout) {
     return pollUntil(timeout, [&] { return ::IsWindow(window) == FALSE; });
 }
 
-std::wstring windowText(HWND window) {
-    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(
-        ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
 std::wstring className(HWND window) {
     wchar_t name[256] = {};
-    const int length = ::GetClassNameW(window, name, 256);
-    return std::wstring(name, static_cast<std::size_t>(length));
+    return std::wstring(name, static_cast<std::size_t>(::GetClassNameW(window, name, 256)));
 }
 
 std::wstring controlText(HWND dialog, int id) {
     // Asked of the control itself: for a control of another process GetWindowText reads the
     // window's caption, not what an edit holds.
-    constexpr UINT kAnswerTimeoutMs = 10000;
     const HWND control = ::GetDlgItem(dialog, id);
-    DWORD_PTR length = 0;
-    if (::SendMessageTimeoutW(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs,
-                              &length) == 0) {
-        return {};
-    }
-    std::wstring text(length + 1, L'\0');
-    DWORD_PTR copied = 0;
-    ::SendMessageTimeoutW(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                          SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &copied);
-    text.resize(copied < text.size() ? copied : 0);
+    std::wstring text(static_cast<std::size_t>(send(control, WM_GETTEXTLENGTH)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        send(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
     return text;
 }
 
 bool isChecked(HWND dialog, int id) {
-    return ::SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    return send(::GetDlgItem(dialog, id), BM_GETCHECK) == BST_CHECKED;
 }
 
 bool isEnabled(HWND dialog, int id) {
     return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE;
 }
 
-bool isVisible(HWND dialog, int id) {
-    return ::IsWindowVisible(::GetDlgItem(dialog, id)) != FALSE;
-}
-
-DWORD style(HWND window) {
-    return static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_STYLE));
-}
-
-DWORD exStyle(HWND window) {
-    return static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_EXSTYLE));
-}
-
-RECT rectInParent(HWND window, HWND parent) {
-    RECT rect{};
-    ::GetWindowRect(window, &rect);
-    ::MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
-std::vector<std::wstring> comboItems(HWND dialog, int id) {
-    std::vector<std::wstring> items;
-    const LRESULT count = ::SendDlgItemMessageW(dialog, id, CB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        const LRESULT length = ::SendDlgItemMessageW(dialog, id, CB_GETLBTEXTLEN, i, 0);
-        std::wstring text(static_cast<std::size_t>(length < 0 ? 0 : length) + 1, L'\0');
-        const LRESULT copied = ::SendDlgItemMessageW(dialog, id, CB_GETLBTEXT, i,
-                                                     reinterpret_cast<LPARAM>(text.data()));
-        text.resize(copied < 0 ? 0 : static_cast<std::size_t>(copied));
-        items.push_back(text);
-    }
-    return items;
-}
-
 int comboSelection(HWND dialog, int id) {
-    return static_cast<int>(::SendDlgItemMessageW(dialog, id, CB_GETCURSEL, 0, 0));
+    return static_cast<int>(send(::GetDlgItem(dialog, id), CB_GETCURSEL));
 }
 
 HWND focusedWindow(HWND window) {
     GUITHREADINFO info{};
     info.cbSize = sizeof(info);
-    if (::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info) == FALSE) {
-        return nullptr;
-    }
+    ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info);
     return info.hwndFocus;
 }
 
@@ -274,28 +197,29 @@ HWND statusBar(HWND window) {
 }
 
 std::wstring statusBarText(HWND bar, int part) {
-    const LRESULT lengthAndType = ::SendMessageW(bar, SB_GETTEXTLENGTHW, part, 0);
-    const std::size_t length = LOWORD(lengthAndType);
-    const framework::UniqueHandle process = openOwner(bar);
-    const RemoteBuffer remote(process.get(), (length + 1) * sizeof(wchar_t));
-    ::SendMessageW(bar, SB_GETTEXTW, part, remote.address());
+    // The bar's text messages are not marshalled between processes: the text is read through a
+    // buffer in the memory of the bar's process.
+    const std::size_t length = LOWORD(send(bar, SB_GETTEXTLENGTHW, part));
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(bar, &processId);
+    const framework::UniqueHandle process(
+        ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId));
+    const std::size_t size = (length + 1) * sizeof(wchar_t);
+    void* remote = process ? ::VirtualAllocEx(process.get(), nullptr, size,
+                                              MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)
+                           : nullptr;
+    if (remote == nullptr) {
+        throw std::runtime_error("cannot reach the memory of the status bar's process");
+    }
+    send(bar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(remote));
     std::wstring text(length + 1, L'\0');
-    remote.read(text.data(), text.size() * sizeof(wchar_t));
+    const BOOL read = ::ReadProcessMemory(process.get(), remote, text.data(), size, nullptr);
+    ::VirtualFreeEx(process.get(), remote, 0, MEM_RELEASE);
+    if (read == FALSE) {
+        throw std::runtime_error("cannot read the status bar's text");
+    }
     text.resize(length);
     return text;
-}
-
-std::vector<int> statusBarParts(HWND bar) {
-    const auto count = static_cast<std::size_t>(::SendMessageW(bar, SB_GETPARTS, 0, 0));
-    if (count == 0) {
-        return {};
-    }
-    const framework::UniqueHandle process = openOwner(bar);
-    const RemoteBuffer remote(process.get(), count * sizeof(int));
-    ::SendMessageW(bar, SB_GETPARTS, count, remote.address());
-    std::vector<int> edges(count);
-    remote.read(edges.data(), count * sizeof(int));
-    return edges;
 }
 
 void pressButton(HWND dialog, int id) {
@@ -304,14 +228,167 @@ void pressButton(HWND dialog, int id) {
 }
 
 void postKey(HWND window, UINT virtualKey) {
-    const UINT scanCode = ::MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC);
-    ::PostMessageW(window, WM_KEYDOWN, virtualKey, 1 | (static_cast<LPARAM>(scanCode) << 16));
-    ::PostMessageW(window, WM_KEYUP, virtualKey,
-                   1 | (static_cast<LPARAM>(scanCode) << 16) | (LPARAM(3) << 30));
+    const LPARAM scanCode = static_cast<LPARAM>(::MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
+    ::PostMessageW(window, WM_KEYDOWN, virtualKey, 1 | (scanCode << 16));
+    ::PostMessageW(window, WM_KEYUP, virtualKey, 1 | (scanCode << 16) | (LPARAM(3) << 30));
 }
 
 void postCommand(HWND window, int id) {
     ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+}
+
+void typeText(HWND window, int id, std::wstring_view text) {
+    const std::wstring terminated(text);
+    send(::GetDlgItem(window, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(terminated.c_str()));
+}
+
+void click(HWND window, int id) {
+    send(::GetDlgItem(window, id), BM_CLICK);
+}
+
+void runCommand(HWND window, int id) {
+    send(window, WM_COMMAND, MAKEWPARAM(id, 0));
+}
+
+Panel readPanel(HWND window) {
+    Panel panel;
+    for (std::size_t i = 0; i < kPanelKeys.size(); ++i) {
+        const int id = kPanelControls[i];
+        panel[i] = i < kChargeEntry    ? controlText(window, id)
+                   : i == kChargeEntry ? std::to_wstring(comboSelection(window, id))
+                                       : (isChecked(window, id) ? L"1" : L"0");
+    }
+    return panel;
+}
+
+void enterPanel(HWND window, const Panel& panel) {
+    // The boxes first: their click handling redisplays the record over the fields.
+    for (std::size_t i = kFirstBox; i < kPanelKeys.size(); ++i) {
+        if (isChecked(window, kPanelControls[i]) != (panel[i] == L"1")) {
+            click(window, kPanelControls[i]);
+        }
+    }
+    for (std::size_t i = 0; i < kChargeEntry; ++i) {
+        typeText(window, kPanelControls[i], panel[i]);
+    }
+    send(::GetDlgItem(window, IDC_CMB_CHARGE_CURRENT), CB_SETCURSEL,
+         static_cast<WPARAM>(std::stoi(panel[kChargeEntry])));
+}
+
+std::vector<int> controlsAgainstTheirBoxes(HWND window) {
+    std::vector<int> wrong;
+    bool anyTicked = false;
+    for (std::size_t box = 0; box < kFollowers.size(); ++box) {
+        const bool ticked = isChecked(window, kPanelControls[kFirstBox + box]);
+        anyTicked = anyTicked || ticked;
+        if (kFollowers[box] != 0 && isEnabled(window, kFollowers[box]) != ticked) {
+            wrong.push_back(kFollowers[box]);
+        }
+    }
+    if (isEnabled(window, IDC_BTN_APPLY) != anyTicked) {
+        wrong.push_back(IDC_BTN_APPLY);
+    }
+    return wrong;
+}
+
+std::string configurationText(const Panel& panel) {
+    std::string text = "[SystemParameter]\r\n";
+    for (std::size_t i = 0; i < kPanelKeys.size(); ++i) {
+        text += ascii(kPanelKeys[i]) + "=" + ascii(panel[i]) + "\r\n";
+    }
+    return text;
+}
+
+std::wstring profileValue(const fs::path& file, const wchar_t* key) {
+    wchar_t buffer[64] = {};
+    ::GetPrivateProfileStringW(L"SystemParameter", key, L"", buffer, 64, file.c_str());
+    return buffer;
+}
+
+Panel panelInFile(const fs::path& file) {
+    Panel panel;
+    for (std::size_t i = 0; i < kPanelKeys.size(); ++i) {
+        panel[i] = profileValue(file, kPanelKeys[i]);
+    }
+    return panel;
+}
+
+std::string fileBytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeFile(const fs::path& file, std::string_view bytes) {
+    std::ofstream(file, std::ios::binary | std::ios::trunc)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+TestFolder::TestFolder() {
+    static std::atomic<int> serial{0};
+    path_ = fs::temp_directory_path() / ("brenvik-test-" + std::to_string(::GetCurrentProcessId()) +
+                                         "-" + std::to_string(++serial));
+    fs::create_directories(path_);
+}
+
+TestFolder::~TestFolder() {
+    removeTree(L"\\\\?\\" + path_.wstring());
+}
+
+ProgramSession::ProgramSession() : programFolder_(folder()) {
+    fs::copy_file(brenvikExecutable(), executable());
+    fs::copy_file(programDirectory() / "FTCSPI.dll", programFolder_ / "FTCSPI.dll");
+    ::SetEnvironmentVariableW(L"BRENVIK_VSUPPLY_STATE", L"none");
+    ::SetEnvironmentVariableW(L"BRENVIK_VSUPPLY_TRACE", (folder() / "trace.txt").c_str());
+    ::SetEnvironmentVariableW(L"BRENVIK_VSUPPLY_SCENARIO", nullptr);
+}
+
+void ProgramSession::moveProgramInto(const std::wstring& name) {
+    const fs::path target = folder() / name;
+    fs::create_directory(target);
+    for (const char* file : {"Brenvik-USB.exe", "FTCSPI.dll"}) {
+        fs::rename(programFolder_ / file, target / file);
+    }
+    programFolder_ = target;
+}
+
+void ProgramSession::useScenario(std::string_view lines) {
+    const fs::path scenario = folder() / "scenario.txt";
+    writeFile(scenario, lines);
+    ::SetEnvironmentVariableW(L"BRENVIK_VSUPPLY_SCENARIO", scenario.c_str());
+}
+
+RunningProgram ProgramSession::start() {
+    RunningProgram program = RunningProgram::start(executable());
+    processId_ = program.processId();
+    window_ = program.waitForMainWindow();
+    if (window_ == nullptr) {
+        throw std::runtime_error("the program showed no main window");
+    }
+    return program;
+}
+
+std::wstring ProgramSession::waitForStatus(std::wstring_view text) const {
+    const HWND bar = statusBar(window_);
+    std::wstring shown;
+    pollUntil(kAnswerTimeout, [&] { return (shown = statusBarText(bar, 1)) == text; });
+    return shown;
+}
+
+void ProgramSession::answerFileDialog(std::wstring_view caption, const fs::path& file) const {
+    // The file name box has the focus when a file dialog opens, in every layout of the dialog.
+    const HWND dialog = waitForWindow(processId_, caption, kAnswerTimeout);
+    const HWND edit = dialog != nullptr ? focusedWindow(dialog) : nullptr;
+    if (edit == nullptr || className(edit) != L"Edit") {
+        throw std::runtime_error("no file dialog \"" + ascii(caption) + "\" with a file name box");
+    }
+    send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(file.c_str()));
+    pressButton(dialog, IDOK);
+    if (!waitUntilGone(dialog, kAnswerTimeout)) {
+        throw std::runtime_error("the file dialog stayed open for " + file.string());
+    }
+    // The dialog is gone before the program has written or read the file; a message to the main
+    // window is answered once the command is done (or has shown its own message box).
+    send(window_, WM_NULL);
 }
 
 } // namespace brenvik::wintest

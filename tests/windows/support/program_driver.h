@@ -1,11 +1,14 @@
 #pragma once
-// Drives a running Brenvik-USB (or any dialog program) from a Windows test: starts it, finds
-// its main window, reads its controls and status bar, answers its message boxes, sends it keys
-// and commands, and closes it. Works across processes.
+// Drives Brenvik-USB from a test or a tool, across processes: starts it (in a folder of its own
+// with the stand-in FTCSPI.dll, for tests), finds its windows, reads and fills the programming
+// panel as the operator does, answers its file dialogs and message boxes, and closes it. A window
+// that does not answer within seconds makes the call throw, so a test fails instead of hanging.
 
 #include "framework/handles.h"
 #include "framework/win32.h"
+#include "res/resource.h"
 
+#include <array>
 #include <chrono>
 #include <filesystem>
 #include <optional>
@@ -15,23 +18,17 @@
 
 namespace brenvik::wintest {
 
+namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 // Folder of the running test program; the build puts Brenvik-USB.exe beside it.
-std::filesystem::path programDirectory();
-std::filesystem::path brenvikExecutable();
-
-// Caption and class of the Brenvik-USB main window.
-inline constexpr std::wstring_view kMainWindowCaption = L"Brenvik-USB";
-inline constexpr std::wstring_view kDialogClass = L"#32770";
+fs::path programDirectory();
+fs::path brenvikExecutable();
 
 class RunningProgram {
 public:
-    // Starts `executable` with `arguments`, in `workingDirectory` (default: the executable's
-    // folder). Throws when the process cannot be created.
-    static RunningProgram start(const std::filesystem::path& executable,
-                                std::wstring_view arguments = {},
-                                const std::filesystem::path& workingDirectory = {});
+    // Starts `executable` in its own folder; throws when the process cannot be created.
+    static RunningProgram start(const fs::path& executable);
 
     RunningProgram(RunningProgram&&) noexcept = default;
     RunningProgram& operator=(RunningProgram&&) noexcept = default;
@@ -40,15 +37,13 @@ public:
     ~RunningProgram();
 
     DWORD processId() const { return processId_; }
-    HANDLE process() const { return process_.get(); }
     bool running() const;
-
     // The visible main window of the process, once it appears; nullptr after the timeout.
     HWND waitForMainWindow(std::chrono::milliseconds timeout = 30s) const;
     // The exit code once the process has ended; nothing after the timeout.
     std::optional<DWORD> waitForExit(std::chrono::milliseconds timeout = 30s) const;
     // Closes the main window the way a user would (WM_CLOSE) and waits for the process to end.
-    std::optional<DWORD> close(std::chrono::milliseconds timeout = 30s) const;
+    std::optional<DWORD> close() const;
 
 private:
     RunningProgram(framework::UniqueHandle process, DWORD processId)
@@ -58,9 +53,8 @@ private:
     DWORD processId_ = 0;
 };
 
-// The visible top-level dialog of `processId` with the main window's caption, or nullptr.
+// The visible main window of `processId` (of any process for 0), or nullptr.
 HWND findMainWindow(DWORD processId);
-// The same for whichever process shows one.
 HWND findAnyMainWindow();
 // The first visible top-level window of `processId` whose caption is `caption`, once it
 // appears; nullptr after the timeout. Finds message boxes and dialogs.
@@ -69,33 +63,109 @@ HWND waitForWindow(DWORD processId, std::wstring_view caption,
 // Waits until `window` is gone; false after the timeout.
 bool waitUntilGone(HWND window, std::chrono::milliseconds timeout = 30s);
 
-std::wstring windowText(HWND window);
 std::wstring className(HWND window);
 std::wstring controlText(HWND dialog, int id);
 bool isChecked(HWND dialog, int id);
 bool isEnabled(HWND dialog, int id);
-bool isVisible(HWND dialog, int id);
-DWORD style(HWND window);
-DWORD exStyle(HWND window);
-// Window rectangle of `window` in the client coordinates of `parent`.
-RECT rectInParent(HWND window, HWND parent);
-std::vector<std::wstring> comboItems(HWND dialog, int id);
 int comboSelection(HWND dialog, int id);
 // The window with the keyboard focus in the thread that owns `window`.
 HWND focusedWindow(HWND window);
-
-// The status bar child of a window, and the text of one of its parts (read through memory in
-// the owning process, as the bar's messages are not marshalled between processes).
+// The status bar child of a window, and the text of one of its parts.
 HWND statusBar(HWND window);
 std::wstring statusBarText(HWND bar, int part);
-// Right edges of the bar's parts.
-std::vector<int> statusBarParts(HWND bar);
 
-// Presses a button of a dialog or message box by its id (IDOK, IDRETRY, ...).
+// Posted, so they return at once: a button of a dialog or message box by its id (IDOK, ...),
+// a key press (down and up) as the keyboard delivers it, a menu command.
 void pressButton(HWND dialog, int id);
-// Posts a key press (down and up) to `window`, as the keyboard would deliver it.
 void postKey(HWND window, UINT virtualKey);
-// Posts a menu command to `window`.
 void postCommand(HWND window, int id);
+// Sent, returning once the program has handled them.
+void typeText(HWND window, int id, std::wstring_view text);
+void click(HWND window, int id);
+void runCommand(HWND window, int id);
+
+// The sixteen entries of the programming panel in the order of the configuration file's keys:
+// the nine numeric edits, the charge selector's selected index (-1 for none) and the six option
+// boxes ("1" ticked, "0" clear), all as text.
+using Panel = std::array<std::wstring, 16>;
+inline constexpr std::array<const wchar_t*, 16> kPanelKeys{
+    L"AcFltDelayHr",   L"AcFltDelayMin",  L"AcFltDelaySec",     L"SysFltDelayHr",
+    L"SysFltDelayMin", L"SysFltDelaySec", L"InstallMM",         L"InstallDD",
+    L"InstallYYYY",    L"ICharge",        L"bChargeCurrent",    L"bAcFltDelay",
+    L"bSysFltDelay",   L"bResetBatCon",   L"bResetFaultCounts", L"bInstallDate"};
+inline constexpr std::array<int, 16> kPanelControls{
+    IDC_EDT_AC_HOURS,        IDC_EDT_AC_MINUTES,          IDC_EDT_AC_SECONDS,
+    IDC_EDT_SYS_HOURS,       IDC_EDT_SYS_MINUTES,         IDC_EDT_SYS_SECONDS,
+    IDC_EDT_INSTALL_MONTH,   IDC_EDT_INSTALL_DAY,         IDC_EDT_INSTALL_YEAR,
+    IDC_CMB_CHARGE_CURRENT,  IDC_CHK_CHARGE_SELECTOR,     IDC_CHK_AC_FAULT_DELAY,
+    IDC_CHK_SYS_FAULT_DELAY, IDC_CHK_RESET_BATTERY_TIMER, IDC_CHK_RESET_FAULT_COUNTS,
+    IDC_CHK_INSTALL_DATE};
+inline constexpr std::size_t kChargeEntry = 9;
+
+Panel readPanel(HWND window);
+// Clicks the boxes that differ from `panel`, types the fields and selects the charge selection.
+void enterPanel(HWND window, const Panel& panel);
+// The controls enabled against their box: a field or label of each box must be enabled exactly
+// when the box is ticked, APPLY when any box is.
+std::vector<int> controlsAgainstTheirBoxes(HWND window);
+
+// The configuration file text ("SystemParameter" section, CRLF lines) that holds `panel`.
+std::string configurationText(const Panel& panel);
+// A value of the "SystemParameter" section, and all sixteen of them, as the platform's own
+// profile functions read them.
+std::wstring profileValue(const fs::path& file, const wchar_t* key);
+Panel panelInFile(const fs::path& file);
+std::string fileBytes(const fs::path& file);
+void writeFile(const fs::path& file, std::string_view bytes);
+
+// A fresh folder under the temporary folder, removed at the end with everything in it,
+// read-only files and paths of any length included.
+class TestFolder {
+public:
+    TestFolder();
+    TestFolder(const TestFolder&) = delete;
+    TestFolder& operator=(const TestFolder&) = delete;
+    ~TestFolder();
+
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+// A copy of the program and the stand-in adapter library in a TestFolder, so that the working
+// configuration file, scenario and trace belong to one test. The programs it starts keep no
+// supply state across runs and trace every adapter library call.
+class ProgramSession {
+public:
+    ProgramSession();
+
+    const fs::path& folder() const { return folder_.path(); }
+    fs::path executable() const { return programFolder_ / "Brenvik-USB.exe"; }
+    fs::path workingFile() const { return programFolder_ / "Brenvik.ini"; }
+    std::string trace() const { return fileBytes(folder() / "trace.txt"); }
+    // Moves the program and the library into a new folder `name` of folder().
+    void moveProgramInto(const std::wstring& name);
+    // Scenario lines for the virtual supply of the programs started from now on.
+    void useScenario(std::string_view lines);
+
+    // Starts the program and waits for its main window, which `window()` then returns; throws
+    // when none appears.
+    RunningProgram start();
+    HWND window() const { return window_; }
+    // Waits until the status line reads `text` (the connect step blocks the window while it
+    // runs); the status line as last read.
+    std::wstring waitForStatus(std::wstring_view text) const;
+    // Answers the file dialog with `caption` (of the last program started): types `file` into
+    // its file name box and presses its default button. Returns once the program has carried
+    // out the command; throws when no such dialog appears or it does not close.
+    void answerFileDialog(std::wstring_view caption, const fs::path& file) const;
+
+private:
+    TestFolder folder_;
+    fs::path programFolder_;
+    DWORD processId_ = 0;
+    HWND window_ = nullptr;
+};
 
 } // namespace brenvik::wintest
