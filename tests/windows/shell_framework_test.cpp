@@ -25,39 +25,30 @@ bool handleIsOpen(HANDLE handle) {
 }
 
 TEST(Handles, OwnersCloseExactlyOnceMoveOwnershipAndUndoSelections) {
-    HANDLE raw = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE kept = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE next = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HFONT rawFont =
-        ::CreateFontW(-20, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial");
+    HANDLE first = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE second = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     {
-        UniqueHandle first(raw);
+        UniqueHandle owner(first);
         UniqueHandle moved;
-        moved = UniqueHandle(std::move(first));
-        EXPECT_FALSE(first);
-        EXPECT_EQ(moved.get(), raw);
-        EXPECT_TRUE(handleIsOpen(raw));
-        EXPECT_EQ(UniqueHandle(kept).release(), kept);
-        UniqueHandle replaced(kept);
-        replaced.reset(next);
-        EXPECT_FALSE(handleIsOpen(kept));
-
-        UniqueFont font(rawFont);
-        WindowDc screen(nullptr);
-        HDC memory = ::CreateCompatibleDC(screen.get());
-        const HGDIOBJ originalFont = ::GetCurrentObject(memory, OBJ_FONT);
-        {
-            SelectedObject selected(memory, font.get());
-            SelectedObject movedSelection(std::move(selected));
-            EXPECT_EQ(::GetCurrentObject(memory, OBJ_FONT), font.get());
-        }
-        EXPECT_EQ(::GetCurrentObject(memory, OBJ_FONT), originalFont);
-        ::DeleteDC(memory);
-        EXPECT_EQ(::GetObjectType(rawFont), DWORD(OBJ_FONT));
+        moved = UniqueHandle(std::move(owner));
+        EXPECT_FALSE(owner);
+        EXPECT_TRUE(handleIsOpen(first));
+        moved.reset(second);
+        EXPECT_FALSE(handleIsOpen(first));
+        EXPECT_TRUE(handleIsOpen(second));
     }
-    EXPECT_FALSE(handleIsOpen(raw));
-    EXPECT_FALSE(handleIsOpen(next));
-    EXPECT_EQ(::GetObjectType(rawFont), 0u);
+    EXPECT_FALSE(handleIsOpen(second));
+
+    const UniqueFont font(
+        ::CreateFontW(-20, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial"));
+    const WindowDc screen(nullptr);
+    const HGDIOBJ original = ::GetCurrentObject(screen.get(), OBJ_FONT);
+    {
+        SelectedObject selected(screen.get(), font.get());
+        SelectedObject moved(std::move(selected));
+        EXPECT_EQ(::GetCurrentObject(screen.get(), OBJ_FONT), font.get());
+    }
+    EXPECT_EQ(::GetCurrentObject(screen.get(), OBJ_FONT), original);
 }
 
 TEST(ModulePath, GrowsItsBufferUntilTheWholePathFits) {

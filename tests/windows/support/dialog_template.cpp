@@ -2,25 +2,23 @@
 
 #include "framework/handles.h"
 
+#include <cstddef>
 #include <cstring>
+#include <span>
 #include <stdexcept>
 
 namespace brenvik::wintest {
-
-std::vector<std::byte> loadResource(const std::filesystem::path& module, LPCWSTR type, int id) {
+DialogTemplate loadDialogTemplate(const std::filesystem::path& module, int id) {
     const framework::UniqueModule file(::LoadLibraryExW(
         module.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
-    const HRSRC found = file ? ::FindResourceW(file.get(), MAKEINTRESOURCEW(id), type) : nullptr;
+    const HRSRC found =
+        file ? ::FindResourceW(file.get(), MAKEINTRESOURCEW(id), RT_DIALOG) : nullptr;
     const HGLOBAL loaded = found != nullptr ? ::LoadResource(file.get(), found) : nullptr;
     const auto* bytes = static_cast<const std::byte*>(loaded ? ::LockResource(loaded) : nullptr);
     if (bytes == nullptr) {
-        throw std::runtime_error("resource " + std::to_string(id) + " not found");
+        throw std::runtime_error("dialog template " + std::to_string(id) + " not found");
     }
-    return {bytes, bytes + ::SizeofResource(file.get(), found)};
-}
-
-DialogTemplate loadDialogTemplate(const std::filesystem::path& module, int id) {
-    const std::vector<std::byte> data = loadResource(module, RT_DIALOG, id);
+    const std::span<const std::byte> data(bytes, ::SizeofResource(file.get(), found));
     std::size_t at = 0;
     const auto read = [&](auto& value) {
         if (at + sizeof value > data.size()) {

@@ -4,7 +4,6 @@
 
 #include "framework/win32.h"
 
-#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -31,9 +30,8 @@ struct DialogTemplate {
     std::vector<DialogItem> items;
 };
 
-// Raw data of resource (`type`, `id`) of the program file `module` (read, not run).
-std::vector<std::byte> loadResource(const std::filesystem::path& module, LPCWSTR type, int id);
-// Template `id` of `module`; throws std::runtime_error for anything else or truncated data.
+// Template `id` of the program file `module` (read, not run); throws std::runtime_error when it
+// is missing, not an extended template or truncated.
 DialogTemplate loadDialogTemplate(const std::filesystem::path& module, int id);
 
 } // namespace brenvik::wintest
