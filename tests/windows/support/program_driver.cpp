@@ -50,6 +50,10 @@ HWND findWindow(DWORD processId, std::wstring_view caption, const wchar_t* windo
     return nullptr;
 }
 
+bool isEnabled(HWND dialog, int id) {
+    return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE;
+}
+
 // A control that each option box enables and disables, in the order of the boxes in kPanelControls
 // (0 for the two boxes that govern no control).
 constexpr std::array<int, 6> kFollowers{
@@ -81,12 +85,8 @@ void removeTree(const std::wstring& folder) {
 
 } // namespace
 
-fs::path programDirectory() {
-    return framework::modulePath().parent_path();
-}
-
 fs::path brenvikExecutable() {
-    return programDirectory() / "Brenvik-USB.exe";
+    return framework::modulePath().parent_path() / "Brenvik-USB.exe";
 }
 
 RunningProgram RunningProgram::start(const fs::path& executable) {
@@ -175,10 +175,6 @@ std::wstring controlText(HWND dialog, int id) {
 
 bool isChecked(HWND dialog, int id) {
     return send(::GetDlgItem(dialog, id), BM_GETCHECK) == BST_CHECKED;
-}
-
-bool isEnabled(HWND dialog, int id) {
-    return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE;
 }
 
 int comboSelection(HWND dialog, int id) {
@@ -336,7 +332,7 @@ TestFolder::~TestFolder() {
 
 ProgramSession::ProgramSession() : programFolder_(folder()) {
     fs::copy_file(brenvikExecutable(), executable());
-    fs::copy_file(programDirectory() / "FTCSPI.dll", programFolder_ / "FTCSPI.dll");
+    fs::copy_file(brenvikExecutable().parent_path() / "FTCSPI.dll", programFolder_ / "FTCSPI.dll");
     ::SetEnvironmentVariableW(L"BRENVIK_VSUPPLY_STATE", L"none");
     ::SetEnvironmentVariableW(L"BRENVIK_VSUPPLY_TRACE", (folder() / "trace.txt").c_str());
     ::SetEnvironmentVariableW(L"BRENVIK_VSUPPLY_SCENARIO", nullptr);

@@ -21,8 +21,7 @@ namespace brenvik::wintest {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-// Folder of the running test program; the build puts Brenvik-USB.exe beside it.
-fs::path programDirectory();
+// Brenvik-USB.exe, which the build puts beside the running test program.
 fs::path brenvikExecutable();
 
 class RunningProgram {
@@ -66,7 +65,6 @@ bool waitUntilGone(HWND window, std::chrono::milliseconds timeout = 30s);
 std::wstring className(HWND window);
 std::wstring controlText(HWND dialog, int id);
 bool isChecked(HWND dialog, int id);
-bool isEnabled(HWND dialog, int id);
 int comboSelection(HWND dialog, int id);
 // The window with the keyboard focus in the thread that owns `window`.
 HWND focusedWindow(HWND window);
