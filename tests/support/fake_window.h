@@ -1,6 +1,6 @@
 #pragma once
 // A recording stand-in for the main window: holds control states in maps, records every
-// status-line text, message box, repaint and file dialog, and answers file dialogs from a script.
+// status-line text, message box and repaint, and answers file dialogs from a script.
 
 #include "ui/window_port.h"
 
@@ -53,18 +53,15 @@ public:
     }
     void invalidate(bool erase) override { invalidations.push_back(erase); }
     bool setTimer(int id, unsigned periodMs) override {
-        if (!timersFail) {
-            timers[id] = periodMs;
-        }
-        return !timersFail;
+        timers[id] = periodMs;
+        return true;
     }
     void killTimer(int id) override { timers.erase(id); }
     void enableMenuCommand(int id, bool enabled) override {
         mark(disabledMenuCommands, id, !enabled);
     }
     // The next scripted answer; none left means the operator cancelled.
-    std::optional<std::filesystem::path> chooseConfigurationFile(FileDialogKind kind) override {
-        fileDialogs.push_back(kind);
+    std::optional<std::filesystem::path> chooseConfigurationFile(FileDialogKind) override {
         if (fileAnswers.empty()) {
             return std::nullopt;
         }
@@ -98,8 +95,6 @@ public:
     std::vector<RecordedMessage> messages;
     std::vector<bool> invalidations;
     std::deque<std::filesystem::path> fileAnswers;
-    std::vector<FileDialogKind> fileDialogs;
-    bool timersFail = false;
 
 private:
     static void mark(std::set<int>& ids, int id, bool in) {
