@@ -33,8 +33,6 @@ const std::string kSavedFile =
     "InstallMM=7\r\nInstallDD=8\r\nInstallYYYY=2019\r\nICharge=2\r\n"
     "bChargeCurrent=1\r\nbAcFltDelay=0\r\nbSysFltDelay=1\r\n"
     "bResetBatCon=0\r\nbResetFaultCounts=1\r\nbInstallDate=0\r\n";
-const std::set<int> kSavedBoxes{IDC_CHK_CHARGE_SELECTOR, IDC_CHK_SYS_FAULT_DELAY,
-                                IDC_CHK_RESET_FAULT_COUNTS};
 
 // A file dialog that wanders off to another folder before answering, as real ones may.
 class WanderingWindow : public FakeWindow {
@@ -78,7 +76,8 @@ protected:
         window.texts[IDC_EDT_INSTALL_DAY] = " 8";
         window.texts[IDC_EDT_INSTALL_YEAR] = "2019";
         window.setComboSelection(IDC_CMB_CHARGE_CURRENT, 2);
-        window.checked = kSavedBoxes;
+        window.checked = {IDC_CHK_CHARGE_SELECTOR, IDC_CHK_SYS_FAULT_DELAY,
+                          IDC_CHK_RESET_FAULT_COUNTS};
     }
 
     const fs::path previous = fs::current_path();
@@ -90,27 +89,19 @@ protected:
     config::ConfigurationFiles files;
 };
 
-// Both dialogs wander off to another folder before answering; the process stays where it was.
-TEST_F(ConfigurationFilesTest, SaveThenLoadThroughTheDialogs) {
+// The dialog wanders off to another folder before answering; the process stays where it was.
+TEST_F(ConfigurationFilesTest, SaveThroughTheDialogWritesWhatThePanelShows) {
     const fs::path chosen = dir / "chosen.ini";
     // Typed into the panel and not read yet (no focus-loss read for the date edits): what the
     // panel shows is what is saved, the sixteen keys in order.
     typeSavedValues();
-    window.fileAnswers = {chosen, chosen};
+    window.fileAnswers = {chosen};
     config::saveConfiguration(window, model, files);
     EXPECT_EQ(readBytes(chosen), kSavedFile);
     EXPECT_EQ(window.texts[IDC_EDT_INSTALL_DAY], "8") << "the writer ends with a redisplay";
 
-    window.texts[IDC_EDT_AC_HOURS] = "55";
-    window.checked.clear();
-    config::loadConfiguration(window, model, files);
     EXPECT_EQ(fs::current_path(), start);
     EXPECT_EQ(files.current, chosen);
-    EXPECT_EQ(valuesOf(model), (Values{1, 2, 3, 4, 5, 6, 2, 7, 8, 2019, 1, 0, 1, 0, 1, 0}));
-    EXPECT_EQ(model.fileOptionFlags, (std::array<std::int32_t, 6>{1, 0, 1, 0, 1, 0}));
-    EXPECT_EQ(window.texts[IDC_EDT_AC_HOURS], "1");
-    EXPECT_EQ(window.checked, kSavedBoxes);
-    EXPECT_TRUE(window.messages.empty());
 }
 
 TEST_F(ConfigurationFilesTest, ValuesAreReadInFullSaturateAndMissingOnesReadAsZero) {

@@ -1,5 +1,4 @@
 #include "config/configuration.h"
-#include "programming/panel.h"
 #include "res/resource.h"
 #include "shell/app_paths.h"
 #include "shell/main_window_core.h"
@@ -68,16 +67,6 @@ TEST_F(MainWindowCoreTest, InitialisationFillsTheSelectorArmsTheTimerAndShowsNot
     EXPECT_EQ(std::bit_cast<Values>(core.model().settings),
               (Values{0, 0, 0, 0, 0, 0, 0, 2, 7, 2010, 0, 0, 0, 0, 0, 0}))
         << "the start values";
-}
-
-// Only the connect timer reaches the device; any other tick reads the panel.
-TEST_F(MainWindowCoreTest, OtherTimerTicksOnlyReadThePanel) {
-    panelRedisplay(window, core.model());
-    window.setControlText(IDC_EDT_AC_HOURS, "12");
-    core.onTimer(7);
-    EXPECT_EQ(core.model().settings.acFaultHours, 12);
-    EXPECT_TRUE(bridge.calls().empty());
-    EXPECT_TRUE(window.statusHistory.empty());
 }
 
 } // namespace

@@ -128,13 +128,6 @@ TEST(StatusBlockDecode, ChargeCurrentKeepsItsSignAndSaturates) {
     EXPECT_EQ(chargeCurrentText(1, 1312, 0, 205), "2.00");
 }
 
-TEST(StatusBlockDecode, FirmwareInTenths) {
-    for (const auto& [tenths, text] : {std::pair{15, "1.5"}, std::pair{0, "0.0"},
-                                       std::pair{105, "10.5"}, std::pair{255, "25.5"}}) {
-        EXPECT_EQ(firmwareText(static_cast<std::uint8_t>(tenths)), text) << tenths;
-    }
-}
-
 // Part number, selector items and charge current scale (1312 counts) of each model; an unknown
 // model leaves all three as they were. A battery below 6.0 V (reading 204 and under) zeroes the
 // current for any model, known or not.
