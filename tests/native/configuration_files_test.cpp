@@ -67,19 +67,6 @@ protected:
     // The record's sixteen values in their declared order.
     static Values valuesOf(const MainWindowModel& m) { return std::bit_cast<Values>(m.settings); }
 
-    // Types the values of kSavedFile into the panel, the day with a leading blank.
-    void typeSavedValues() {
-        for (int i = 0; i < 6; ++i) { // the delay edits, 1005 to 1010
-            window.texts[IDC_EDT_AC_HOURS + i] = std::to_string(i + 1);
-        }
-        window.texts[IDC_EDT_INSTALL_MONTH] = "7";
-        window.texts[IDC_EDT_INSTALL_DAY] = " 8";
-        window.texts[IDC_EDT_INSTALL_YEAR] = "2019";
-        window.setComboSelection(IDC_CMB_CHARGE_CURRENT, 2);
-        window.checked = {IDC_CHK_CHARGE_SELECTOR, IDC_CHK_SYS_FAULT_DELAY,
-                          IDC_CHK_RESET_FAULT_COUNTS};
-    }
-
     const fs::path previous = fs::current_path();
     const fs::path dir =
         fs::temp_directory_path() / ("brenvik-config-" + std::to_string(std::random_device{}()));
@@ -92,9 +79,16 @@ protected:
 // The dialog wanders off to another folder before answering; the process stays where it was.
 TEST_F(ConfigurationFilesTest, SaveThroughTheDialogWritesWhatThePanelShows) {
     const fs::path chosen = dir / "chosen.ini";
-    // Typed into the panel and not read yet (no focus-loss read for the date edits): what the
-    // panel shows is what is saved, the sixteen keys in order.
-    typeSavedValues();
+    // Typed into the panel and not read yet (no focus-loss read for the date edits; the day with a
+    // leading blank): what the panel shows is what is saved, the sixteen keys in order.
+    for (int i = 0; i < 6; ++i) { // the delay edits, 1005 to 1010
+        window.texts[IDC_EDT_AC_HOURS + i] = std::to_string(i + 1);
+    }
+    window.texts[IDC_EDT_INSTALL_MONTH] = "7";
+    window.texts[IDC_EDT_INSTALL_DAY] = " 8";
+    window.texts[IDC_EDT_INSTALL_YEAR] = "2019";
+    window.setComboSelection(IDC_CMB_CHARGE_CURRENT, 2);
+    window.checked = {IDC_CHK_CHARGE_SELECTOR, IDC_CHK_SYS_FAULT_DELAY, IDC_CHK_RESET_FAULT_COUNTS};
     window.fileAnswers = {chosen};
     config::saveConfiguration(window, model, files);
     EXPECT_EQ(readBytes(chosen), kSavedFile);

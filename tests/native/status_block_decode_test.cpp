@@ -82,8 +82,7 @@ TEST(StatusBlockDecode, BatteryAgeClassesAtTheirLimitsAndARepaintOnEachChange) {
     MonitorState state;
     const std::tuple<std::uint32_t, BatteryAge, std::size_t> steps[] = {
         {0, Young, 1},      {26000, Young, 1}, {26001, Ageing, 2},
-        {30000, Ageing, 2}, {30001, Old, 3},   {0xFFFFFF, Old, 3},
-    };
+        {30000, Ageing, 2}, {30001, Old, 3},   {0xFFFFFF, Old, 3}};
     for (const auto& [hours, age, repaints] : steps) {
         applyBatteryAge(window, state, blockWith({{7, le(hours, 3)}}));
         EXPECT_EQ(state.batteryAge, age) << hours;
@@ -96,8 +95,7 @@ TEST(StatusBlockDecode, StatusBitsGiveTheirTexts) {
     const std::tuple<std::uint8_t, std::uint8_t, const char*> cases[] = {
         {0x80, 0x07, "No fault/No fault/Yes/Yes"}, {0x7F, 0x00, "Fault/Fault/No/No"},
         {0xFF, 0xF8, "No fault/Fault/No/No"},      {0x00, 0x02, "Fault/Fault/Yes/No"},
-        {0x00, 0x04, "Fault/Fault/No/Yes"},        {0x00, 0x01, "Fault/No fault/No/No"},
-    };
+        {0x00, 0x04, "Fault/Fault/No/Yes"},        {0x00, 0x01, "Fault/No fault/No/No"}};
     for (const auto& [byte17, byte18, expected] : cases) {
         DisplayTexts t;
         applyStatusTexts(t, blockWith({{17, {byte17, byte18}}}));
@@ -111,8 +109,7 @@ TEST(StatusBlockDecode, StatusBitsGiveTheirTexts) {
 // Battery voltage from bytes 21-22, main output voltage from bytes 33-34.
 TEST(StatusBlockDecode, VoltagesScaleThirtyVoltsOver1023Counts) {
     const std::pair<std::uint16_t, const char*> cases[] = {
-        {0, "0.00"}, {1023, "30.00"}, {512, "15.01"}, {204, "5.98"}, {205, "6.01"}, {341, "10.00"},
-    };
+        {0, "0.00"}, {1023, "30.00"}, {512, "15.01"}, {204, "5.98"}, {205, "6.01"}, {341, "10.00"}};
     for (const auto& [reading, text] : cases) {
         DisplayTexts texts;
         applyVoltages(texts, blockWith({{21, le(reading)}, {33, le(reading)}}));
@@ -135,8 +132,7 @@ TEST(StatusBlockModels, EachKnownModelSetsItsIdentityAndScaleUnknownOnesLeaveThe
     const std::tuple<std::uint8_t, const char*, const Items*, const char*> cases[] = {
         {1, "TRQ 60-40-20", &kModel1Items, "2.00"}, {2, "TRQ 120-80", &kModel2Items, "4.00"},
         {3, "TRQ 220-160", &kModel2Items, "4.00"},  {0, "before", &kDefaultItems, "before"},
-        {4, "before", &kDefaultItems, "before"},    {255, "before", &kDefaultItems, "before"},
-    };
+        {4, "before", &kDefaultItems, "before"},    {255, "before", &kDefaultItems, "before"}};
     for (const auto& [code, partNumber, items, current] : cases) {
         FakeWindow window;
         window.combos[IDC_CMB_CHARGE_CURRENT] = kDefaultItems;
