@@ -47,10 +47,6 @@ TEST(PanelExchange, ReadTakesEveryControlIntoTheRecord) {
     EXPECT_EQ(p.values(), (Values{7, 12, -3, 255, 59, 1, 3, 12, 31, 2020, 0, 1, 0, 0, 0, 1}));
     EXPECT_EQ(p.model.texts.firmware, "V1.2");
     EXPECT_TRUE(p.window.messages.empty());
-
-    p.window.texts[IDC_EDT_AC_SECONDS] = "30";
-    onDelayEditLostFocus(p.window, p.model);
-    EXPECT_EQ(p.model.settings.acFaultSeconds, 30) << "focus loss reads the panel";
 }
 
 TEST(PanelExchange, NonIntegerStopsTheReadInExchangeOrder) {
@@ -103,7 +99,6 @@ TEST(PanelOptionBoxes, EachBoxEnablesItsOwnFieldsAndApplyWhileAnyBoxIsTicked) {
                 true);
         p.click(box, false);
         EXPECT_EQ(p.window.disabled, fields);
-        EXPECT_TRUE(p.window.messages.empty());
     }
 }
 

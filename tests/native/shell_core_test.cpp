@@ -62,7 +62,6 @@ TEST_F(MainWindowCoreTest, InitialisationFillsTheSelectorArmsTheTimerAndShowsNot
     EXPECT_EQ(std::pair(state.files.working, state.files.current),
               std::pair(folder / "Brenvik.ini", folder / "Brenvik.ini"));
     EXPECT_TRUE(window.statusHistory.empty());
-    EXPECT_TRUE(window.messages.empty());
     using Values = std::array<std::int32_t, 16>;
     EXPECT_EQ(std::bit_cast<Values>(core.model().settings),
               (Values{0, 0, 0, 0, 0, 0, 0, 2, 7, 2010, 0, 0, 0, 0, 0, 0}))
