@@ -47,20 +47,5 @@ TEST(DataExchangeInteger, ReadsLeadingDigitsOrStopsAtANonInteger) {
     }
 }
 
-TEST(DataExchange, DisplayWritesPlainDecimalChecksAndSelection) {
-    FakeWindow window;
-    window.combos[3] = {"x", "y"};
-    std::int32_t number = -42, flag = 1, index = 1;
-    std::string label = "No fault";
-    DataExchange dx(window, false);
-    dx.integer(1, number);
-    dx.check(2, flag);
-    dx.comboIndex(3, index);
-    dx.text(4, label);
-    EXPECT_EQ(window.texts, (std::map<int, std::string>{{1, "-42"}, {4, "No fault"}}));
-    EXPECT_TRUE(window.isChecked(2));
-    EXPECT_EQ(window.comboSelection(3), 1);
-}
-
 } // namespace
 } // namespace brenvik::testing

@@ -47,17 +47,6 @@ TEST(PanelExchange, ReadTakesEveryControlIntoTheRecord) {
     EXPECT_EQ(p.values(), (Values{7, 12, -3, 255, 59, 1, 3, 12, 31, 2020, 0, 1, 0, 0, 0, 1}));
     EXPECT_EQ(p.model.texts.firmware, "V1.2");
     EXPECT_TRUE(p.window.messages.empty());
-
-    p.window.texts[IDC_EDT_AC_SECONDS] = "30";
-    onDelayEditLostFocus(p.window, p.model);
-    EXPECT_EQ(p.model.settings.acFaultSeconds, 30) << "focus loss reads the panel";
-
-    // A selection without an entry selects nothing.
-    for (std::int32_t index : {-1, 4, 5}) {
-        p.model.settings.chargeSelection = index;
-        panelRedisplay(p.window, p.model);
-        EXPECT_EQ(p.window.comboSelection(IDC_CMB_CHARGE_CURRENT), -1) << index;
-    }
 }
 
 TEST(PanelExchange, NonIntegerStopsTheReadInExchangeOrder) {
@@ -67,17 +56,13 @@ TEST(PanelExchange, NonIntegerStopsTheReadInExchangeOrder) {
          {std::pair{IDC_EDT_SYS_SECONDS, 0}, std::pair{IDC_EDT_SYS_MINUTES, 9}}) {
         Panel p;
         p.type({"0", "0", "0", "4", "8", "9", "5"});
-        p.window.texts[IDC_EDT_PART_NUMBER] = "changed";
         p.window.checked = {IDC_CHK_RESET_FAULT_COUNTS};
         p.window.texts[badField] = "x1";
 
         EXPECT_FALSE(panelRead(p.window, p.model));
         EXPECT_EQ(p.values(), (Values{0, 0, 0, 4, 0, sysSeconds, 0, 2, 7, 2010, 0, 0, 0, 0, 0, 0}))
             << "later fields keep their values";
-        EXPECT_EQ(p.model.texts.partNumber, "");
-        EXPECT_EQ(p.window.focused, badField);
         ASSERT_EQ(p.window.messageTexts(), std::vector<std::string>{"Enter an integer."});
-        EXPECT_EQ(p.window.messages[0].caption, p.window.appName);
 
         onDelayEditLostFocus(p.window, p.model);
         EXPECT_EQ(p.window.texts[badField], "x1") << "a focus-loss read puts nothing back";
@@ -107,7 +92,6 @@ TEST(PanelOptionBoxes, EachBoxEnablesItsOwnFieldsAndApplyWhileAnyBoxIsTicked) {
         EXPECT_EQ(p.window.disabled, expectedDisabled);
         p.click(box, true);
         EXPECT_TRUE(p.window.disabled.empty());
-        EXPECT_TRUE(p.window.isChecked(box));
         EXPECT_EQ(p.model.settings.optChargeSelector, box == IDC_CHK_CHARGE_SELECTOR);
         // While another box is ticked, APPLY stays enabled.
         p.click(box == IDC_CHK_RESET_BATTERY_TIMER ? IDC_CHK_RESET_FAULT_COUNTS
@@ -115,7 +99,6 @@ TEST(PanelOptionBoxes, EachBoxEnablesItsOwnFieldsAndApplyWhileAnyBoxIsTicked) {
                 true);
         p.click(box, false);
         EXPECT_EQ(p.window.disabled, fields);
-        EXPECT_TRUE(p.window.messages.empty());
     }
 }
 
@@ -130,9 +113,9 @@ TEST(PanelOptionBoxes, NonIntegerTextInsideAClickIsReplacedByTheRecord) {
     ASSERT_FALSE(p.window.messages.empty());
     EXPECT_EQ(p.window.messageTexts(),
               std::vector<std::string>(p.window.messages.size(), "Enter an integer."));
-    EXPECT_EQ(p.window.texts[IDC_EDT_AC_MINUTES], "15");
-    EXPECT_EQ(p.window.texts[IDC_EDT_AC_HOURS], "3") << "fields before the bad one are taken";
-    EXPECT_EQ(p.model.settings.acFaultHours, 3);
+    EXPECT_EQ(std::pair(p.window.texts[IDC_EDT_AC_MINUTES], p.model.settings.acFaultHours),
+              std::pair(std::string("15"), 3))
+        << "fields before the bad one are taken";
     EXPECT_FALSE(p.window.isChecked(IDC_CHK_INSTALL_DATE));
     EXPECT_FALSE(p.window.isEnabled(IDC_EDT_INSTALL_MONTH));
     EXPECT_FALSE(p.window.isEnabled(IDC_BTN_APPLY));

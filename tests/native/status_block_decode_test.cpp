@@ -4,6 +4,8 @@
 #include "tests/support/fake_window.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <initializer_list>
@@ -80,8 +82,7 @@ TEST(StatusBlockDecode, BatteryAgeClassesAtTheirLimitsAndARepaintOnEachChange) {
     MonitorState state;
     const std::tuple<std::uint32_t, BatteryAge, std::size_t> steps[] = {
         {0, Young, 1},      {26000, Young, 1}, {26001, Ageing, 2},
-        {30000, Ageing, 2}, {30001, Old, 3},   {0xFFFFFF, Old, 3},
-    };
+        {30000, Ageing, 2}, {30001, Old, 3},   {0xFFFFFF, Old, 3}};
     for (const auto& [hours, age, repaints] : steps) {
         applyBatteryAge(window, state, blockWith({{7, le(hours, 3)}}));
         EXPECT_EQ(state.batteryAge, age) << hours;
@@ -94,8 +95,7 @@ TEST(StatusBlockDecode, StatusBitsGiveTheirTexts) {
     const std::tuple<std::uint8_t, std::uint8_t, const char*> cases[] = {
         {0x80, 0x07, "No fault/No fault/Yes/Yes"}, {0x7F, 0x00, "Fault/Fault/No/No"},
         {0xFF, 0xF8, "No fault/Fault/No/No"},      {0x00, 0x02, "Fault/Fault/Yes/No"},
-        {0x00, 0x04, "Fault/Fault/No/Yes"},        {0x00, 0x01, "Fault/No fault/No/No"},
-    };
+        {0x00, 0x04, "Fault/Fault/No/Yes"},        {0x00, 0x01, "Fault/No fault/No/No"}};
     for (const auto& [byte17, byte18, expected] : cases) {
         DisplayTexts t;
         applyStatusTexts(t, blockWith({{17, {byte17, byte18}}}));
@@ -109,8 +109,7 @@ TEST(StatusBlockDecode, StatusBitsGiveTheirTexts) {
 // Battery voltage from bytes 21-22, main output voltage from bytes 33-34.
 TEST(StatusBlockDecode, VoltagesScaleThirtyVoltsOver1023Counts) {
     const std::pair<std::uint16_t, const char*> cases[] = {
-        {0, "0.00"}, {1023, "30.00"}, {512, "15.01"}, {204, "5.98"}, {205, "6.01"}, {341, "10.00"},
-    };
+        {0, "0.00"}, {1023, "30.00"}, {512, "15.01"}, {204, "5.98"}, {205, "6.01"}, {341, "10.00"}};
     for (const auto& [reading, text] : cases) {
         DisplayTexts texts;
         applyVoltages(texts, blockWith({{21, le(reading)}, {33, le(reading)}}));
@@ -119,39 +118,21 @@ TEST(StatusBlockDecode, VoltagesScaleThirtyVoltsOver1023Counts) {
     }
 }
 
-// Keeping the sign and saturating at 99.90. A battery below 6.0 V (reading 204 and under) zeroes
-// the current for any model, known or not.
-TEST(StatusBlockDecode, ChargeCurrentKeepsItsSignAndTheLowBatteryOverride) {
+// Keeping the sign and saturating at 99.90; a battery from 6.0 V up leaves the current alone.
+TEST(StatusBlockDecode, ChargeCurrentKeepsItsSignAndSaturates) {
     EXPECT_EQ(chargeCurrentText(3, 0, 328), "-1.00");
     EXPECT_EQ(chargeCurrentText(1, 65535, 0), "99.90");
     EXPECT_EQ(chargeCurrentText(1, 1312, 0, 205), "2.00");
-    EXPECT_EQ(chargeCurrentText(0, 1312, 0, 205), "before");
-    for (std::uint8_t model : {1, 2, 3, 0, 4, 255}) {
-        EXPECT_EQ(chargeCurrentText(model, 1312, 0, 204), "0.00") << int{model};
-        EXPECT_EQ(chargeCurrentText(model, 1312, 0, 0), "0.00") << int{model};
-    }
-}
-
-TEST(StatusBlockDecode, FirmwareInTenthsAndYearFromCenturyAndYearBytes) {
-    for (const auto& [tenths, text] : {std::pair{15, "1.5"}, std::pair{0, "0.0"},
-                                       std::pair{105, "10.5"}, std::pair{255, "25.5"}}) {
-        EXPECT_EQ(firmwareText(static_cast<std::uint8_t>(tenths)), text) << tenths;
-    }
-    DeviceSettings settings;
-    applyInstallDate(settings, blockWith({{45, {20, 10}}}));
-    EXPECT_EQ(settings.installYear, 2010);
-    applyInstallDate(settings, blockWith({{45, {255, 255}}}));
-    EXPECT_EQ(settings.installYear, 25755);
 }
 
 // Part number, selector items and charge current scale (1312 counts) of each model; an unknown
-// model leaves all three as they were.
+// model leaves all three as they were. A battery below 6.0 V (reading 204 and under) zeroes the
+// current for any model, known or not.
 TEST(StatusBlockModels, EachKnownModelSetsItsIdentityAndScaleUnknownOnesLeaveThem) {
     const std::tuple<std::uint8_t, const char*, const Items*, const char*> cases[] = {
         {1, "TRQ 60-40-20", &kModel1Items, "2.00"}, {2, "TRQ 120-80", &kModel2Items, "4.00"},
         {3, "TRQ 220-160", &kModel2Items, "4.00"},  {0, "before", &kDefaultItems, "before"},
-        {4, "before", &kDefaultItems, "before"},    {255, "before", &kDefaultItems, "before"},
-    };
+        {4, "before", &kDefaultItems, "before"},    {255, "before", &kDefaultItems, "before"}};
     for (const auto& [code, partNumber, items, current] : cases) {
         FakeWindow window;
         window.combos[IDC_CMB_CHARGE_CURRENT] = kDefaultItems;
@@ -163,46 +144,37 @@ TEST(StatusBlockModels, EachKnownModelSetsItsIdentityAndScaleUnknownOnesLeaveThe
         EXPECT_EQ(texts.partNumber, partNumber) << int{code};
         EXPECT_EQ(window.comboItems(IDC_CMB_CHARGE_CURRENT), *items) << int{code};
         EXPECT_EQ(chargeCurrentText(code, 1312, 0), current) << int{code};
+        EXPECT_EQ(chargeCurrentText(code, 1312, 0, 204), "0.00") << int{code};
     }
 }
 
 // A block in which every field differs from a fresh window model, the counters and hours at
-// their little-endian widths; a model 7 is unknown and leaves the part number and the charge
-// current, but the rest is taken all the same.
+// their little-endian widths: monitoring takes every field but the selector items.
 TEST(StatusBlockCallers, MonitoringTakesEveryFieldButTheSelectorItems) {
-    for (std::uint8_t code : {1, 7}) {
-        const bool known = code == 1;
-        FakeWindow window;
-        window.combos[IDC_CMB_CHARGE_CURRENT] = kDefaultItems;
-        MainWindowModel model;
-        model.texts.chargeCurrent = model.texts.partNumber = "before";
-        MonitorState state;
+    FakeWindow window;
+    window.combos[IDC_CMB_CHARGE_CURRENT] = kDefaultItems;
+    MainWindowModel model;
+    MonitorState state;
 
-        // Hours and counts 10000, 4660, 65535, 16777215; delays 3:4:5 and 7:8:9, selection 2;
-        // status bits; battery 400, charge current 1312, output 800; model, firmware, date.
-        applyMonitoringFields(
-            window, model, state,
-            blockWith({{0, {0x10, 0x27, 0, 0x34, 0x12, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 5, 4,
-                            3,    9,    8, 7,    2,    0x80, 7,    0,    0,    0x90, 1, 0x20,
-                            5,    0,    0, 0,    0,    0,    0,    0,    0,    0x20, 3, 0,
-                            0,    0,    0, 0,    0,    code, 23,   12,   31,   20,   9}}}));
+    // Hours and counts 10000, 4660, 65535, 16777215; delays 3:4:5 and 7:8:9, selection 2; status
+    // bits; battery 400, charge current 1312, output 800; model 1, firmware 2.3, date 12/31/2009.
+    applyMonitoringFields(
+        window, model, state,
+        blockWith(
+            {{0, {0x10, 0x27, 0, 0x34, 0x12, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 5,  4,  3,  9,  8, 7,
+                  2,    0x80, 7, 0,    0,    0x90, 1,    0x20, 5,    0,    0,  0,  0,  0,  0, 0,
+                  0,    0x20, 3, 0,    0,    0,    0,    0,    0,    1,    23, 12, 31, 20, 9}}}));
 
-        EXPECT_EQ(textsOf(model.texts),
-                  textsOf({"23.46", "11.73", known ? "2.00" : "before", "10000", "16777215", "4660",
-                           "65535", "Yes", "Yes", "No fault", "No fault", "2.3",
-                           known ? "TRQ 60-40-20" : "before"}))
-            << int{code};
-        const DeviceSettings& s = model.settings;
-        EXPECT_EQ(std::tie(s.acFaultHours, s.acFaultMinutes, s.acFaultSeconds, s.sysFaultHours,
-                           s.sysFaultMinutes, s.sysFaultSeconds, s.chargeSelection, s.installMonth,
-                           s.installDay, s.installYear),
-                  std::tuple(3, 4, 5, 7, 8, 9, 2, 12, 31, 2009));
-        EXPECT_EQ(state.lastRead, (LastReadSettings{2, 3, 4, 5, 7, 8, 9}));
-        EXPECT_EQ(state.batteryAge, BatteryAge::Old);
-        EXPECT_EQ(window.invalidations, std::vector<bool>{false});
-        EXPECT_EQ(window.comboItems(IDC_CMB_CHARGE_CURRENT), kDefaultItems);
-        EXPECT_EQ(window.comboSelection(IDC_CMB_CHARGE_CURRENT), 2);
-    }
+    EXPECT_EQ(textsOf(model.texts),
+              textsOf({"23.46", "11.73", "2.00", "10000", "16777215", "4660", "65535", "Yes", "Yes",
+                       "No fault", "No fault", "2.3", "TRQ 60-40-20"}));
+    using Values = std::array<std::int32_t, 16>;
+    EXPECT_EQ(std::bit_cast<Values>(model.settings), (Values{3, 4, 5, 7, 8, 9, 2, 12, 31, 2009}));
+    EXPECT_EQ(state.lastRead, (LastReadSettings{2, 3, 4, 5, 7, 8, 9}));
+    EXPECT_EQ(state.batteryAge, BatteryAge::Old);
+    EXPECT_EQ(window.invalidations, std::vector<bool>{false});
+    EXPECT_EQ(window.comboItems(IDC_CMB_CHARGE_CURRENT), kDefaultItems);
+    EXPECT_EQ(window.comboSelection(IDC_CMB_CHARGE_CURRENT), 2);
 }
 
 } // namespace

@@ -12,14 +12,6 @@ class FakeClock final : public Clock {
 public:
     void sleep(std::chrono::milliseconds duration) override { waits.push_back(duration); }
 
-    std::chrono::milliseconds total() const {
-        std::chrono::milliseconds sum{0};
-        for (auto w : waits) {
-            sum += w;
-        }
-        return sum;
-    }
-
     std::vector<std::chrono::milliseconds> waits;
 };
 

@@ -1,6 +1,6 @@
 #pragma once
 // A recording stand-in for the main window: holds control states in maps, records every
-// status-line text and message box, and answers message boxes from a script.
+// status-line text, message box and repaint, and answers file dialogs from a script.
 
 #include "ui/window_port.h"
 
@@ -22,30 +22,65 @@ struct RecordedMessage {
 class FakeWindow : public WindowPort {
 public:
     std::string applicationName() const override { return appName; }
-
-    std::string controlText(int id) const override;
-    void setControlText(int id, std::string_view text) override;
-    bool isChecked(int id) const override;
-    void setChecked(int id, bool checked) override;
-    bool isEnabled(int id) const override;
-    void enableControl(int id, bool enabled) override;
+    std::string controlText(int id) const override {
+        return texts.contains(id) ? texts.at(id) : "";
+    }
+    void setControlText(int id, std::string_view text) override { texts[id] = text; }
+    bool isChecked(int id) const override { return checked.contains(id); }
+    void setChecked(int id, bool on) override { mark(checked, id, on); }
+    bool isEnabled(int id) const override { return !disabled.contains(id); }
+    void enableControl(int id, bool enabled) override { mark(disabled, id, !enabled); }
     void focusControl(int id) override { focused = id; }
-    int comboSelection(int id) const override;
-    void setComboSelection(int id, int index) override;
-    std::vector<std::string> comboItems(int id) const override;
-    void setComboItems(int id, const std::vector<std::string>& items) override;
+    int comboSelection(int id) const override {
+        return comboSelections.contains(id) ? comboSelections.at(id) : -1;
+    }
+    // An index without an item selects nothing, as in a real combo box.
+    void setComboSelection(int id, int index) override {
+        comboSelections[id] = index >= 0 && index < std::ssize(comboItems(id)) ? index : -1;
+    }
+    std::vector<std::string> comboItems(int id) const override {
+        return combos.contains(id) ? combos.at(id) : std::vector<std::string>{};
+    }
+    void setComboItems(int id, const std::vector<std::string>& items) override {
+        combos[id] = items;
+        comboSelections[id] = -1;
+    }
     void setStatusText(std::string_view text) override { statusHistory.emplace_back(text); }
     MessageResult messageBox(std::string_view text, std::string_view caption, MessageIcon icon,
-                             MessageButtons buttons) override;
+                             MessageButtons buttons) override {
+        messages.push_back({std::string(text), std::string(caption), icon, buttons});
+        return buttons == MessageButtons::Ok ? MessageResult::Ok : MessageResult::Cancel;
+    }
     void invalidate(bool erase) override { invalidations.push_back(erase); }
-    bool setTimer(int id, unsigned periodMs) override;
+    bool setTimer(int id, unsigned periodMs) override {
+        timers[id] = periodMs;
+        return true;
+    }
     void killTimer(int id) override { timers.erase(id); }
-    void enableMenuCommand(int commandId, bool enabled) override;
-    std::optional<std::filesystem::path> chooseConfigurationFile(FileDialogKind kind) override;
+    void enableMenuCommand(int id, bool enabled) override {
+        mark(disabledMenuCommands, id, !enabled);
+    }
+    // The next scripted answer; none left means the operator cancelled.
+    std::optional<std::filesystem::path> chooseConfigurationFile(FileDialogKind) override {
+        if (fileAnswers.empty()) {
+            return std::nullopt;
+        }
+        const auto answer = fileAnswers.front();
+        fileAnswers.pop_front();
+        return answer;
+    }
 
     // The last status-line text, "Ready" before any write.
-    std::string statusText() const;
-    std::vector<std::string> messageTexts() const;
+    std::string statusText() const {
+        return statusHistory.empty() ? "Ready" : statusHistory.back();
+    }
+    std::vector<std::string> messageTexts() const {
+        std::vector<std::string> out;
+        for (const auto& m : messages) {
+            out.push_back(m.text);
+        }
+        return out;
+    }
 
     std::string appName = "Brenvik-USB";
     std::map<int, std::string> texts;
@@ -59,13 +94,16 @@ public:
     std::vector<std::string> statusHistory;
     std::vector<RecordedMessage> messages;
     std::vector<bool> invalidations;
-    // Answers for the next message boxes, in order; when empty, Ok for an Ok box and Cancel for
-    // a Retry/Cancel box.
-    std::deque<MessageResult> messageAnswers;
-    // Answers for the next file dialogs, in order; nothing means cancelled.
-    std::deque<std::optional<std::filesystem::path>> fileAnswers;
-    std::vector<FileDialogKind> fileDialogs;
-    bool timersFail = false;
+    std::deque<std::filesystem::path> fileAnswers;
+
+private:
+    static void mark(std::set<int>& ids, int id, bool in) {
+        if (in) {
+            ids.insert(id);
+        } else {
+            ids.erase(id);
+        }
+    }
 };
 
 } // namespace brenvik::testing
