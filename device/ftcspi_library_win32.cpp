@@ -32,17 +32,11 @@ using TransferFn = U32(__stdcall*)(Handle, const StartCondition*, U32, U32, U32,
 } // namespace
 
 FtcspiLibrary::FtcspiLibrary(const wchar_t* fileName) : module_(LoadLibraryW(fileName)) {
-    if (module_ == nullptr) {
+    if (module_.get() == nullptr) {
         return;
     }
     for (const auto ordinal : kOrdinals) {
-        functions_[ordinal] = GetProcAddress(module_, MAKEINTRESOURCEA(ordinal));
-    }
-}
-
-FtcspiLibrary::~FtcspiLibrary() {
-    if (module_ != nullptr) {
-        FreeLibrary(module_);
+        functions_[ordinal] = GetProcAddress(module_.get(), MAKEINTRESOURCEA(ordinal));
     }
 }
 

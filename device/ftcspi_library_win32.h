@@ -5,6 +5,7 @@
 // its own words.
 
 #include "device/adapter_library.h"
+#include "framework/handles.h"
 
 #include <array>
 #include <cstdint>
@@ -20,11 +21,10 @@ public:
     // Loads the library by the given name or path, searched the usual way (the executable's
     // folder first).
     explicit FtcspiLibrary(const wchar_t* fileName = L"FTCSPI.dll");
-    ~FtcspiLibrary() override;
     FtcspiLibrary(const FtcspiLibrary&) = delete;
     FtcspiLibrary& operator=(const FtcspiLibrary&) = delete;
 
-    bool loaded() const { return module_ != nullptr; }
+    bool loaded() const { return module_.get() != nullptr; }
     // The function behind an ordinal could be resolved.
     bool resolved(std::uint32_t ordinal) const;
 
@@ -63,7 +63,7 @@ private:
     template <typename Signature, typename... Args>
     FtcStatus call(std::uint32_t ordinal, Args... args) const;
 
-    HMODULE module_ = nullptr;
+    framework::UniqueModule module_;
     // Resolved entry points by ordinal number; null where missing.
     std::array<FARPROC, 34> functions_{};
 };
