@@ -20,7 +20,6 @@ fi
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${sudo_cmd[@]}" dpkg --add-architecture i386
-  need_update=1
 fi
 
 missing=()
