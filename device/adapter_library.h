@@ -57,6 +57,31 @@ struct HighPinStates {
 };
 static_assert(sizeof(HighPinStates) == 32);
 
+// Ordinal numbers of the library functions.
+namespace ordinal {
+inline constexpr std::uint32_t kClose = 5;
+inline constexpr std::uint32_t kInit = 6;
+inline constexpr std::uint32_t kSetClock = 8;
+inline constexpr std::uint32_t kSetLoopback = 9;
+inline constexpr std::uint32_t kDllVersion = 18;
+inline constexpr std::uint32_t kCount = 20;
+inline constexpr std::uint32_t kDescribe = 21;
+inline constexpr std::uint32_t kOpen = 22;
+inline constexpr std::uint32_t kDeviceType = 23;
+inline constexpr std::uint32_t kDivideByFiveOn = 25;
+inline constexpr std::uint32_t kDivideByFiveOff = 26;
+inline constexpr std::uint32_t kSetLatency = 27;
+inline constexpr std::uint32_t kGetLatency = 28;
+inline constexpr std::uint32_t kClockQuery = 29;
+inline constexpr std::uint32_t kSetPins = 30;
+inline constexpr std::uint32_t kGetPins = 31;
+inline constexpr std::uint32_t kTransfer = 33;
+} // namespace ordinal
+
+// Every ordinal the program calls, in ascending order.
+inline constexpr std::array<std::uint32_t, 17> kAllOrdinals{5,  6,  8,  9,  18, 20, 21, 22, 23,
+                                                            25, 26, 27, 28, 29, 30, 31, 33};
+
 class AdapterLibrary {
 public:
     virtual ~AdapterLibrary() = default;

@@ -4,10 +4,6 @@ namespace brenvik::device {
 
 namespace {
 
-// Every ordinal the program calls.
-constexpr std::array<std::uint32_t, 17> kOrdinals{5,  6,  8,  9,  18, 20, 21, 22, 23,
-                                                  25, 26, 27, 28, 29, 30, 31, 33};
-
 using Handle = FtcHandle;
 using U32 = std::uint32_t;
 using CloseFn = U32(__stdcall*)(Handle);
@@ -35,7 +31,7 @@ FtcspiLibrary::FtcspiLibrary(const wchar_t* fileName) : module_(LoadLibraryW(fil
     if (module_.get() == nullptr) {
         return;
     }
-    for (const auto ordinal : kOrdinals) {
+    for (const auto ordinal : kAllOrdinals) {
         functions_[ordinal] = GetProcAddress(module_.get(), MAKEINTRESOURCEA(ordinal));
     }
 }
@@ -56,28 +52,28 @@ FtcStatus FtcspiLibrary::call(std::uint32_t ordinal, Args... args) const {
 }
 
 FtcStatus FtcspiLibrary::closeDevice(FtcHandle handle) {
-    return call<CloseFn>(5, handle);
+    return call<CloseFn>(ordinal::kClose, handle);
 }
 
 FtcStatus FtcspiLibrary::initDevice(FtcHandle handle, std::uint32_t clockDivisor) {
-    return call<InitFn>(6, handle, clockDivisor);
+    return call<InitFn>(ordinal::kInit, handle, clockDivisor);
 }
 
 FtcStatus FtcspiLibrary::setClock(FtcHandle handle, std::uint32_t clockDivisor,
                                   std::uint32_t* clockFrequencyHz) {
-    return call<SetClockFn>(8, handle, clockDivisor, clockFrequencyHz);
+    return call<SetClockFn>(ordinal::kSetClock, handle, clockDivisor, clockFrequencyHz);
 }
 
 FtcStatus FtcspiLibrary::setLoopback(FtcHandle handle, std::uint32_t loopbackOn) {
-    return call<SetLoopbackFn>(9, handle, loopbackOn);
+    return call<SetLoopbackFn>(ordinal::kSetLoopback, handle, loopbackOn);
 }
 
 FtcStatus FtcspiLibrary::getDllVersion(char* buffer, std::uint32_t bufferSize) {
-    return call<DllVersionFn>(18, buffer, bufferSize);
+    return call<DllVersionFn>(ordinal::kDllVersion, buffer, bufferSize);
 }
 
 FtcStatus FtcspiLibrary::getNumHiSpeedDevices(std::uint32_t* count) {
-    return call<CountFn>(20, count);
+    return call<CountFn>(ordinal::kCount, count);
 }
 
 FtcStatus FtcspiLibrary::getHiSpeedDeviceNameLocIdChannel(std::uint32_t index, char* name,
@@ -85,47 +81,47 @@ FtcStatus FtcspiLibrary::getHiSpeedDeviceNameLocIdChannel(std::uint32_t index, c
                                                           std::uint32_t* locationId, char* channel,
                                                           std::uint32_t channelSize,
                                                           std::uint32_t* deviceType) {
-    return call<DescribeFn>(21, index, name, nameSize, locationId, channel, channelSize,
-                            deviceType);
+    return call<DescribeFn>(ordinal::kDescribe, index, name, nameSize, locationId, channel,
+                            channelSize, deviceType);
 }
 
 FtcStatus FtcspiLibrary::openHiSpeedDevice(const char* name, std::uint32_t locationId,
                                            const char* channel, FtcHandle* handle) {
-    return call<OpenFn>(22, name, locationId, channel, handle);
+    return call<OpenFn>(ordinal::kOpen, name, locationId, channel, handle);
 }
 
 FtcStatus FtcspiLibrary::getHiSpeedDeviceType(FtcHandle handle, std::uint32_t* deviceType) {
-    return call<DeviceTypeFn>(23, handle, deviceType);
+    return call<DeviceTypeFn>(ordinal::kDeviceType, handle, deviceType);
 }
 
 FtcStatus FtcspiLibrary::turnOnDivideByFiveClock(FtcHandle handle) {
-    return call<HandleFn>(25, handle);
+    return call<HandleFn>(ordinal::kDivideByFiveOn, handle);
 }
 
 FtcStatus FtcspiLibrary::turnOffDivideByFiveClock(FtcHandle handle) {
-    return call<HandleFn>(26, handle);
+    return call<HandleFn>(ordinal::kDivideByFiveOff, handle);
 }
 
 FtcStatus FtcspiLibrary::setDeviceLatencyTimer(FtcHandle handle, std::uint8_t milliseconds) {
-    return call<SetLatencyFn>(27, handle, milliseconds);
+    return call<SetLatencyFn>(ordinal::kSetLatency, handle, milliseconds);
 }
 
 FtcStatus FtcspiLibrary::getDeviceLatencyTimer(FtcHandle handle, std::uint8_t* milliseconds) {
-    return call<GetLatencyFn>(28, handle, milliseconds);
+    return call<GetLatencyFn>(ordinal::kGetLatency, handle, milliseconds);
 }
 
 FtcStatus FtcspiLibrary::getHiSpeedDeviceClock(std::uint32_t clockDivisor,
                                                std::uint32_t* clockFrequencyHz) {
-    return call<ClockQueryFn>(29, clockDivisor, clockFrequencyHz);
+    return call<ClockQueryFn>(ordinal::kClockQuery, clockDivisor, clockFrequencyHz);
 }
 
 FtcStatus FtcspiLibrary::setHiSpeedDeviceGpios(FtcHandle handle, const LowPinStates* lowPins,
                                                const HighPinSettings* highPins) {
-    return call<SetPinsFn>(30, handle, lowPins, highPins);
+    return call<SetPinsFn>(ordinal::kSetPins, handle, lowPins, highPins);
 }
 
 FtcStatus FtcspiLibrary::getHiSpeedDeviceGpios(FtcHandle handle, HighPinStates* highPins) {
-    return call<GetPinsFn>(31, handle, highPins);
+    return call<GetPinsFn>(ordinal::kGetPins, handle, highPins);
 }
 
 FtcStatus FtcspiLibrary::writeRead(FtcHandle handle, const StartCondition* start,
@@ -135,9 +131,9 @@ FtcStatus FtcspiLibrary::writeRead(FtcHandle handle, const StartCondition* start
                                    std::uint32_t replyClockEdge, std::uint32_t replyBits,
                                    std::uint8_t* reply, std::uint32_t* replyBytesDelivered,
                                    const HighPinRecord* highPins) {
-    return call<TransferFn>(33, handle, start, frameBitOrder, frameClockEdge, frameBits, frame,
-                            frameBytes, replyBitOrder, replyClockEdge, replyBits, reply,
-                            replyBytesDelivered, highPins);
+    return call<TransferFn>(ordinal::kTransfer, handle, start, frameBitOrder, frameClockEdge,
+                            frameBits, frame, frameBytes, replyBitOrder, replyClockEdge, replyBits,
+                            reply, replyBytesDelivered, highPins);
 }
 
 } // namespace brenvik::device

@@ -1,5 +1,6 @@
 #include "monitor/block_fetch.h"
 
+#include "device/commands.h"
 #include "device/transaction.h"
 #include "shell/status_texts.h"
 
@@ -13,7 +14,6 @@ namespace {
 
 using std::chrono::milliseconds;
 
-constexpr std::uint8_t kChunkReadCommand = 4;
 constexpr std::size_t kShortFrame = 2;
 
 struct FetchProfile {
@@ -25,14 +25,15 @@ struct FetchProfile {
     std::string_view goodBlockText; // empty: nothing shown
 };
 
-constexpr FetchProfile kReadBack{
-    3, milliseconds(1000), milliseconds(1000), milliseconds(100), status::kCommErrorBang, {}};
-constexpr FetchProfile kMonitorTick{10,
-                                    milliseconds(0),
-                                    milliseconds(100),
-                                    milliseconds(100),
-                                    status::kCommErrorStop,
-                                    status::kReadStatusSuccess};
+constexpr FetchProfile kReadBack{device::command::kReadBackOpen,
+                                 milliseconds(1000),
+                                 milliseconds(1000),
+                                 milliseconds(100),
+                                 status::kCommErrorBang,
+                                 {}};
+constexpr FetchProfile kMonitorTick{
+    device::command::kMonitorOpen, milliseconds(0),           milliseconds(100), milliseconds(100),
+    status::kCommErrorStop,        status::kReadStatusSuccess};
 
 void wait(Clock& clock, milliseconds duration) {
     if (duration.count() > 0) {
@@ -64,7 +65,7 @@ std::optional<StatusBlockBytes> fetchStatusBlock(WindowPort& window, Clock& cloc
     for (std::size_t chunk = 0; chunk < kChunkCount; ++chunk) {
         wait(clock, chunk == 0 ? profile.beforeFirstChunk : profile.beforeLaterChunks);
         const device::Reply reply =
-            device::transact(link, kChunkReadCommand, {}, kShortFrame, kChunkSize);
+            device::transact(link, device::command::kChunkRead, {}, kShortFrame, kChunkSize);
         everyChunkDelivered = everyChunkDelivered && reply.complete();
         std::copy_n(reply.bytes.begin(), kChunkSize, block.begin() + chunk * kChunkSize);
     }

@@ -1,5 +1,8 @@
 #include "virtual_supply/virtual_supply.h"
 
+#include "device/commands.h"
+#include "device/transaction.h"
+
 #include <algorithm>
 #include <numeric>
 #include <utility>
@@ -8,7 +11,8 @@ namespace brenvik::vsupply {
 
 namespace {
 
-constexpr std::uint8_t kMarker = 0x55;
+namespace command = device::command;
+
 constexpr std::uint32_t kMaxHours = 0xFFFFFF;
 
 void putLittleEndian(std::array<std::uint8_t, kBlockSize>& block, std::size_t at,
@@ -103,7 +107,7 @@ std::vector<std::uint8_t> VirtualSupply::exchange(std::span<const std::uint8_t> 
                                                   std::size_t replyLength) {
     std::vector<std::uint8_t> reply(std::min(replyLength, kMaxReply), 0);
     advanceTime();
-    const std::uint8_t code = frame.size() >= 2 && frame[1] == kMarker ? frame[0] : 0;
+    const std::uint8_t code = frame.size() >= 2 && frame[1] == device::kFrameMarker ? frame[0] : 0;
     const std::uint8_t pending = std::exchange(pendingRequest_, 0);
     if (code != 4) {
         chunksLeft_ = 0;
@@ -113,8 +117,8 @@ std::vector<std::uint8_t> VirtualSupply::exchange(std::span<const std::uint8_t> 
         return reply;
     }
     switch (code) {
-    case 3:
-    case 10: {
+    case command::kReadBackOpen:
+    case command::kMonitorOpen: {
         SupplyState reading = state_;
         reading.batteryReading = jittered(state_.batteryReading);
         reading.outputReading = jittered(state_.outputReading);
@@ -124,10 +128,10 @@ std::vector<std::uint8_t> VirtualSupply::exchange(std::span<const std::uint8_t> 
             block_[47] = static_cast<std::uint8_t>(block_[47] + 1);
         }
         chunksLeft_ = kBlockSize / kChunkSize;
-        reply[0] = kMarker;
+        reply[0] = device::kFrameMarker;
         break;
     }
-    case 4:
+    case command::kChunkRead:
         if (chunksLeft_ == 0) {
             std::fill(reply.begin(), reply.end(), kIdleLine);
             break;
@@ -139,16 +143,16 @@ std::vector<std::uint8_t> VirtualSupply::exchange(std::span<const std::uint8_t> 
             --chunksLeft_;
         }
         break;
-    case 1:
-    case 5:
-    case 11:
-    case 13:
+    case command::kEepromWriteRequest:
+    case command::kBatteryResetRequest:
+    case command::kFaultResetRequest:
+    case command::kDateRequest:
         answerRequest(code, frame, reply);
         break;
-    case 2:
-    case 6:
-    case 12:
-    case 14:
+    case command::kEepromWriteConfirm:
+    case command::kBatteryResetConfirm:
+    case command::kFaultResetConfirm:
+    case command::kDateConfirm:
         if (pending == code - 1) {
             answerConfirm(code, frame, reply);
         } else {
@@ -165,20 +169,22 @@ std::vector<std::uint8_t> VirtualSupply::exchange(std::span<const std::uint8_t> 
 void VirtualSupply::answerRequest(std::uint8_t code, std::span<const std::uint8_t> frame,
                                   std::vector<std::uint8_t>& reply) {
     // Requests with a payload end in a checksum over everything before it.
-    const std::size_t checksumAt = code == 1 ? 10 : code == 13 ? 7 : 0;
+    const std::size_t checksumAt = code == command::kEepromWriteRequest ? 10
+                                   : code == command::kDateRequest      ? 7
+                                                                        : 0;
     if (checksumAt != 0 &&
         (frame.size() <= checksumAt || frame[checksumAt] != frameSum(frame.first(checksumAt)))) {
         std::fill(reply.begin(), reply.end(), kIdleLine);
         return;
     }
-    if (code == 1) {
+    if (code == command::kEepromWriteRequest) {
         // The write request is echoed from the marker on.
         for (std::size_t i = 0; i < reply.size(); ++i) {
             reply[i] = i + 1 < frame.size() ? frame[i + 1] : 0;
         }
         corruptEcho(faults_, code, reply);
     } else {
-        reply[0] = kMarker;
+        reply[0] = device::kFrameMarker;
     }
     pendingRequest_ = code;
 }
@@ -186,7 +192,7 @@ void VirtualSupply::answerRequest(std::uint8_t code, std::span<const std::uint8_
 void VirtualSupply::answerConfirm(std::uint8_t code, std::span<const std::uint8_t> frame,
                                   std::vector<std::uint8_t>& reply) {
     switch (code) {
-    case 2:
+    case command::kEepromWriteConfirm:
         if (frame.size() < 9) {
             std::fill(reply.begin(), reply.end(), kIdleLine);
             return;
@@ -196,14 +202,14 @@ void VirtualSupply::answerConfirm(std::uint8_t code, std::span<const std::uint8_
                     reply.begin());
         corruptEcho(faults_, code, reply);
         break;
-    case 6:
+    case command::kBatteryResetConfirm:
         state_.batteryHours = 0;
         break;
-    case 12:
+    case command::kFaultResetConfirm:
         state_.acFaultCount = 0;
         state_.sysFaultCount = 0;
         break;
-    case 14:
+    case command::kDateConfirm:
         if (frame.size() < 6) {
             std::fill(reply.begin(), reply.end(), kIdleLine);
             return;
