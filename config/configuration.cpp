@@ -44,10 +44,6 @@ constexpr std::array<Key, 16> kKeys{{
 }};
 constexpr std::size_t kValueKeys = 10;
 
-constexpr std::array<int, 6> kOptionBoxes{IDC_CHK_CHARGE_SELECTOR,    IDC_CHK_AC_FAULT_DELAY,
-                                          IDC_CHK_SYS_FAULT_DELAY,    IDC_CHK_RESET_BATTERY_TIMER,
-                                          IDC_CHK_RESET_FAULT_COUNTS, IDC_CHK_INSTALL_DATE};
-
 // Leading white space, an optional sign and the digits after it; no digits give 0. A number
 // beyond the 32-bit range stops at the nearest limit.
 std::int32_t parseValue(std::string_view text) {
@@ -120,14 +116,14 @@ void readConfiguration(WindowPort& window, MainWindowModel& model, const fs::pat
     for (std::size_t i = 0; i < kValueKeys; ++i) {
         model.settings.*(kKeys[i].field) = values[i];
     }
-    for (std::size_t i = 0; i < kOptionBoxes.size(); ++i) {
+    for (std::size_t i = 0; i < kOptionBoxIds.size(); ++i) {
         model.fileOptionFlags[i] = values[kValueKeys + i];
     }
     window.setComboSelection(IDC_CMB_CHARGE_CURRENT, model.settings.chargeSelection);
     panelRedisplay(window, model);
-    for (std::size_t i = 0; i < kOptionBoxes.size(); ++i) {
-        window.setChecked(kOptionBoxes[i], model.fileOptionFlags[i] != 0);
-        onOptionBoxClicked(window, model, kOptionBoxes[i]);
+    for (std::size_t i = 0; i < kOptionBoxIds.size(); ++i) {
+        window.setChecked(kOptionBoxIds[i], model.fileOptionFlags[i] != 0);
+        onOptionBoxClicked(window, model, kOptionBoxIds[i]);
     }
     panelRedisplay(window, model);
 }

@@ -22,10 +22,6 @@ constexpr std::uint32_t kVersionBufferSize = 10;
 constexpr std::uint32_t kNameBufferSize = 100;
 constexpr std::uint32_t kChannelBufferSize = 5;
 
-constexpr std::array<int, 6> kOptionBoxes{IDC_CHK_CHARGE_SELECTOR,    IDC_CHK_AC_FAULT_DELAY,
-                                          IDC_CHK_SYS_FAULT_DELAY,    IDC_CHK_RESET_BATTERY_TIMER,
-                                          IDC_CHK_RESET_FAULT_COUNTS, IDC_CHK_INSTALL_DATE};
-
 // Exactly "A". Looks no further than the buffer, whether or not the library terminated the text.
 bool isChannelA(const std::array<char, kChannelBufferSize>& channel) {
     return channel[0] == 'A' && channel[1] == '\0';
@@ -173,7 +169,7 @@ void connectDevice(ConnectionContext& ctx) {
         ctx.link.linkOk = false;
     } else if (ctx.link.linkOk) {
         ctx.window.setStatusText(status::kConnectSuccess);
-        for (int box : kOptionBoxes) {
+        for (int box : kOptionBoxIds) {
             ctx.window.setChecked(box, false);
             onOptionBoxClicked(ctx.window, ctx.model, box);
         }

@@ -3,12 +3,19 @@
 // option boxes with the fields they enable, and the checks APPLY runs before anything is sent.
 
 #include "programming/device_settings.h"
+#include "res/resource.h"
 #include "ui/data_exchange.h"
 #include "ui/window_port.h"
 
+#include <array>
 #include <cstdint>
 
 namespace brenvik {
+
+// The six option boxes of the programming panel, in the order they are set and handled.
+inline constexpr std::array<int, 6> kOptionBoxIds{
+    IDC_CHK_CHARGE_SELECTOR,     IDC_CHK_AC_FAULT_DELAY,     IDC_CHK_SYS_FAULT_DELAY,
+    IDC_CHK_RESET_BATTERY_TIMER, IDC_CHK_RESET_FAULT_COUNTS, IDC_CHK_INSTALL_DATE};
 
 // The main window's data exchange: walks the panel's bindings in their fixed order (edits 1005 to
 // 1010 with 1010 before 1009, the read-only texts, the date edits, the option boxes, the charge
