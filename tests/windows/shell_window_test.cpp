@@ -2,6 +2,7 @@
 // live: controls against their template, start-up state, status bar, menus, fonts, the About
 // box and the Enter key.
 
+#include "framework/handles.h"
 #include "framework/module_path.h"
 #include "shell/app_paths.h"
 #include "shell/brenvik_dlg_win32.h"
@@ -147,9 +148,7 @@ TEST_F(MainWindow, MenuBarAndTheSystemMenuAboutEntry) {
 }
 
 TEST_F(MainWindow, ControlsCarryTheFontsOfTheirRoleAndTheWindowItsIcons) {
-    HDC screen = ::GetDC(nullptr);
-    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
-    ::ReleaseDC(nullptr, screen);
+    const int dpi = ::GetDeviceCaps(framework::WindowDc(nullptr).get(), LOGPIXELSY);
     const std::tuple<int, std::wstring, int> fonts[] = {
         {IDC_LBL_TITLE, L"Arial Bold", 24},     {IDC_LBL_PROGRAMMING, L"Arial Bold", 15},
         {IDC_BTN_START, L"Arial Bold", 18},     {IDC_EDT_AC_HOURS, L"Arial Bold", 13},
