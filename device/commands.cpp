@@ -1,6 +1,6 @@
 #include "device/commands.h"
 
-#include "shell/status_texts.h"
+#include "ui/status_texts.h"
 
 #include <algorithm>
 #include <numeric>

@@ -3,7 +3,7 @@
 #include "monitor/read_back.h"
 #include "programming/panel.h"
 #include "res/resource.h"
-#include "shell/status_texts.h"
+#include "ui/status_texts.h"
 
 #include <array>
 #include <chrono>

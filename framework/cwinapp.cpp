@@ -2,7 +2,7 @@
 
 #include "framework/module_path.h"
 #include "framework/text.h"
-#include "shell/app_paths.h"
+#include "ui/app_paths.h"
 
 #include <exception>
 

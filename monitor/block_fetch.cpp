@@ -2,7 +2,7 @@
 
 #include "device/commands.h"
 #include "device/transaction.h"
-#include "shell/status_texts.h"
+#include "ui/status_texts.h"
 
 #include <algorithm>
 #include <chrono>

@@ -5,7 +5,7 @@
 #include "res/resource.h"
 #include "shell/about_dlg_win32.h"
 #include "shell/single_instance_win32.h"
-#include "shell/status_texts.h"
+#include "ui/status_texts.h"
 
 #include <array>
 #include <commctrl.h>

@@ -1,7 +1,7 @@
 #include "device/connection.h"
 #include "programming/panel.h"
 #include "res/resource.h"
-#include "shell/status_texts.h"
+#include "ui/status_texts.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_window.h"
 #include "virtual_supply/virtual_bridge.h"

@@ -1,5 +1,5 @@
 #include "device/commands.h"
-#include "shell/status_texts.h"
+#include "ui/status_texts.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_window.h"
 #include "virtual_supply/virtual_bridge.h"

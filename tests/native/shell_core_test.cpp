@@ -1,6 +1,6 @@
 #include "config/configuration.h"
 #include "res/resource.h"
-#include "shell/app_paths.h"
+#include "ui/app_paths.h"
 #include "shell/main_window_core.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_window.h"

@@ -4,7 +4,7 @@
 
 #include "framework/handles.h"
 #include "framework/module_path.h"
-#include "shell/app_paths.h"
+#include "ui/app_paths.h"
 #include "shell/brenvik_dlg_win32.h"
 #include "tests/support/fake_clock.h"
 #include "tests/windows/support/dialog_template.h"
