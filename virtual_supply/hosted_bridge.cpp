@@ -95,9 +95,9 @@ void HostedBridge::persist() {
     if (!options_.stateFile || bridge_.supply().revision() == savedRevision_) {
         return;
     }
-    std::ofstream out(*options_.stateFile, std::ios::trunc | std::ios::binary);
-    out << stateText(bridge_.supply().state());
-    if (out.flush()) {
+    // Replaced whole, so a write cut short leaves the previous state to start from.
+    if (config::replaceFile(*options_.stateFile, stateText(bridge_.supply().state()),
+                            stateFileSteps_)) {
         savedRevision_ = bridge_.supply().revision();
     }
 }

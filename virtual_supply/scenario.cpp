@@ -316,6 +316,25 @@ const std::map<std::string, Key, std::less<>>& keys() {
               }
               return value.has_value();
           }}},
+        {"count_untouched",
+         {Scenario, false,
+          [](vsupply::Scenario& s, std::string_view v) {
+              const auto value = flag(v);
+              if (value) {
+                  s.bridgeFaults.countUntouched = *value;
+              }
+              return value.has_value();
+          }}},
+        {"short_transfer",
+         {Control, true,
+          [](vsupply::Scenario& s, std::string_view v) {
+              const auto pair = numberPair(v, ':', 255, kMaxReply - 1);
+              if (pair) {
+                  s.bridgeFaults.shortTransfers[static_cast<std::uint8_t>(pair->first)] =
+                      pair->second;
+              }
+              return pair.has_value();
+          }}},
         {"fail_call", {Control, true, setFailCall}},
         {"no_ack", {Control, false, commandSet(&SupplyFaults::unacknowledged)}},
         {"nonzero_confirm", {Control, false, commandSet(&SupplyFaults::nonZeroConfirm)}},
@@ -355,6 +374,8 @@ void clearList(std::string_view key, Scenario& s) {
         s.devices.clear();
     } else if (key == "fail_call") {
         s.bridgeFaults.failingCalls.clear();
+    } else if (key == "short_transfer") {
+        s.bridgeFaults.shortTransfers.clear();
     } else if (key == "wrong_echo") {
         s.supplyFaults.wrongEcho.clear();
     } else if (key.find("plug_") != std::string_view::npos) {

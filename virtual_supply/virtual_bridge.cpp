@@ -356,7 +356,7 @@ FtcStatus VirtualBridge::writeRead(FtcHandle handle, const device::StartConditio
                             replyBits % 8 == 0 && replyBytes >= 1 && replyBytes <= kMaxReply &&
                             frameBitOrder == replyBitOrder && frameClockEdge == replyClockEdge;
     if (!wellFormed) {
-        if (replyBytesDelivered != nullptr) {
+        if (replyBytesDelivered != nullptr && !faults_.countUntouched) {
             *replyBytesDelivered = 0;
         }
         return finish(ordinal::kTransfer, "transfer", "malformed", kStatusInvalidParameter);
@@ -377,10 +377,16 @@ FtcStatus VirtualBridge::writeRead(FtcHandle handle, const device::StartConditio
     std::uint32_t delivered = 0;
     if (status == device::kStatusSuccess) {
         const auto answer = supply_.exchange(frameBytesSent, replyBytes);
-        std::copy(answer.begin(), answer.end(), reply);
         delivered = static_cast<std::uint32_t>(answer.size());
+        if (const auto cut = faults_.shortTransfers.find(code);
+            cut != faults_.shortTransfers.end()) {
+            delivered = std::min(delivered, cut->second);
+        }
+        std::copy_n(answer.begin(), delivered, reply);
     }
-    *replyBytesDelivered = delivered;
+    if (!faults_.countUntouched) {
+        *replyBytesDelivered = delivered;
+    }
     applyPlugEvents(code, false);
     return finish(ordinal::kTransfer, "transfer",
                   handleText(handle) + " frame=" + hex(frameBytesSent) +

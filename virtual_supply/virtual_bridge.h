@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -72,6 +73,10 @@ struct BridgeFaults {
     std::vector<CallFailure> failingCalls;
     bool countZero = false; // the count call succeeds and reports no device
     std::vector<PlugEvent> plugEvents;
+    // Command code -> reply bytes its transfers deliver, when fewer than asked for.
+    std::map<std::uint8_t, std::uint32_t> shortTransfers;
+    // The transfer never writes its delivered-byte count, as some library builds do not.
+    bool countUntouched = false;
 
     bool operator==(const BridgeFaults&) const = default;
 };
