@@ -138,6 +138,10 @@ TEST(IniEditRounds, MessyFilesLoseNothingButTheEditedValues) {
                                           std::string(5000, 'L') + "=" + std::string(3000, 'v'),
                                           "\xC3\xA4\xE6\x97\xA5=\xC3\xB6"};
     const std::vector<std::string> ends{"\r\n", "\n", "\r", "\n\r"};
+    // A key added before a blank line of a file whose first line ends in a lone CR.
+    EXPECT_EQ(testing::iniEditProblems("[SystemParameter]\rX=1\n\n", "SystemParameter",
+                                       {{"AcFltDelayHr", "5"}}),
+              "");
     std::mt19937 random(20261207);
     std::size_t utf16Rounds = 0;
     for (int round = 0; round < 400; ++round) {
