@@ -11,6 +11,7 @@ packages=(
   xvfb xauth x11-utils xdotool imagemagick
   fonts-liberation fonts-dejavu-core fonts-wine
   python3
+  clang libclang-rt-14-dev
 )
 
 sudo_cmd=()
