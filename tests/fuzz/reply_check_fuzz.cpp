@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     frame.bytes[0] = data[0];
     frame.bytes[1] = kFrameMarker;
     frame.length = shape->frameLength;
-    std::copy_n(data + 4, std::min<std::size_t>(size - 4, frame.length - 2), frame.bytes.begin() + 2);
+    std::copy_n(data + 4, std::min<std::size_t>(size - 4, frame.length - 2),
+                frame.bytes.begin() + 2);
     Reply reply;
     reply.requested = static_cast<std::uint32_t>(shape->replyLength);
     reply.delivered = std::min<std::uint32_t>(data[1], reply.requested);

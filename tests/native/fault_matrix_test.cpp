@@ -1,0 +1,309 @@
+// Every sequence the program runs against the supply, under every fault the virtual bridge and
+// supply can play, on a library that reports the delivered-byte count and on one that leaves it
+// alone. Invariants are checked on each run rather than each path restated; the matrix of
+// outcomes is printed for the record.
+
+#include "device/commands.h"
+#include "device/connection.h"
+#include "monitor/block_decode.h"
+#include "monitor/block_fetch.h"
+#include "programming/panel.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/fake_window.h"
+#include "virtual_supply/virtual_bridge.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <gtest/gtest.h>
+#include <iomanip>
+#include <iostream>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace brenvik {
+namespace {
+
+namespace fs = std::filesystem;
+using Settings = monitor::LastReadSettings;
+
+// Never read from a supply: the last-read settings before any sequence ran.
+constexpr Settings kUnread{200, 200, 200, 200, 200, 200, 200};
+// The supply's stored settings (wire order) and the same as the program keeps them.
+constexpr std::array<std::uint8_t, 7> kSupplySettings{30, 15, 2, 9, 8, 7, 3};
+constexpr Settings kSupplyRead{3, 2, 15, 30, 7, 8, 9};
+
+// One fault as the scenario's control text names it, applied to a bridge.
+struct Fault {
+    std::string kind; // column of the matrix
+    std::string text; // e.g. "fail_call 28@3"
+    std::function<void(vsupply::VirtualBridge&)> apply;
+    // Which transfers (0-based, in the order sent) it spoils, given the commands sent.
+    std::function<bool(std::size_t index, const std::vector<std::uint8_t>& sent)> hits;
+};
+
+// A main window with its working file, on a bridge with one channel "A" and a model-1 supply.
+struct Rig {
+    explicit Rig(bool countUntouched) {
+        fs::create_directories(directory);
+        std::ofstream(files.working) << "[SystemParameter]\nAcFltDelayHr=11\nICharge=1\n";
+        window.setComboItems(1003, {"Default Charge Current", "1/2 Default Charge Current",
+                                    "1/4 Default Charge Current", "1/8 Default Charge Current"});
+        window.setControlText(1005, "5");
+        panelRead(window, model);
+        panelRedisplay(window, model);
+        bridge.supply().state().settings = kSupplySettings;
+        bridge.supply().setReadingJitter(0, 1);
+        bridge.faults().countUntouched = countUntouched;
+        monitorState.lastRead = kUnread;
+    }
+    ~Rig() { fs::remove_all(directory); }
+    Rig(const Rig&) = delete;
+    Rig& operator=(const Rig&) = delete;
+
+    // What the operator sees that came, or could have come, from the supply.
+    std::vector<std::string> shown() const {
+        std::vector<std::string> values;
+        for (int id : {1005, 1006, 1013, 1014, 1015, 1016, 1017, 1034, 1035, 1058, 1060}) {
+            values.push_back(window.controlText(id));
+        }
+        values.push_back(std::to_string(window.comboSelection(1003)));
+        values.push_back(window.comboItems(1003).front());
+        return values;
+    }
+
+    fs::path directory = fs::temp_directory_path() /
+                         ("brenvik-fault-matrix-" + std::to_string(std::random_device{}()));
+    config::ConfigurationFiles files{directory / "Brenvik.ini", directory / "Brenvik.ini"};
+    vsupply::VirtualBridge bridge;
+    device::DeviceLink link{bridge};
+    testing::FakeWindow window;
+    testing::FakeClock clock;
+    MainWindowModel model;
+    monitor::MonitorState monitorState;
+    device::ConnectionContext ctx{window, clock, link, model, monitorState, files};
+};
+
+struct Sequence {
+    const char* name;
+    bool connectFirst; // runs on a link that a clean Connect Device made
+    std::function<void(Rig&)> run;
+};
+
+void twoStep(Rig& rig, const device::TwoStepOperation& operation) {
+    device::runTwoStep(rig.link, rig.clock, rig.window, operation);
+}
+
+const std::vector<Sequence>& sequences() {
+    static const std::vector<Sequence> list{
+        {"Connect Device", false, [](Rig& r) { device::connectDevice(r.ctx); }},
+        {"silent reconnect", true, [](Rig& r) { device::silentReconnect(r.ctx); }},
+        {"monitor block", true,
+         [](Rig& r) {
+             panelRead(r.window, r.model);
+             if (const auto block = monitor::fetchStatusBlock(r.window, r.clock, r.link,
+                                                              monitor::BlockCaller::MonitorTick)) {
+                 monitor::applyMonitoringFields(r.window, r.model, r.monitorState,
+                                                monitor::decodeStatusBlock(*block));
+             }
+             panelRedisplay(r.window, r.model);
+         }},
+        {"settings write", true,
+         [](Rig& r) {
+             twoStep(r, device::settingsWrite({1, 2, 3, 4, 5, 6, 1}));
+         }},
+        {"battery reset", true, [](Rig& r) { twoStep(r, device::batteryTimerReset()); }},
+        {"fault count reset", true, [](Rig& r) { twoStep(r, device::faultCountReset()); }},
+        {"installation date", true,
+         [](Rig& r) {
+             twoStep(r, device::installDateSet({7, 18, 20, 11}));
+         }},
+    };
+    return list;
+}
+
+bool sameCode(std::uint8_t code, std::size_t index, const std::vector<std::uint8_t>& sent) {
+    return sent[index] == code;
+}
+
+// Every fault that can meet the sequence whose clean run made these calls and sent these
+// commands.
+std::vector<Fault> faultsFor(const Sequence& sequence, const std::vector<std::uint32_t>& calls,
+                             const std::vector<std::uint8_t>& sent, bool countUntouched) {
+    using B = vsupply::VirtualBridge;
+    const auto never = [](std::size_t, const std::vector<std::uint8_t>&) { return false; };
+    std::vector<Fault> faults{{"none", "none", [](B&) {}, never}};
+    std::map<std::uint32_t, std::uint32_t> occurrences;
+    for (const std::uint32_t ordinal : calls) {
+        const std::uint32_t n = ++occurrences[ordinal];
+        const std::size_t transfer = n - 1;
+        faults.push_back(
+            {"fail_call", "fail_call " + std::to_string(ordinal) + "@" + std::to_string(n),
+             [=](B& b) {
+                 b.faults().failingCalls = {{ordinal, n, 4}};
+             },
+             [=](std::size_t i, const auto&) { return ordinal == 33 && i == transfer; }});
+    }
+    if (!sequence.connectFirst) {
+        faults.push_back(
+            {"count_zero", "count_zero", [](B& b) { b.faults().countZero = true; }, never});
+        faults.push_back({"no channel A", "devices B, C",
+                          [](B& b) {
+                              b.devices() = {{"Bridge B", 1, "B"}, {"Bridge C", 2, "C"}};
+                          },
+                          never});
+    }
+    const std::set<std::uint8_t> codes(sent.begin(), sent.end());
+    for (const std::uint8_t code : codes) {
+        const auto ofCode = [code](std::size_t i, const auto& s) { return sameCode(code, i, s); };
+        faults.push_back({"no_ack", "no_ack " + std::to_string(code),
+                          [code](B& b) { b.supply().faults().unacknowledged = {code}; }, ofCode});
+        if (!countUntouched) {
+            // A library that does not report the count cannot show a short transfer either.
+            const std::uint32_t length = device::commandShape(code)->replyLength - 1;
+            faults.push_back(
+                {"short_transfer",
+                 "short_transfer " + std::to_string(code) + ":" + std::to_string(length),
+                 [=](B& b) {
+                     b.faults().shortTransfers = {{code, length}};
+                 },
+                 ofCode});
+        }
+        // The reply bytes that commands 1, 2 and 14 must echo.
+        const std::size_t echoed = code == 1 ? 9 : code == 2 ? 7 : code == 14 ? 4 : 0;
+        for (std::size_t byte = 0; byte < echoed; ++byte) {
+            faults.push_back({"wrong_echo",
+                              "wrong_echo " + std::to_string(code) + ":" + std::to_string(byte),
+                              [=](B& b) {
+                                  b.supply().faults().wrongEcho = {{code, byte}};
+                              },
+                              ofCode});
+        }
+        if (code == 6 || code == 12) {
+            faults.push_back({"nonzero_confirm", "nonzero_confirm " + std::to_string(code),
+                              [code](B& b) { b.supply().faults().nonZeroConfirm = {code}; },
+                              ofCode});
+        }
+        if (code == 4) {
+            faults.push_back({"bad_checksum", "bad_checksum",
+                              [](B& b) { b.supply().faults().badBlockChecksum = true; }, ofCode});
+        }
+    }
+    std::map<std::uint8_t, std::uint32_t> commandOccurrences;
+    for (std::size_t at = 0; at < sent.size(); ++at) {
+        const std::uint8_t code = sent[at];
+        const std::uint32_t n = ++commandOccurrences[code];
+        faults.push_back({"unplug", "unplug_at " + std::to_string(code) + "@" + std::to_string(n),
+                          [=](B& b) {
+                              b.faults().plugEvents = {{false, 0, code, n}};
+                          },
+                          [at](std::size_t i, const auto&) { return i >= at; }});
+    }
+    return faults;
+}
+
+bool startsWith(const std::string& text, std::string_view prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
+
+// Runs the sequence on a fresh rig; the connection it needs first is made without faults.
+void runOn(Rig& rig, const Sequence& sequence, const Fault* fault) {
+    if (sequence.connectFirst) {
+        device::connectDevice(rig.ctx);
+        rig.window.statusHistory.clear();
+        rig.bridge.forgetCalls();
+    }
+    if (fault != nullptr) {
+        fault->apply(rig.bridge);
+    }
+    sequence.run(rig);
+}
+
+TEST(FaultMatrix, EverySequenceUnderEveryFaultKeepsItsPromises) {
+    // sequence -> fault kind -> outcome (last status text's first word) -> runs
+    std::map<std::string, std::map<std::string, std::map<std::string, int>>> matrix;
+    for (const bool countUntouched : {false, true}) {
+        for (const Sequence& sequence : sequences()) {
+            SCOPED_TRACE(std::string(sequence.name) +
+                         (countUntouched ? ", count left alone" : ", count reported"));
+            // The references: before, after a clean run, after a run the supply never answered.
+            Rig clean(countUntouched);
+            const auto before = clean.shown();
+            runOn(clean, sequence, nullptr);
+            ASSERT_TRUE(startsWith(clean.window.statusText(), "Pass")) << clean.window.statusText();
+            Rig mute(countUntouched);
+            mute.bridge.supply().faults().unacknowledged = {1, 3, 5, 10, 11, 13};
+            mute.bridge.unplug();
+            runOn(mute, sequence, nullptr);
+            const std::vector<std::vector<std::string>> allowed{before, clean.shown(),
+                                                                mute.shown()};
+
+            for (const Fault& fault : faultsFor(sequence, clean.bridge.calls(),
+                                                clean.bridge.commandsSent(), countUntouched)) {
+                SCOPED_TRACE(fault.text);
+                Rig rig(countUntouched);
+                ASSERT_NO_THROW(runOn(rig, sequence, &fault));
+                const auto& sent = rig.bridge.commandsSent();
+                const auto& history = rig.window.statusHistory;
+                const std::string last = rig.window.statusText();
+                bool hit = false;
+                for (std::size_t i = 0; i < sent.size(); ++i) {
+                    if (!fault.hits(i, sent)) {
+                        continue;
+                    }
+                    hit = true;
+                    // No confirm follows a request whose reply was spoilt.
+                    const bool request =
+                        sent[i] == 1 || sent[i] == 5 || sent[i] == 11 || sent[i] == 13;
+                    EXPECT_FALSE(request && i + 1 < sent.size() && sent[i + 1] == sent[i] + 1)
+                        << "confirm " << int(sent[i] + 1) << " sent after a failed request";
+                }
+                // A spoilt exchange never ends in a pass, and nothing passes after a failure.
+                EXPECT_FALSE(hit && startsWith(last, "Pass")) << last;
+                const auto firstFail = std::find_if(history.begin(), history.end(),
+                                                    [](auto& t) { return startsWith(t, "Fail"); });
+                EXPECT_TRUE(std::none_of(firstFail, history.end(),
+                                         [](auto& t) { return startsWith(t, "Pass"); }));
+                // The link flag follows the last check, except a failed reset confirm's.
+                const bool resetConfirmFailed =
+                    history.size() >= 2 && startsWith(history[history.size() - 2], "Pass, Rest");
+                if (startsWith(last, "Pass")) {
+                    EXPECT_TRUE(rig.link.linkOk);
+                } else if (!resetConfirmFailed) {
+                    EXPECT_FALSE(rig.link.linkOk) << last;
+                }
+                // Shown values and the last-read settings come from a good block or not at all.
+                const auto shown = rig.shown();
+                for (std::size_t f = 0; f < shown.size(); ++f) {
+                    EXPECT_TRUE(shown[f] == allowed[0][f] || shown[f] == allowed[1][f] ||
+                                shown[f] == allowed[2][f])
+                        << "field " << f << " shows " << shown[f];
+                }
+                EXPECT_TRUE(rig.monitorState.lastRead == kUnread ||
+                            rig.monitorState.lastRead == kSupplyRead);
+                if (!countUntouched) {
+                    ++matrix[sequence.name][fault.kind][last.substr(0, last.find_first_of(", "))];
+                }
+            }
+        }
+    }
+    // The record: runs per sequence and fault kind, by the first word of the last status text.
+    std::cout << "sequence            | fault kind      | outcomes\n";
+    for (const auto& [sequence, kinds] : matrix) {
+        for (const auto& [kind, outcomes] : kinds) {
+            std::cout << std::left << std::setw(20) << sequence << "| " << std::setw(16) << kind
+                      << "|";
+            for (const auto& [outcome, runs] : outcomes) {
+                std::cout << " " << outcome << " x" << runs;
+            }
+            std::cout << "\n";
+        }
+    }
+}
+
+} // namespace
+} // namespace brenvik
