@@ -1,19 +1,27 @@
 #!/usr/bin/env bash
 # Runs every fuzz target long and prints, per target, the executions made and the crashes found.
 # Usage: scripts/fuzz-long.sh [executions per target (10000000)] [seconds cap per target (3600)]
+#                             [target names (all)]
 # Inputs found go to build/fuzz-long/<target>/corpus, crash inputs to build/fuzz-long/<target>/.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 runs="${1:-10000000}"
 cap="${2:-3600}"
+shift $(($# < 2 ? $# : 2))
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "${BRENVIK_JOBS:-2}" >/dev/null
 
 printf '%-16s %14s %8s %8s\n' target executions seconds crashes
-for binary in build/fuzz/tests/fuzz/*_fuzz; do
-    name="$(basename "$binary" _fuzz)"
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+    for binary in build/fuzz/tests/fuzz/*_fuzz; do
+        targets+=("$(basename "$binary" _fuzz)")
+    done
+fi
+for name in "${targets[@]}"; do
+    binary="build/fuzz/tests/fuzz/${name}_fuzz"
     out="build/fuzz-long/$name"
     mkdir -p "$out/corpus"
     rm -f "$out"/crash-* "$out"/leak-* "$out"/timeout-*
