@@ -5,8 +5,7 @@
 
 #include "device/commands.h"
 #include "device/connection.h"
-#include "monitor/block_decode.h"
-#include "monitor/block_fetch.h"
+#include "monitor/monitoring.h"
 #include "programming/panel.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_window.h"
@@ -102,15 +101,14 @@ const std::vector<Sequence>& sequences() {
     static const std::vector<Sequence> list{
         {"Connect Device", false, [](Rig& r) { device::connectDevice(r.ctx); }},
         {"silent reconnect", true, [](Rig& r) { device::silentReconnect(r.ctx); }},
-        {"monitor block", true,
+        {"monitor tick", true,
          [](Rig& r) {
+             bool monitoring = true;
+             bool activity = false;
+             monitor::MonitoringLoop loop(r.window, r.clock, r.link, r.model, r.monitorState,
+                                          {monitoring, activity});
              panelRead(r.window, r.model);
-             if (const auto block = monitor::fetchStatusBlock(r.window, r.clock, r.link,
-                                                              monitor::BlockCaller::MonitorTick)) {
-                 monitor::applyMonitoringFields(r.window, r.model, r.monitorState,
-                                                monitor::decodeStatusBlock(*block));
-             }
-             panelRedisplay(r.window, r.model);
+             loop.tick();
          }},
         {"settings write", true,
          [](Rig& r) {
