@@ -5,8 +5,6 @@
 
 #include "config/ini_file.h"
 
-#include <cstddef>
-#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -18,41 +16,32 @@ using IniEdits = std::vector<std::pair<std::string, std::string>>; // key, value
 
 namespace detail {
 
-struct Units {
-    std::u16string text;
-    std::u16string end;
-    bool operator==(const Units&) const = default;
-};
-
-// The file as lines of code units: 16-bit units after a UTF-16LE mark, bytes otherwise.
-inline std::vector<Units> unitLines(std::string_view bytes) {
+// The file as lines (text, end) of code units: 16-bit units after a UTF-16LE mark, bytes
+// otherwise (a UTF-8 mark is not part of the first line).
+inline std::vector<std::pair<std::u16string, std::u16string>> unitLines(std::string_view bytes) {
     std::u16string units;
-    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
-        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
-            units += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                           static_cast<unsigned char>(bytes[i + 1]) << 8);
-        }
-    } else {
-        if (bytes.starts_with("\xEF\xBB\xBF")) {
-            bytes.remove_prefix(3); // a mark, not part of the first line
-        }
-        for (const char c : bytes) {
-            units += static_cast<char16_t>(static_cast<unsigned char>(c));
-        }
+    const bool wide = bytes.starts_with("\xFF\xFE");
+    if (!wide && bytes.starts_with("\xEF\xBB\xBF")) {
+        bytes.remove_prefix(3);
     }
-    std::vector<Units> lines;
+    for (std::size_t i = wide ? 2 : 0; i + (wide ? 1 : 0) < bytes.size(); i += wide ? 2 : 1) {
+        const auto low = static_cast<unsigned char>(bytes[i]);
+        units +=
+            static_cast<char16_t>(wide ? low | static_cast<unsigned char>(bytes[i + 1]) << 8 : low);
+    }
+    std::vector<std::pair<std::u16string, std::u16string>> lines;
     std::size_t start = 0;
     for (std::size_t i = 0; i < units.size(); ++i) {
         if (units[i] == u'\r' || units[i] == u'\n') {
             const std::size_t length =
                 units[i] == u'\r' && i + 1 < units.size() && units[i + 1] == u'\n' ? 2 : 1;
-            lines.push_back({units.substr(start, i - start), units.substr(i, length)});
+            lines.emplace_back(units.substr(start, i - start), units.substr(i, length));
             i += length - 1;
             start = i + 1;
         }
     }
     if (start < units.size()) {
-        lines.push_back({units.substr(start), {}});
+        lines.emplace_back(units.substr(start), u"");
     }
     return lines;
 }
@@ -61,45 +50,13 @@ inline std::u16string widen(std::string_view ascii) {
     return {ascii.begin(), ascii.end()};
 }
 
-// `changed` is `original` with only its value replaced by one of the edited values.
-inline bool valueReplaced(const std::u16string& original, const std::u16string& changed,
-                          const IniEdits& edits) {
-    const std::size_t equals = original.find(u'=');
-    if (equals == std::u16string::npos) {
-        return false;
-    }
-    for (const auto& [key, value] : edits) {
-        const std::u16string tail = widen(value);
-        if (changed.size() < tail.size() || !changed.ends_with(tail)) {
-            continue;
-        }
-        const std::u16string head = changed.substr(0, changed.size() - tail.size());
-        if (head.size() > equals && original.starts_with(head)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// A line the writer adds: the section header or one edited key with its value.
-inline bool addedLine(const std::u16string& line, std::string_view section, const IniEdits& edits) {
-    if (line == u"[" + widen(section) + u"]") {
-        return true;
-    }
-    for (const auto& [key, value] : edits) {
-        if (line == widen(key) + u"=" + widen(value)) {
-            return true;
-        }
-    }
-    return false;
-}
-
 } // namespace detail
 
 // Applies the edits (distinct keys) to `original` in `section` and returns what went wrong, or
 // an empty text when every promise held.
 inline std::string iniEditProblems(std::string_view original, std::string_view section,
                                    const IniEdits& edits) {
+    using detail::widen;
     config::IniFile ini = config::IniFile::parse(original);
     if (ini.bytes() != original) {
         return "written back unchanged, the bytes differ";
@@ -114,29 +71,35 @@ inline std::string iniEditProblems(std::string_view original, std::string_view s
             return "key " + key + " does not read back " + value;
         }
     }
+    // Every original line stays, in order, with its end (the last may gain one); an edited line
+    // keeps everything up to its value; added lines are the section header or edited keys.
     const auto before = detail::unitLines(original);
-    const auto after = detail::unitLines(edited);
     std::size_t b = 0;
     std::size_t touched = 0;
-    for (const auto& line : after) {
-        const bool lastGainedEnd =
-            b + 1 == before.size() && before[b].end.empty() && !line.end.empty();
-        if (b < before.size() && (line.end == before[b].end || lastGainedEnd)) {
-            if (line.text == before[b].text) {
-                ++b;
-                continue;
-            }
-            if (detail::valueReplaced(before[b].text, line.text, edits)) {
-                ++b;
-                ++touched;
-                continue;
-            }
+    for (const auto& [text, end] : detail::unitLines(edited)) {
+        const bool sameEnd =
+            b < before.size() &&
+            (end == before[b].second || (b + 1 == before.size() && before[b].second.empty()));
+        const std::size_t equals = sameEnd ? before[b].first.find(u'=') : std::u16string::npos;
+        bool valueReplaced = false;
+        bool added = text == u"[" + widen(section) + u"]";
+        for (const auto& [key, value] : edits) {
+            const std::u16string tail = widen(value);
+            const std::size_t head = text.size() - std::min(text.size(), tail.size());
+            valueReplaced = valueReplaced || (equals != std::u16string::npos && head > equals &&
+                                              text.ends_with(tail) &&
+                                              before[b].first.starts_with(text.substr(0, head)));
+            added = added || text == widen(key) + u"=" + tail;
         }
-        if (!detail::addedLine(line.text, section, edits)) {
-            return "line " + std::to_string(b + 1) + " of the original is lost or changed";
-        }
-        if (line.text.front() != u'[') {
+        if (sameEnd && text == before[b].first) {
+            ++b;
+        } else if (valueReplaced) {
+            ++b;
             ++touched;
+        } else if (added) {
+            touched += text.front() != u'[';
+        } else {
+            return "line " + std::to_string(b + 1) + " of the original is lost or changed";
         }
     }
     if (b != before.size()) {
