@@ -9,6 +9,7 @@
 #include "programming/panel.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_window.h"
+#include "virtual_supply/scenario.h"
 #include "virtual_supply/virtual_bridge.h"
 
 #include <algorithm>
@@ -36,11 +37,10 @@ constexpr Settings kUnread{200, 200, 200, 200, 200, 200, 200};
 constexpr std::array<std::uint8_t, 7> kSupplySettings{30, 15, 2, 9, 8, 7, 3};
 constexpr Settings kSupplyRead{3, 2, 15, 30, 7, 8, 9};
 
-// One fault as the scenario's control text names it, applied to a bridge.
+// One fault, as a scenario text names it.
 struct Fault {
     std::string kind; // column of the matrix
-    std::string text; // e.g. "fail_call 28@3"
-    std::function<void(vsupply::VirtualBridge&)> apply;
+    std::string text; // e.g. "fail_call = 28@3"
     // Which transfers (0-based, in the order sent) it spoils, given the commands sent.
     std::function<bool(std::size_t index, const std::vector<std::uint8_t>& sent)> hits;
 };
@@ -124,84 +124,64 @@ const std::vector<Sequence>& sequences() {
     return list;
 }
 
-bool sameCode(std::uint8_t code, std::size_t index, const std::vector<std::uint8_t>& sent) {
-    return sent[index] == code;
-}
-
 // Every fault that can meet the sequence whose clean run made these calls and sent these
 // commands.
 std::vector<Fault> faultsFor(const Sequence& sequence, const std::vector<std::uint32_t>& calls,
                              const std::vector<std::uint8_t>& sent, bool countUntouched) {
-    using B = vsupply::VirtualBridge;
-    const auto never = [](std::size_t, const std::vector<std::uint8_t>&) { return false; };
-    std::vector<Fault> faults{{"none", "none", [](B&) {}, never}};
+    const auto never = [](std::size_t, const auto&) { return false; };
+    const auto n = [](auto value) { return std::to_string(value); };
+    std::vector<Fault> faults{{"none", "", never}};
     std::map<std::uint32_t, std::uint32_t> occurrences;
     for (const std::uint32_t ordinal : calls) {
-        const std::uint32_t n = ++occurrences[ordinal];
-        const std::size_t transfer = n - 1;
-        faults.push_back(
-            {"fail_call", "fail_call " + std::to_string(ordinal) + "@" + std::to_string(n),
-             [=](B& b) {
-                 b.faults().failingCalls = {{ordinal, n, 4}};
-             },
-             [=](std::size_t i, const auto&) { return ordinal == 33 && i == transfer; }});
+        const std::uint32_t k = ++occurrences[ordinal];
+        faults.push_back({"fail_call", "fail_call = " + n(ordinal) + "@" + n(k),
+                          [=](std::size_t i, const auto&) { return ordinal == 33 && i + 1 == k; }});
     }
     if (!sequence.connectFirst) {
-        faults.push_back(
-            {"count_zero", "count_zero", [](B& b) { b.faults().countZero = true; }, never});
-        faults.push_back({"no channel A", "devices B, C",
-                          [](B& b) {
-                              b.devices() = {{"Bridge B", 1, "B"}, {"Bridge C", 2, "C"}};
-                          },
-                          never});
+        faults.push_back({"count_zero", "count_zero = yes", never});
+        faults.push_back({"no channel A", "device = B | 1 | B | 1\ndevice = C | 2 | C | 2", never});
     }
-    const std::set<std::uint8_t> codes(sent.begin(), sent.end());
-    for (const std::uint8_t code : codes) {
-        const auto ofCode = [code](std::size_t i, const auto& s) { return sameCode(code, i, s); };
-        faults.push_back({"no_ack", "no_ack " + std::to_string(code),
-                          [code](B& b) { b.supply().faults().unacknowledged = {code}; }, ofCode});
+    for (const std::uint8_t code : std::set<std::uint8_t>(sent.begin(), sent.end())) {
+        const auto ofCode = [code](std::size_t i, const auto& s) { return s[i] == code; };
+        faults.push_back({"no_ack", "no_ack = " + n(code), ofCode});
+        // A library that does not report the count cannot show a short transfer either.
         if (!countUntouched) {
-            // A library that does not report the count cannot show a short transfer either.
-            const std::uint32_t length = device::commandShape(code)->replyLength - 1;
-            faults.push_back(
-                {"short_transfer",
-                 "short_transfer " + std::to_string(code) + ":" + std::to_string(length),
-                 [=](B& b) {
-                     b.faults().shortTransfers = {{code, length}};
-                 },
-                 ofCode});
+            faults.push_back({"short_transfer",
+                              "short_transfer = " + n(code) + ":" +
+                                  n(device::commandShape(code)->replyLength - 1),
+                              ofCode});
         }
         // The reply bytes that commands 1, 2 and 14 must echo.
-        const std::size_t echoed = code == 1 ? 9 : code == 2 ? 7 : code == 14 ? 4 : 0;
-        for (std::size_t byte = 0; byte < echoed; ++byte) {
-            faults.push_back({"wrong_echo",
-                              "wrong_echo " + std::to_string(code) + ":" + std::to_string(byte),
-                              [=](B& b) {
-                                  b.supply().faults().wrongEcho = {{code, byte}};
-                              },
-                              ofCode});
+        const int echoed = code == 1 ? 9 : code == 2 ? 7 : code == 14 ? 4 : 0;
+        for (int byte = 0; byte < echoed; ++byte) {
+            faults.push_back({"wrong_echo", "wrong_echo = " + n(code) + ":" + n(byte), ofCode});
         }
         if (code == 6 || code == 12) {
-            faults.push_back({"nonzero_confirm", "nonzero_confirm " + std::to_string(code),
-                              [code](B& b) { b.supply().faults().nonZeroConfirm = {code}; },
-                              ofCode});
+            faults.push_back({"nonzero_confirm", "nonzero_confirm = " + n(code), ofCode});
         }
         if (code == 4) {
-            faults.push_back({"bad_checksum", "bad_checksum",
-                              [](B& b) { b.supply().faults().badBlockChecksum = true; }, ofCode});
+            faults.push_back({"bad_checksum", "bad_checksum = yes", ofCode});
         }
     }
     std::map<std::uint8_t, std::uint32_t> commandOccurrences;
     for (std::size_t at = 0; at < sent.size(); ++at) {
-        const std::uint8_t code = sent[at];
-        const std::uint32_t n = ++commandOccurrences[code];
-        faults.push_back({"unplug", "unplug_at " + std::to_string(code) + "@" + std::to_string(n),
-                          [=](B& b) {
-                              b.faults().plugEvents = {{false, 0, code, n}};
-                          },
+        faults.push_back({"unplug",
+                          "unplug_at = " + n(sent[at]) + "@" + n(++commandOccurrences[sent[at]]),
                           [at](std::size_t i, const auto&) { return i >= at; }});
     }
     return faults;
+}
+
+// Plays a fault on the bridge through the scenario text that names it.
+void play(vsupply::VirtualBridge& bridge, const Fault& fault) {
+    vsupply::Scenario scenario;
+    scenario.devices = bridge.devices();
+    scenario.bridgeFaults.countUntouched = bridge.faults().countUntouched;
+    ASSERT_EQ(vsupply::applyText(fault.text, scenario, vsupply::KeySet::Scenario).errors,
+              std::vector<std::string>{});
+    bridge.devices() = scenario.devices;
+    bridge.faults() = scenario.bridgeFaults;
+    bridge.supply().faults() = scenario.supplyFaults;
 }
 
 bool startsWith(const std::string& text, std::string_view prefix) {
@@ -216,7 +196,7 @@ void runOn(Rig& rig, const Sequence& sequence, const Fault* fault) {
         rig.bridge.forgetCalls();
     }
     if (fault != nullptr) {
-        fault->apply(rig.bridge);
+        play(rig.bridge, *fault);
     }
     sequence.run(rig);
 }
