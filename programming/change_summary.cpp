@@ -32,14 +32,20 @@ constexpr std::array<ChargeWording, 3> kChargeWordings{{
 
 // Values below 10 get a leading 0; negative values never get here with their option on.
 std::string twoDigits(std::int32_t value) {
-    return (value >= 0 && value < 10 ? "0" : "") + std::to_string(value);
+    std::string text = std::to_string(value);
+    if (value >= 0 && value < 10) {
+        text.insert(text.begin(), '0');
+    }
+    return text;
 }
 
 std::string delayText(bool on, std::int32_t hours, std::int32_t minutes, std::int32_t seconds) {
     if (!on) {
         return std::string(kNoChange);
     }
-    return twoDigits(hours) + ": " + twoDigits(minutes) + ": " + twoDigits(seconds) + " ";
+    std::string text = twoDigits(hours);
+    text.append(": ").append(twoDigits(minutes)).append(": ").append(twoDigits(seconds));
+    return text.append(" ");
 }
 
 std::string chargeText(bool on, std::int32_t selection, std::string_view partNumber) {
@@ -61,8 +67,9 @@ std::string chargeText(bool on, std::int32_t selection, std::string_view partNum
 }
 
 std::string dateText(const DeviceSettings& s) {
-    return std::string(kDatePrefix) + twoDigits(s.installMonth) + "/ " + twoDigits(s.installDay) +
-           "/ " + std::to_string(s.installYear) + " ";
+    std::string text(kDatePrefix);
+    text.append(twoDigits(s.installMonth)).append("/ ").append(twoDigits(s.installDay));
+    return text.append("/ ").append(std::to_string(s.installYear)).append(" ");
 }
 
 } // namespace
