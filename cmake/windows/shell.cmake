@@ -41,7 +41,6 @@ add_executable(shell_window_tests
     ${CMAKE_SOURCE_DIR}/tests/windows/shell_window_test.cpp
     ${CMAKE_SOURCE_DIR}/tests/windows/shell_framework_test.cpp
     ${CMAKE_SOURCE_DIR}/tests/windows/shell_templates_test.cpp
-    ${CMAKE_SOURCE_DIR}/tests/windows/caution_test.cpp
     $<TARGET_OBJECTS:brenvik_resources>)
 target_link_libraries(shell_window_tests PRIVATE brenvik_wintest_support brenvik_virtual_supply
                                                  GTest::gtest_main)
