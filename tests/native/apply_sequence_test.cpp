@@ -73,18 +73,6 @@ TEST(ChangeSummary, ValueLinesByOptionAndPartNumberActionLinesPackedFromTheTop) 
     }
 }
 
-// A window whose operator may change the panel while a Retry/Cancel box is up.
-struct Window : testing::FakeWindow {
-    MessageResult messageBox(std::string_view text, std::string_view caption, MessageIcon icon,
-                             MessageButtons buttons) override {
-        if (buttons == MessageButtons::RetryCancel && whileRetryBoxUp) {
-            whileRetryBoxUp();
-        }
-        return FakeWindow::messageBox(text, caption, icon, buttons);
-    }
-    std::function<void()> whileRetryBoxUp;
-};
-
 // The main window connected to a model-1 supply, showing AC delay 1 h 2 min 3 s, system delay 0,
 // charge selection 1 and 07/18/2011. The supply last reported AC delay 2 h 15 min 30 s, system
 // delay 7 h 8 min 9 s and selection 3.
@@ -133,7 +121,7 @@ struct Rig {
     fs::path directory = fs::temp_directory_path() / "apply_sequence_test";
     config::ConfigurationFiles files{directory / "Brenvik.ini", directory / "other.ini"};
     vsupply::VirtualLink link;
-    Window window;
+    testing::FakeWindow window;
     testing::FakeClock clock;
     MainWindowModel model;
     monitor::MonitorState monitor;
@@ -248,13 +236,14 @@ TEST(ApplySequence, AfterRetryTheNextClickSavesThePanelAndReconnectsFirst) {
     Rig rig({1031}, "nonzero_confirm = 12");
     rig.window.confirmationAnswers = {true, true};
     rig.window.retryCancelAnswers = {Retry, Cancel};
-    rig.window.whileRetryBoxUp = [&w = rig.window] {
+    // The operator ticks an impossible date while the closing box is up.
+    rig.window.whileMessageOpen = [&w = rig.window] {
         w.setChecked(1032, true);
         w.texts[1058] = "2";
         w.texts[1059] = "30";
-        w.whileRetryBoxUp = nullptr;
     };
     runApplySequence(rig.ctx);
+    rig.window.whileMessageOpen = nullptr;
     rig.window.texts[1005] = "x";
     runApplySequence(rig.ctx);
     rig.window.texts[1005] = "4";
