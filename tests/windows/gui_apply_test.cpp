@@ -31,6 +31,12 @@ protected:
         traced_ = text.size();
         return frames;
     }
+    // Milliseconds of the trace line of the first transfer of `frame`.
+    long long sentAt(const std::string& frame) const {
+        const std::string text = trace();
+        const auto at = text.find("frame=" + frame + " ");
+        return at == std::string::npos ? -1 : std::stoll(text.substr(text.rfind('\n', at) + 1));
+    }
     // The next window with `caption`: its texts of `ids`, answered with the key or button.
     std::vector<std::wstring> answer(std::wstring_view caption, std::vector<int> ids, UINT key,
                                      int button = 0) {
@@ -72,6 +78,8 @@ TEST_F(Apply, EscapeSendsNothingOkResetsTheFaultCountsAWrongDateStopsAtTheChecks
     answer(L"Caution", {}, 0, IDOK);
     EXPECT_EQ(answerBox(L"Pass", IDOK), L"Write EEPROM success.");
     EXPECT_EQ(newFrames(), (Frames{"0b55", "0c55"}));
+    EXPECT_GE(sentAt("0c55") - sentAt("0b55"), 1000);
+    EXPECT_LE(sentAt("0c55") - sentAt("0b55"), 1400);
     EXPECT_NE(trace().find("frame=0c55 reply=00000000 "), std::string::npos);
 
     click(window(), IDC_CHK_INSTALL_DATE);
@@ -82,6 +90,13 @@ TEST_F(Apply, EscapeSendsNothingOkResetsTheFaultCountsAWrongDateStopsAtTheChecks
     ::SendMessageW(window(), WM_NULL, 0, 0); // returns once the click has ended
     EXPECT_EQ(newFrames(), Frames{});
     EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(window(), IDC_BTN_APPLY)));
+
+    // The next monitor tick shows the counts the reset cleared.
+    click(window(), IDC_BTN_START);
+    const std::wstring_view polled = L"Pass, Read device status success! ";
+    ASSERT_EQ(waitForStatus(polled), polled);
+    EXPECT_EQ(controlText(window(), IDC_EDT_AC_FAULT_COUNT), L"0");
+    EXPECT_EQ(controlText(window(), IDC_EDT_SYS_FAULT_COUNT), L"0");
     EXPECT_EQ(program.close(), std::optional<DWORD>(0));
 }
 
