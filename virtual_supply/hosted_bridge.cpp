@@ -19,6 +19,7 @@ std::optional<std::string> readFile(const std::filesystem::path& path) {
 HostedBridge::HostedBridge(const HostOptions& options, VirtualSupply::TimeSource time)
     : options_(options), time_(std::move(time)) {
     bridge_.setTrace([this](std::string_view line) { note(line); });
+    bridge_.keepCallLog(false);
     const auto reportErrors = [this](std::string_view what, const ParseResult& result) {
         for (const auto& error : result.errors) {
             note(std::string(what) + " " + error);

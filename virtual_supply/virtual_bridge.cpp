@@ -46,7 +46,9 @@ VirtualBridge::VirtualBridge() : VirtualBridge(defaultDevices()) {}
 VirtualBridge::VirtualBridge(std::vector<DeviceEntry> devices) : devices_(std::move(devices)) {}
 
 FtcStatus VirtualBridge::begin(std::uint32_t ordinal) {
-    calls_.push_back(ordinal);
+    if (keepLog_) {
+        calls_.push_back(ordinal);
+    }
     const std::uint32_t occurrence = ++callCounts_.at(ordinal);
     for (const auto& failure : faults_.failingCalls) {
         if (failure.ordinal == ordinal &&
@@ -365,7 +367,9 @@ FtcStatus VirtualBridge::writeRead(FtcHandle handle, const device::StartConditio
     const std::uint8_t code = frame[0];
     ++transfers_;
     ++commandCounts_[code];
-    commands_.push_back(code);
+    if (keepLog_) {
+        commands_.push_back(code);
+    }
     applyPlugEvents(code, true);
 
     if (status == device::kStatusSuccess) {

@@ -107,6 +107,9 @@ public:
     std::uint32_t transferCount() const { return transfers_; }
     // Starts the call log, command log and all call counters afresh.
     void forgetCalls();
+    // Whether calls() and commandsSent() grow with every call. A host that runs for days and
+    // traces to a file turns them off; the counters that faults depend on count on.
+    void keepCallLog(bool keep) { keepLog_ = keep; }
 
     void setTrace(TraceSink sink) { trace_ = std::move(sink); }
     void setDllVersion(std::string version) { dllVersion_ = std::move(version); }
@@ -168,6 +171,7 @@ private:
     std::vector<std::uint32_t> callCounts_ = std::vector<std::uint32_t>(64, 0);
     std::vector<std::uint32_t> commandCounts_ = std::vector<std::uint32_t>(256, 0);
     std::uint32_t transfers_ = 0;
+    bool keepLog_ = true;
     TraceSink trace_;
 };
 
