@@ -14,6 +14,8 @@ struct ProgramState {
     device::DeviceLink link;
     monitor::MonitorState monitor;
     config::ConfigurationFiles files;
+    // Flipped by every monitor tick; chooses which product icon the main window paints.
+    bool activity = false;
 };
 
 } // namespace brenvik

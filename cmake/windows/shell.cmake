@@ -11,7 +11,8 @@ add_library(brenvik_framework STATIC ${BRENVIK_FRAMEWORK_SOURCES})
 target_include_directories(brenvik_framework PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_definitions(brenvik_framework PUBLIC UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN
                                                     _WIN32_WINNT=0x0601)
-target_link_libraries(brenvik_framework PUBLIC brenvik_core comctl32 comdlg32 gdi32 user32)
+target_link_libraries(brenvik_framework PUBLIC brenvik_core comctl32 comdlg32 gdi32 msimg32 ole32
+                                             shell32 user32 windowscodecs)
 
 # The resources are compiled once and linked into the program and the in-process tests.
 add_library(brenvik_resources OBJECT ${CMAKE_SOURCE_DIR}/res/brenvik.rc)
