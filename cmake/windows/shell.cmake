@@ -25,6 +25,13 @@ add_executable(Brenvik-USB WIN32 ${CMAKE_SOURCE_DIR}/shell/main_win32.cpp
 target_link_libraries(Brenvik-USB PRIVATE brenvik_framework brenvik_adapter_win32)
 # The stand-in adapter library lies beside the program in every build, as the vendor's would.
 add_dependencies(Brenvik-USB ftcspi_stand_in)
+# So do the pictures the window paints (drawn by scripts/make_images.py), which the program
+# opens from its current directory.
+file(GLOB BRENVIK_IMAGES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/res/images/*.png)
+add_custom_target(brenvik_images
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${BRENVIK_IMAGES} ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}
+    DEPENDS ${BRENVIK_IMAGES} VERBATIM)
+add_dependencies(Brenvik-USB brenvik_images)
 target_link_options(Brenvik-USB PRIVATE -municode)
 
 # Helpers for Windows tests: drive a running program, read dialog templates, run a dialog on a
