@@ -122,6 +122,7 @@ def product_icon(charging):
     canvas = Canvas(36, 32)
     canvas.rect(4, 4, 30, 30, BLACK)
     canvas.rect(12, 0, 22, 4, BLACK)
+    canvas.rect(7, 7, 27, 27, WHITE)
     if charging:
         canvas.rect(7, 7, 27, 27, LIGHT_GREEN)
         canvas.polygon([(19, 8), (11, 19), (17, 19), (14, 27), (23, 15), (17, 15)], YELLOW)
