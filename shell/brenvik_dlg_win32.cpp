@@ -13,9 +13,9 @@
 #include <array>
 #include <commctrl.h>
 #include <shellapi.h>
-#include <windowsx.h>
 #include <string_view>
 #include <utility>
+#include <windowsx.h>
 
 namespace brenvik {
 namespace {

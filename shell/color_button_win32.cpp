@@ -42,8 +42,7 @@ public:
         const COLORREF previous = ::SetTextColor(dc_, step.colour);
         ::SetBkMode(dc_, TRANSPARENT);
         RECT rect = toRect(step.rect);
-        ::DrawTextW(dc_, step.text.c_str(), static_cast<int>(step.text.size()), &rect,
-                    step.format);
+        ::DrawTextW(dc_, step.text.c_str(), static_cast<int>(step.text.size()), &rect, step.format);
         ::SetTextColor(dc_, previous);
     }
     void operator()(const FocusStep& step) const {
@@ -66,10 +65,10 @@ CColorButton::CColorButton()
 
 bool CColorButton::create(HWND parent, const wchar_t* caption, DWORD style, const RECT& rect,
                           int id) {
-    const HWND button = ::CreateWindowExW(
-        0, L"BUTTON", caption, style | BS_OWNERDRAW, rect.left, rect.top, rect.right - rect.left,
-        rect.bottom - rect.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-        ::GetModuleHandleW(nullptr), nullptr);
+    const HWND button = ::CreateWindowExW(0, L"BUTTON", caption, style | BS_OWNERDRAW, rect.left,
+                                          rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                                          parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                          ::GetModuleHandleW(nullptr), nullptr);
     attach(button);
     return button != nullptr;
 }

@@ -73,10 +73,9 @@ bool ImageHolder::load(const wchar_t* file) {
     })
                                  : UniqueCom<IWICFormatConverter>();
     // Every pixel keeps its stored colour; an alpha channel plays no part.
-    if (!converter ||
-        FAILED(converter.get()->Initialize(frame.get(), GUID_WICPixelFormat32bppBGR,
-                                           WICBitmapDitherTypeNone, nullptr, 0.0,
-                                           WICBitmapPaletteTypeCustom))) {
+    if (!converter || FAILED(converter.get()->Initialize(frame.get(), GUID_WICPixelFormat32bppBGR,
+                                                         WICBitmapDitherTypeNone, nullptr, 0.0,
+                                                         WICBitmapPaletteTypeCustom))) {
         return false;
     }
     UINT width = 0;

@@ -81,8 +81,8 @@ Sample sample(HANDLE process) {
 }
 
 void print(int repaints, const Sample& s) {
-    std::printf("  %6d  %8lu  %8lu  %8lu  %10.1f  %10.1f\n", repaints, s.gdiObjects,
-                s.userObjects, s.handles, s.privateBytes / 1024.0, s.workingSet / 1024.0);
+    std::printf("  %6d  %8lu  %8lu  %8lu  %10.1f  %10.1f\n", repaints, s.gdiObjects, s.userObjects,
+                s.handles, s.privateBytes / 1024.0, s.workingSet / 1024.0);
 }
 
 void paintCost(int count) {
@@ -105,8 +105,8 @@ void soak(int count) {
     ProgramSession session;
     const RunningProgram program = startProgram(session, true);
     const HWND window = session.window();
-    const brenvik::framework::UniqueHandle process(::OpenProcess(
-        PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, program.processId()));
+    const brenvik::framework::UniqueHandle process(
+        ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, program.processId()));
     const HWND buttons[] = {::GetDlgItem(window, IDC_BTN_APPLY),
                             ::GetDlgItem(window, IDC_BTN_START)};
 

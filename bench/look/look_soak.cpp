@@ -100,8 +100,7 @@ Sample sample() {
 }
 
 void repaint(HWND window, UINT children) {
-    ::RedrawWindow(window, nullptr, nullptr,
-                   RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | children);
+    ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | children);
 }
 
 } // namespace

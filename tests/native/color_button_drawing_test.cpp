@@ -37,12 +37,9 @@ std::string describe(const std::vector<DrawStep>& steps) {
 
 ButtonDrawing button(ButtonState state, unsigned style, std::wstring caption, int lineHeight,
                      PixelRect item = {0, 0, 100, 30}) {
-    return {item,
-            state,
-            style,
-            std::move(caption),
-            lineHeight,
-            {0xffffff, 0x008000, 0xc0c0c0, 0xdddddd, 0xeeeeee, 0x888888, 0x444444}};
+    return {item,       state,
+            style,      std::move(caption),
+            lineHeight, {0xffffff, 0x008000, 0xc0c0c0, 0xdddddd, 0xeeeeee, 0x888888, 0x444444}};
 }
 
 TEST(ColorButtonSteps, FillFrameCaptionAndFocusByItemState) {
@@ -107,11 +104,20 @@ TEST(ColorButtonSteps, CaptionLinesByMultiLineAndAlignmentStyles) {
     } cases[] = {
         // Without the multi-line style a line feed stays in the one line.
         {0x0, L"ON\nOFF", 10, {0, 0, 60, 40}, "text 'ON\nOFF' 2,13,56,23 ffffff 25\n"},
-        {0x2300, L"ON\nOFF", 10, {0, 0, 60, 40},
+        {0x2300,
+         L"ON\nOFF",
+         10,
+         {0, 0, 60, 40},
          "text 'ON' 2,8,56,18 ffffff 1\ntext 'OFF' 2,18,56,28 ffffff 1\n"},
-        {0x2500, L"ON\nOFF", 10, {0, 0, 60, 40},
+        {0x2500,
+         L"ON\nOFF",
+         10,
+         {0, 0, 60, 40},
          "text 'ON' 2,1,56,11 ffffff 0\ntext 'OFF' 2,11,56,21 ffffff 0\n"},
-        {0x2a00, L"A\r\n\nB", 10, {0, 0, 60, 40},
+        {0x2a00,
+         L"A\r\n\nB",
+         10,
+         {0, 0, 60, 40},
          "text 'A\r' 2,7,56,17 ffffff 2\ntext '' 2,17,56,27 ffffff 2\n"
          "text 'B' 2,27,56,37 ffffff 2\n"},
         {0x2c00, L"", 10, {0, 0, 60, 40}, "text '' 2,13,56,23 ffffff 25\n"},
@@ -121,7 +127,8 @@ TEST(ColorButtonSteps, CaptionLinesByMultiLineAndAlignmentStyles) {
     for (const auto& c : cases) {
         std::vector<DrawStep> steps =
             colorButtonSteps(button({}, c.style, c.caption, c.lineHeight, c.item));
-        std::erase_if(steps, [](const DrawStep& s) { return !std::holds_alternative<TextStep>(s); });
+        std::erase_if(steps,
+                      [](const DrawStep& s) { return !std::holds_alternative<TextStep>(s); });
         EXPECT_EQ(describe(steps), c.expected) << std::hex << c.style;
     }
 }

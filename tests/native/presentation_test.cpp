@@ -19,8 +19,8 @@ TEST(Presentation, PicturesInPaintingOrderWithTheProductIconByActivity) {
 TEST(Presentation, BatteryAgeColoursRedInTheLowByte) {
     using monitor::BatteryAge;
     const std::pair<BatteryAge, Colour> cases[] = {
-        {BatteryAge::None, 0xc8d0d4},        {BatteryAge::Young, 0x00ff00},
-        {BatteryAge::Ageing, 0x00ffff},      {BatteryAge::Old, 0x0000ff},
+        {BatteryAge::None, 0xc8d0d4},           {BatteryAge::Young, 0x00ff00},
+        {BatteryAge::Ageing, 0x00ffff},         {BatteryAge::Old, 0x0000ff},
         {static_cast<BatteryAge>(4), 0xc8d0d4},
     };
     for (const auto& [age, colour] : cases) {

@@ -4,12 +4,12 @@
 
 #include "framework/handles.h"
 #include "framework/module_path.h"
-#include "ui/app_paths.h"
 #include "shell/brenvik_dlg_win32.h"
 #include "tests/support/fake_clock.h"
 #include "tests/windows/support/dialog_template.h"
 #include "tests/windows/support/live_dialog.h"
 #include "tests/windows/support/program_driver.h"
+#include "ui/app_paths.h"
 #include "virtual_supply/virtual_bridge.h"
 
 #include <commctrl.h>
@@ -238,11 +238,10 @@ Rendered renderButton(HWND window, int id, UINT itemState, std::uint32_t caption
     const framework::SelectedObject font(
         canvas.dc(), reinterpret_cast<HGDIOBJ>(::SendMessageW(button, WM_GETFONT, 0, 0)));
     if (throughButton) {
-        ::SendMessageW(button, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()),
-                       PRF_CLIENT);
+        ::SendMessageW(button, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()), PRF_CLIENT);
     } else {
-        DRAWITEMSTRUCT item{ODT_BUTTON, UINT(id), 0, ODA_DRAWENTIRE, itemState, button,
-                            canvas.dc(), rect, 0};
+        DRAWITEMSTRUCT item{ODT_BUTTON,  UINT(id), 0, ODA_DRAWENTIRE, itemState, button,
+                            canvas.dc(), rect,     0};
         ::SendMessageW(window, WM_DRAWITEM, id, reinterpret_cast<LPARAM>(&item));
     }
     Rendered out{{}, {}, {-1, -1}, 0, 0};
