@@ -1,6 +1,8 @@
 // look-soak: the real main window inside this process, repainted many times with its pictures
-// and both colour buttons, while the process's GDI objects, kernel handles and committed private
-// memory are counted. Wine reports none of these to other processes, so they are counted here:
+// and both colour buttons, then monitoring the virtual supply for as many monitor ticks (START,
+// then the monitor timer's ticks sent one after another, each followed by the repaint it asks
+// for), while the process's GDI objects, kernel handles and committed private memory are
+// counted. Wine reports none of these to other processes, so they are counted here:
 //  - GDI objects: live objects in the process's GDI handle table, found by allocating probe
 //    brushes until the table hands out fresh entries (freed entries are reused first, last
 //    freed first), then deleting the probes again;
@@ -13,6 +15,7 @@
 #include "res/resource.h"
 #include "shell/brenvik_dlg_win32.h"
 #include "tests/windows/support/live_dialog.h"
+#include "tests/windows/support/program_driver.h"
 #include "ui/app_paths.h"
 #include "virtual_supply/virtual_bridge.h"
 
@@ -26,11 +29,17 @@ namespace {
 
 using namespace brenvik;
 
+// Device waits pass at once, so the ticks follow each other as fast as the window handles them.
+class NoWaitClock final : public Clock {
+public:
+    void sleep(std::chrono::milliseconds) override {}
+};
+
 // The program's own parts around the main window, with the virtual supply as its adapter.
 struct Program {
     vsupply::VirtualBridge bridge;
     ProgramState state{bridge};
-    SystemClock clock;
+    NoWaitClock clock;
 };
 
 class SoakedWindow : private Program, public CBrenvikforCustomDlg {
@@ -103,30 +112,11 @@ void repaint(HWND window, UINT children) {
     ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | children);
 }
 
-} // namespace
-
-int wmain(int argc, wchar_t** argv) {
-    const int count = argc > 1 ? static_cast<int>(std::wcstol(argv[1], nullptr, 10)) : 600;
-    wintest::LiveDialog live([] { return std::make_unique<SoakedWindow>(); });
-    const HWND window = live.hwnd();
-    if (window == nullptr) {
-        std::fprintf(stderr, "look-soak: no main window\n");
-        return 1;
-    }
-    // Let the first connection to the virtual supply finish.
-    std::this_thread::sleep_for(std::chrono::seconds(4));
-    const HWND buttons[] = {::GetDlgItem(window, IDC_BTN_APPLY),
-                            ::GetDlgItem(window, IDC_BTN_START)};
-    const auto round = [&] {
-        repaint(window, RDW_ALLCHILDREN);
-        for (const HWND button : buttons) {
-            repaint(button, RDW_NOCHILDREN);
-        }
-    };
-
-    std::printf("Soak: %d full repaints of the main window and both colour buttons, in process\n",
-                count);
-    std::printf("  %6s  %8s  %8s  %12s\n", "paints", "GDI", "handles", "private KB");
+// Runs `round` `count` times, sampling before, at every sixth and at the end; prints the growth.
+template <class Round>
+void soak(const char* title, int count, Round round) {
+    std::printf("%s\n  %6s  %8s  %8s  %12s\n", title, "rounds", "GDI", "handles", "private KB");
+    // One round first, so that what the first one sets up once is not counted as growth.
     round();
     const Sample first = sample();
     Sample last = first;
@@ -139,7 +129,41 @@ int wmain(int argc, wchar_t** argv) {
             std::printf("  %6d  %8ld  %8ld  %12.1f\n", i, last.gdi, last.handles, last.privateKb);
         }
     }
-    std::printf("  growth: GDI %ld, handles %ld, private %.1f KB\n", last.gdi - first.gdi,
+    std::printf("  growth: GDI %ld, handles %ld, private %.1f KB\n\n", last.gdi - first.gdi,
                 last.handles - first.handles, last.privateKb - first.privateKb);
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    const int count = argc > 1 ? static_cast<int>(std::wcstol(argv[1], nullptr, 10)) : 600;
+    wintest::LiveDialog live([] { return std::make_unique<SoakedWindow>(); });
+    const HWND window = live.hwnd();
+    if (window == nullptr) {
+        std::fprintf(stderr, "look-soak: no main window\n");
+        return 1;
+    }
+    // Let the first connection to the virtual supply finish.
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const HWND buttons[] = {::GetDlgItem(window, IDC_BTN_APPLY),
+                            ::GetDlgItem(window, IDC_BTN_START)};
+
+    soak("Repaints of the main window and both colour buttons, in process", count, [&] {
+        repaint(window, RDW_ALLCHILDREN);
+        for (const HWND button : buttons) {
+            repaint(button, RDW_NOCHILDREN);
+        }
+    });
+
+    ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_BTN_START, BN_CLICKED), 0);
+    soak("Monitor ticks after START, each with its repaint, in process", count, [&] {
+        ::SendMessageW(window, WM_TIMER, IDT_MONITOR, 0);
+        ::UpdateWindow(window);
+    });
+    // What the last tick left, to show that the ticks read the supply.
+    std::printf("After the ticks: status line \"%ls\", main output voltage \"%ls\"\n",
+                wintest::statusBarText(wintest::statusBar(window), 1).c_str(),
+                wintest::controlText(window, IDC_EDT_OUTPUT_VOLTAGE).c_str());
+    ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_BTN_START, BN_CLICKED), 0);
     return 0;
 }
