@@ -363,6 +363,14 @@ TEST_F(MainWindow, PicturesPaintedAtTheirPlacesWithWhiteSeeThrough) {
               (std::vector<std::uint32_t>{0x000000, face, 0x3CC85A, 0x000000, 0x3CC85A}));
     dialog.programState().activity = false;
 
+    // The About box's logo at (20, 10): its black square, the white roof in it seen through.
+    ::PostMessageW(window, WM_COMMAND, ID_HELP_ABOUT, 0);
+    const HWND about = waitForWindow(::GetCurrentProcessId(), L"About Brenvik-USB", 10s);
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(paintedPixels(about, {{22, 12}, {36, 24}}), (std::vector<std::uint32_t>{0, face}));
+    pressButton(about, IDOK);
+    EXPECT_TRUE(waitUntilGone(about, 10s));
+
     // Started elsewhere, the program finds no pictures and paints the rest as usual.
     const std::filesystem::path folder = std::filesystem::current_path();
     std::filesystem::current_path(folder.root_path());
