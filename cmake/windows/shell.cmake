@@ -71,15 +71,11 @@ add_executable(startup-timer ${CMAKE_SOURCE_DIR}/bench/startup/startup_timer.cpp
 target_link_libraries(startup-timer PRIVATE brenvik_wintest_support)
 target_link_options(startup-timer PRIVATE -municode)
 
-# Painting benchmarks (bench/look/run.sh): repaint cost of the running program, and a GDI,
-# handle and memory soak of the main window run inside the benchmark. Not registered with CTest.
-add_executable(look-bench ${CMAKE_SOURCE_DIR}/bench/look/look_bench.cpp)
-target_link_libraries(look-bench PRIVATE brenvik_wintest_support psapi)
+# Painting benchmark (bench/look/run.sh): repaint cost of the main window with and without its
+# pictures, and a GDI object, handle and memory soak of repaints and monitor ticks. Not
+# registered with CTest.
+add_executable(look-bench ${CMAKE_SOURCE_DIR}/bench/look/look_bench.cpp
+                          $<TARGET_OBJECTS:brenvik_resources>)
+target_link_libraries(look-bench PRIVATE brenvik_wintest_support brenvik_virtual_supply)
 target_link_options(look-bench PRIVATE -municode)
 add_dependencies(look-bench Brenvik-USB)
-
-add_executable(look-soak ${CMAKE_SOURCE_DIR}/bench/look/look_soak.cpp
-                         $<TARGET_OBJECTS:brenvik_resources>)
-target_link_libraries(look-soak PRIVATE brenvik_wintest_support brenvik_virtual_supply)
-target_link_options(look-soak PRIVATE -municode)
-add_dependencies(look-soak Brenvik-USB)

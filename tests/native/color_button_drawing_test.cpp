@@ -43,10 +43,17 @@ ButtonDrawing button(ButtonState state, unsigned style, std::wstring caption, in
 }
 
 TEST(ColorButtonSteps, FillFrameCaptionAndFocusByItemState) {
+    // Focused or default: the black outline, then the raised frame inside it.
+    const std::string outlined = "line 0,0 100,0 000000\nline 0,0 0,30 000000\n"
+                                 "line 0,29 100,29 000000\nline 99,0 99,30 000000\n"
+                                 "line 1,1 99,1 eeeeee\nline 1,1 1,29 eeeeee\n"
+                                 "line 1,28 99,28 444444\nline 98,1 98,29 444444\n"
+                                 "line 2,2 98,2 dddddd\nline 2,2 2,28 dddddd\n"
+                                 "line 2,27 98,27 888888\nline 97,2 97,28 888888\n";
     const struct {
         const char* name;
         ButtonState state;
-        const char* expected;
+        std::string expected;
     } cases[] = {
         {"released: raised frame, caption moved up and left",
          {},
@@ -67,26 +74,13 @@ TEST(ColorButtonSteps, FillFrameCaptionAndFocusByItemState) {
          "focus 4,4,96,26\n"},
         {"default: black outline around the raised frame, no focus rectangle",
          {.isDefault = true},
-         "fill 0,0,100,30 008000\n"
-         "line 0,0 100,0 000000\nline 0,0 0,30 000000\n"
-         "line 0,29 100,29 000000\nline 99,0 99,30 000000\n"
-         "line 1,1 99,1 eeeeee\nline 1,1 1,29 eeeeee\n"
-         "line 1,28 99,28 444444\nline 98,1 98,29 444444\n"
-         "line 2,2 98,2 dddddd\nline 2,2 2,28 dddddd\n"
-         "line 2,27 98,27 888888\nline 97,2 97,28 888888\n"
-         "text 'APPLY' 2,5,96,21 ffffff 25\n"},
+         "fill 0,0,100,30 008000\n" + outlined + "text 'APPLY' 2,5,96,21 ffffff 25\n"},
         {"disabled and focused: disabled face, white then grey caption, focus",
          {.disabled = true, .focus = true},
-         "fill 0,0,100,30 c0c0c0\n"
-         "line 0,0 100,0 000000\nline 0,0 0,30 000000\n"
-         "line 0,29 100,29 000000\nline 99,0 99,30 000000\n"
-         "line 1,1 99,1 eeeeee\nline 1,1 1,29 eeeeee\n"
-         "line 1,28 99,28 444444\nline 98,1 98,29 444444\n"
-         "line 2,2 98,2 dddddd\nline 2,2 2,28 dddddd\n"
-         "line 2,27 98,27 888888\nline 97,2 97,28 888888\n"
-         "text 'APPLY' 3,6,97,22 ffffff 25\n"
-         "text 'APPLY' 2,5,96,21 808080 25\n"
-         "focus 4,4,96,26\n"},
+         "fill 0,0,100,30 c0c0c0\n" + outlined +
+             "text 'APPLY' 3,6,97,22 ffffff 25\n"
+             "text 'APPLY' 2,5,96,21 808080 25\n"
+             "focus 4,4,96,26\n"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(describe(colorButtonSteps(button(c.state, 0, L"APPLY", 16))), c.expected)
