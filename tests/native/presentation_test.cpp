@@ -1,4 +1,4 @@
-// The main window's pictures, the battery-age colours and the footer link's rules.
+// When the footer line acts as a link: where the pointer is and which keys are held.
 
 #include "shell/presentation.h"
 
@@ -6,27 +6,6 @@
 
 namespace brenvik {
 namespace {
-
-TEST(Presentation, PicturesInPaintingOrderWithTheProductIconByActivity) {
-    EXPECT_EQ(mainWindowImages(false),
-              (std::vector<PlacedImage>{{L"Mevo Logo_SquareBlack.png", 0, 0},
-                                        {L"Sabrel Icon_L.png", 280, 90},
-                                        {L"Brenvik Icon_L1.png", 730, 90}}));
-    EXPECT_EQ(mainWindowImages(true)[2], (PlacedImage{L"Brenvik Icon_L2.png", 730, 90}));
-    EXPECT_EQ(aboutBoxImage(), (PlacedImage{L"Mevo_Logo_Final2.png", 20, 10}));
-}
-
-TEST(Presentation, BatteryAgeColoursRedInTheLowByte) {
-    using monitor::BatteryAge;
-    const std::pair<BatteryAge, Colour> cases[] = {
-        {BatteryAge::None, 0xc8d0d4},           {BatteryAge::Young, 0x00ff00},
-        {BatteryAge::Ageing, 0x00ffff},         {BatteryAge::Old, 0x0000ff},
-        {static_cast<BatteryAge>(4), 0xc8d0d4},
-    };
-    for (const auto& [age, colour] : cases) {
-        EXPECT_EQ(batteryAgeColour(age, 0xc8d0d4), colour) << static_cast<int>(age);
-    }
-}
 
 TEST(Presentation, FooterLinkStrictlyInsideAndOnTheLeftButtonAlone) {
     const PixelRect link{176, 514, 616, 530};
