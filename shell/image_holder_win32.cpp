@@ -117,7 +117,7 @@ void ImageHolder::draw(HDC dc, int x, int y, int width, int height) const {
 
 void ImageHolder::paintFile(HDC dc, const wchar_t* file, int x, int y) {
     if (load(file)) {
-        draw(dc, x, y, width_, height_);
+        draw(dc, x, y, width(), height());
     }
 }
 

@@ -22,7 +22,6 @@ public:
     // directory). False, with nothing held, when the file is missing or not a decodable image.
     bool load(const wchar_t* file);
     void discard();
-    bool empty() const { return !bitmap_; }
     int width() const { return width_; }
     int height() const { return height_; }
 
