@@ -1,0 +1,66 @@
+#pragma once
+// The main window's seam without a window: the command line runs the window's own sequences
+// against it. Controls live in memory, status-line texts are kept in order, message boxes are
+// printed to the error stream and answered with the command's answer.
+
+#include "ui/window_port.h"
+
+#include <map>
+#include <ostream>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace brenvik::cli {
+
+class HeadlessWindow final : public WindowPort {
+public:
+    explicit HeadlessWindow(std::ostream& messages) : stream_(messages) {}
+
+    std::string applicationName() const override { return "brenvik"; }
+    std::string controlText(int id) const override;
+    void setControlText(int id, std::string_view text) override;
+    bool isChecked(int id) const override { return checked_.contains(id); }
+    void setChecked(int id, bool checked) override;
+    bool isEnabled(int id) const override { return !disabled_.contains(id); }
+    void enableControl(int id, bool enabled) override;
+    void focusControl(int) override {}
+    int comboSelection(int id) const override;
+    void setComboSelection(int id, int index) override;
+    std::vector<std::string> comboItems(int id) const override;
+    void setComboItems(int id, const std::vector<std::string>& items) override;
+    void setStatusText(std::string_view text) override { statusTexts_.emplace_back(text); }
+    // Printed as "caption: text"; a question box is answered with Cancel, as nobody is there to
+    // retry.
+    MessageResult messageBox(std::string_view text, std::string_view caption, MessageIcon icon,
+                             MessageButtons buttons) override;
+    void invalidate(bool) override {}
+    bool setTimer(int, unsigned) override { return false; }
+    void killTimer(int) override {}
+    void enableMenuCommand(int, bool) override {}
+    std::optional<std::filesystem::path> chooseConfigurationFile(FileDialogKind) override {
+        return std::nullopt;
+    }
+
+    // Every status-line text so far, oldest first.
+    const std::vector<std::string>& statusTexts() const { return statusTexts_; }
+    // The last status-line text, empty before the first.
+    std::string lastStatusText() const;
+    // Texts of every message box so far, oldest first.
+    const std::vector<std::string>& messages() const { return messages_; }
+    // Message boxes go to the error stream only while this is true.
+    void setMessagesShown(bool shown) { messagesShown_ = shown; }
+
+private:
+    std::ostream& stream_;
+    bool messagesShown_ = true;
+    std::vector<std::string> messages_;
+    std::map<int, std::string> texts_;
+    std::set<int> checked_;
+    std::set<int> disabled_;
+    std::map<int, std::vector<std::string>> comboItems_;
+    std::map<int, int> comboSelections_;
+    std::vector<std::string> statusTexts_;
+};
+
+} // namespace brenvik::cli
