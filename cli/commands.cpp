@@ -119,9 +119,10 @@ std::optional<int> Runner::connect() {
     case ExitCode::Success:
         return std::nullopt;
     case ExitCode::NoDevice:
-        return fail(ExitCode::NoDevice, "no device: " + session_->window().lastStatusText());
+        return fail(ExitCode::NoDevice, "no device: no bridge with channel \"A\" could be opened");
     default:
-        return communicationFailed();
+        return fail(ExitCode::CommunicationFailed,
+                    "communication failed: the supply did not answer the read-back");
     }
 }
 
