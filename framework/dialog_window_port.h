@@ -5,7 +5,9 @@
 #include "framework/win32.h"
 #include "ui/window_port.h"
 
+#include <functional>
 #include <string>
+#include <utility>
 
 namespace brenvik::framework {
 
@@ -16,6 +18,13 @@ public:
 
     // The status line is part 1 of this bar; a dialog without one has no status line.
     void attachStatusBar(CStatusBarCtrl& statusBar) { statusBar_ = &statusBar; }
+
+    // The owner of the confirmation dialog answers showConfirmation; a port without one
+    // declines every confirmation.
+    using ConfirmationHandler = std::function<bool(const ConfirmationTexts&)>;
+    void setConfirmationHandler(ConfirmationHandler handler) {
+        confirmationHandler_ = std::move(handler);
+    }
 
     std::string applicationName() const override { return applicationName_; }
     std::string controlText(int id) const override;
@@ -37,6 +46,7 @@ public:
     void killTimer(int id) override;
     void enableMenuCommand(int commandId, bool enabled) override;
     std::optional<std::filesystem::path> chooseConfigurationFile(FileDialogKind kind) override;
+    bool showConfirmation(const ConfirmationTexts& texts) override;
 
 private:
     HWND item(int id) const { return ::GetDlgItem(dialog_, id); }
@@ -44,6 +54,7 @@ private:
     const HWND& dialog_;
     CStatusBarCtrl* statusBar_ = nullptr;
     std::string applicationName_;
+    ConfirmationHandler confirmationHandler_;
 };
 
 } // namespace brenvik::framework

@@ -45,6 +45,7 @@ public:
     void onConnectDevice();
     void onSaveConfiguration();
     void onLoadConfiguration();
+    void onApply();
     void onDestroy();
 
 private:

@@ -1,6 +1,7 @@
 #pragma once
 // The program-wide state that lives outside the main window, one instance for the whole run:
-// the link to the supply, what the supply last told us, and the configuration files in use.
+// the link to the supply, what the supply last told us, the configuration files in use, and
+// whether the next APPLY reconnects before it sends.
 
 #include "config/configuration.h"
 #include "device/device_link.h"
@@ -14,6 +15,7 @@ struct ProgramState {
     device::DeviceLink link;
     monitor::MonitorState monitor;
     config::ConfigurationFiles files;
+    bool reconnectFirst = false; // set by the operator's Retry after a failed APPLY
 };
 
 } // namespace brenvik
