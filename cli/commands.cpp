@@ -1,7 +1,12 @@
 #include "cli/commands.h"
 
+#include "cli/config_input.h"
 #include "cli/records.h"
+#include "cli/verification.h"
 #include "config/configuration.h"
+#include "programming/apply_sequence.h"
+#include "programming/change_summary.h"
+#include "programming/panel.h"
 #include "res/resource.h"
 
 #include <CLI/CLI.hpp>
@@ -56,8 +61,14 @@ public:
     int status();
     int monitor();
     int read();
+    int apply();
 
 private:
+    // The change summary in the confirmation dialog's words, then the operator's answer.
+    bool confirm(const ConfirmationTexts& texts);
+    // Ends an apply: the report row (when asked for), then the exit code and its line.
+    int finishApply(ReportRow& row, ExitCode code, const std::string& verify);
+
     int fail(ExitCode code, const std::string& message) {
         console_.err << "brenvik: " << message << '\n';
         return static_cast<int>(code);
@@ -188,13 +199,118 @@ int Runner::read() {
     if (auto code = connect()) {
         return *code;
     }
-    // Connecting has cleared the option boxes, so the file carries every option flag as 0.
+    // Connecting has cleared the option boxes. The three setting boxes are ticked so that the
+    // file, applied to another supply, copies these settings; the installation date and the
+    // resets belong to each unit and stay off.
+    for (const int box :
+         {IDC_CHK_CHARGE_SELECTOR, IDC_CHK_AC_FAULT_DELAY, IDC_CHK_SYS_FAULT_DELAY}) {
+        session_->window().setChecked(box, true);
+        onOptionBoxClicked(session_->window(), session_->model(), box);
+    }
     if (!config::writeConfiguration(session_->window(), session_->model(), options_.config)) {
         return unwritable(options_.config);
     }
     console_.out << "Settings of " << session_->model().texts.partNumber << " written to "
                  << options_.config << "\n";
     return static_cast<int>(ExitCode::Success);
+}
+
+bool Runner::confirm(const ConfirmationTexts& texts) {
+    console_.out << "Battery Charge Selector: " << texts.chargeSelection << "\n"
+                 << "AC Fault reporting delay time in: " << texts.acFaultDelay << "\n"
+                 << "System Fault reporting delay time in: " << texts.sysFaultDelay << "\n";
+    for (const std::string* line : {&texts.actionLine1, &texts.actionLine2, &texts.actionLine3}) {
+        if (!line->empty()) {
+            console_.out << *line << "\n";
+        }
+    }
+    if (options_.yes) {
+        return true;
+    }
+    console_.out << "Proceed? [y/N] " << std::flush;
+    std::string answer;
+    std::getline(console_.in, answer);
+    return answer == "y" || answer == "Y" || answer == "yes";
+}
+
+int Runner::finishApply(ReportRow& row, ExitCode code, const std::string& verify) {
+    row.verify = verify;
+    if (!options_.report.empty() &&
+        !appendRow(options_.report, kReportCsvHeader, reportCsvRow(row))) {
+        return unwritable(options_.report);
+    }
+    if (code == ExitCode::Success) {
+        console_.out << "Applied to " << row.partNumber << ": " << row.actions << "; " << verify
+                     << "\n";
+        return static_cast<int>(code);
+    }
+    return fail(code, verify);
+}
+
+int Runner::apply() {
+    if (auto code = checkCommonInput()) {
+        return *code;
+    }
+    auto input = readCheckedConfiguration(options_.config);
+    if (const auto* refusal = std::get_if<std::string>(&input)) {
+        return fail(ExitCode::BadInput, *refusal);
+    }
+    if (!options_.report.empty() && !canWrite(options_.report)) {
+        return unwritable(options_.report);
+    }
+    if (auto code = connect()) {
+        return *code;
+    }
+    ReportRow row;
+    row.time = isoTime(console_.timer.now());
+    const auto before = session_->poll();
+    if (!before) {
+        return finishApply(row, ExitCode::CommunicationFailed,
+                           "communication failed before writing: " +
+                               session_->window().lastStatusText());
+    }
+    MainWindowModel& model = session_->model();
+    row.partNumber = model.texts.partNumber;
+    row.firmware = model.texts.firmware;
+    row.powerUpHours = model.texts.powerUpTime;
+    row.settingsBefore = settingsText(*before);
+    row.actions = "none";
+
+    // The window's reader puts the file into the panel; its option flags choose the writes.
+    config::readConfiguration(session_->window(), model, options_.config);
+    const DeviceSettings requested = model.settings;
+    session_->window().setConfirmation(
+        [this](const ConfirmationTexts& texts) { return confirm(texts); });
+    if (!session_->window().showConfirmation(buildChangeSummary(requested, row.partNumber))) {
+        return finishApply(row, ExitCode::Cancelled, "cancelled by the operator");
+    }
+    bool reconnectFirst = false;
+    ApplyContext context{session_->window(),       console_.clock,    session_->link(), model,
+                         session_->monitorState(), session_->files(), reconnectFirst};
+    const WriteOutcome outcome = runWriteSequence(context);
+    row.actions = actionsText(outcome);
+    if (!outcome.allSucceeded()) {
+        return finishApply(row, ExitCode::CommunicationFailed,
+                           "communication failed: " + failedActionsText(outcome));
+    }
+    if (options_.noVerify) {
+        return finishApply(row, ExitCode::Success, "not verified");
+    }
+    const auto after = session_->poll();
+    if (!after) {
+        return finishApply(row, ExitCode::CommunicationFailed,
+                           "communication failed while verifying: " +
+                               session_->window().lastStatusText());
+    }
+    row.settingsAfter = settingsText(*after);
+    std::string differences;
+    for (const std::string& difference : verificationDifferences(requested, *after)) {
+        differences += (differences.empty() ? "" : "; ") + difference;
+    }
+    if (!differences.empty()) {
+        return finishApply(row, ExitCode::VerifyMismatch, "verification failed: " + differences);
+    }
+    return finishApply(row, ExitCode::Success, "verified");
 }
 
 } // namespace
@@ -226,6 +342,16 @@ int runCommandLine(const std::vector<std::string>& args, Console& console) {
         ->required()
         ->type_name("FILE.ini");
 
+    CLI::App* apply =
+        app.add_subcommand("apply", "Write the settings of a configuration file and verify them");
+    apply->add_option("--config", options.config, "Configuration file to apply")
+        ->required()
+        ->type_name("FILE.ini");
+    apply->add_flag("--yes", options.yes, "Do not ask before writing");
+    apply->add_flag("--no-verify", options.noVerify, "Do not read the settings back afterwards");
+    apply->add_option("--report", options.report, "Append one row for this unit to FILE.csv")
+        ->type_name("FILE.csv");
+
     try {
         std::vector<std::string> reversed(args.rbegin(), args.rend());
         app.parse(reversed);
@@ -245,7 +371,10 @@ int runCommandLine(const std::vector<std::string>& args, Console& console) {
     if (monitor->parsed()) {
         return runner.monitor();
     }
-    return runner.read();
+    if (read->parsed()) {
+        return runner.read();
+    }
+    return runner.apply();
 }
 
 } // namespace brenvik::cli

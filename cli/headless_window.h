@@ -5,6 +5,7 @@
 
 #include "ui/window_port.h"
 
+#include <functional>
 #include <map>
 #include <ostream>
 #include <set>
@@ -41,6 +42,13 @@ public:
     std::optional<std::filesystem::path> chooseConfigurationFile(FileDialogKind) override {
         return std::nullopt;
     }
+    // Answered by the command's own confirmation; without one, nobody proceeds.
+    bool showConfirmation(const ConfirmationTexts& texts) override {
+        return confirm_ && confirm_(texts);
+    }
+    void setConfirmation(std::function<bool(const ConfirmationTexts&)> confirm) {
+        confirm_ = std::move(confirm);
+    }
 
     // Every status-line text so far, oldest first.
     const std::vector<std::string>& statusTexts() const { return statusTexts_; }
@@ -61,6 +69,7 @@ private:
     std::map<int, std::vector<std::string>> comboItems_;
     std::map<int, int> comboSelections_;
     std::vector<std::string> statusTexts_;
+    std::function<bool(const ConfirmationTexts&)> confirm_;
 };
 
 } // namespace brenvik::cli

@@ -10,16 +10,6 @@
 namespace brenvik::cli {
 namespace {
 
-std::string delayText(std::int32_t hours, std::int32_t minutes, std::int32_t seconds) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%d:%02d:%02d", hours, minutes, seconds);
-    return text;
-}
-
-std::string dateText(std::int32_t month, std::int32_t day, std::int64_t year) {
-    return std::to_string(month) + "/" + std::to_string(day) + "/" + std::to_string(year);
-}
-
 std::string chargeText(std::int32_t selection, const std::vector<std::string>& items) {
     std::string text = std::to_string(selection);
     if (selection >= 0 && selection < static_cast<std::int32_t>(items.size())) {
@@ -65,6 +55,17 @@ long long integer(const std::string& text) {
 }
 
 } // namespace
+
+std::string delayText(std::int64_t hours, std::int64_t minutes, std::int64_t seconds) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", static_cast<long long>(hours),
+                  static_cast<long long>(minutes), static_cast<long long>(seconds));
+    return text;
+}
+
+std::string dateText(std::int64_t month, std::int64_t day, std::int64_t year) {
+    return std::to_string(month) + "/" + std::to_string(day) + "/" + std::to_string(year);
+}
 
 std::string statusText(const MainWindowModel& model, const std::vector<std::string>& chargeItems) {
     const DeviceSettings& s = model.settings;

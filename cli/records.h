@@ -6,6 +6,7 @@
 #include "monitor/status_block.h"
 #include "programming/device_settings.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -13,6 +14,10 @@
 #include <vector>
 
 namespace brenvik::cli {
+
+// "1:02:03" and "7/18/2011".
+std::string delayText(std::int64_t hours, std::int64_t minutes, std::int64_t seconds);
+std::string dateText(std::int64_t month, std::int64_t day, std::int64_t year);
 
 // Every monitoring and settings field, one "label: value" line each, with the window's texts.
 std::string statusText(const MainWindowModel& model, const std::vector<std::string>& chargeItems);

@@ -67,6 +67,7 @@ public:
     device::DeviceLink& link() { return link_; }
     MainWindowModel& model() { return model_; }
     monitor::MonitorState& monitorState() { return monitor_; }
+    config::ConfigurationFiles& files() { return files_; }
     device::ConnectionContext context();
 
     // Connect Device as the window runs it: NoDevice when no bridge channel could be opened,
