@@ -1,4 +1,5 @@
 #include "cli/commands.h"
+#include "cli/verification.h"
 
 #include <chrono>
 #include <filesystem>
@@ -79,7 +80,6 @@ protected:
         std::ostringstream out;
         std::ostringstream err;
         std::istringstream in(input);
-        std::atomic<bool> interrupted{false};
         Console console{out,
                         err,
                         in,
@@ -92,7 +92,22 @@ protected:
         return {code, out.str(), err.str()};
     }
 
+    // Lines of the trace file whose frame starts with one of the codes.
+    std::string traceOf(const std::string& name, std::initializer_list<std::string> codes) const {
+        std::istringstream in(read(name));
+        std::string lines;
+        for (std::string line; std::getline(in, line);) {
+            for (const std::string& code : codes) {
+                if (line.find(" frame " + code + " ") != std::string::npos) {
+                    lines += line.substr(25) + "\n";
+                }
+            }
+        }
+        return lines;
+    }
+
     FakeTime time;
+    std::atomic<bool> interrupted{false};
 
 private:
     fs::path dir_;
@@ -198,6 +213,161 @@ TEST_F(CommandLine, MonitorKeepsPollingThroughAnUnplugAndAppendsWholeRows) {
     }
     EXPECT_EQ(read("poll.csv"), expected);
     EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 10);
+
+    // Without a count, Ctrl+C during the wait for the third slot ends the loop after two polls.
+    time.beforeSlot = [this](int slot) { interrupted = slot == 12; };
+    const Result stopped = run({"--virtual", scenario(), "monitor", "--csv", csv});
+    EXPECT_EQ(stopped.code, 0) << stopped.err;
+    EXPECT_EQ(read("poll.csv").substr(expected.size()),
+              "2026-12-07T08:00:23.800Z" + good + "2026-12-07T08:00:24.800Z" + good);
+}
+
+// AC fault delay 1:02:03 and the battery timer reset; the other settings stay as they are.
+constexpr std::string_view kDelayAndReset = "[SystemParameter]\nAcFltDelayHr=1\nAcFltDelayMin=2\n"
+                                            "AcFltDelaySec=3\nbAcFltDelay=1\nbResetBatCon=1\n";
+
+TEST_F(CommandLine, ApplyWritesVerifiesAndReportsTheUnit) {
+    const std::string supply = scenario("system_delay = 0:0:0\ncharge_selection = 1\n");
+    const Result result =
+        run({"--virtual", supply, "--trace", path("trace.txt"), "apply", "--config",
+             write("unit.ini", std::string(kDelayAndReset)), "--report", path("report.csv")},
+            "state.txt", "y\n");
+    EXPECT_EQ(result.code, 0) << result.err;
+    EXPECT_EQ(result.out, "Battery Charge Selector: No change\n"
+                          "AC Fault reporting delay time in: 01: 02: 03 \n"
+                          "System Fault reporting delay time in: No change\n"
+                          "Battery installed time will be reset to 0\n"
+                          "Proceed? [y/N] Applied to TRQ 60-40-20: settings write; battery timer "
+                          "reset; verified\n");
+    EXPECT_EQ(traceOf("trace.txt", {"01", "02", "05", "06"}),
+              "frame 01 55 03 02 01 00 00 00 01 00 5D reply 55 03 02 01 00 00 00 01 00 5D "
+              "status 0 delivered 10/10\n"
+              "frame 02 55 03 02 01 00 00 00 01 00 00 reply 03 02 01 00 00 00 01 00 00 00 "
+              "status 0 delivered 10/10\n"
+              "frame 05 55 reply 55 status 0 delivered 1/1\n"
+              "frame 06 55 reply 00 00 00 status 0 delivered 3/3\n");
+    EXPECT_EQ(read("report.csv"),
+              "time,part_number,firmware,power_up_hours,settings_before,settings_after,actions,"
+              "verify\n"
+              "2026-12-07T08:00:02.700Z,TRQ 60-40-20,2.3,12345,charge 1; AC 0:05:00; system "
+              "0:00:00; date 2/7/2010,charge 1; AC 1:02:03; system 0:00:00; date 2/7/2010,"
+              "settings write; battery timer reset,verified\n");
+}
+
+TEST_F(CommandLine, ApplyFailuresAreReportedWithTheirExitCode) {
+    struct Case {
+        std::string scenarioLines;
+        std::string answer;
+        int code;
+        std::string verify; // the report's last column
+    };
+    const std::vector<Case> cases{
+        {"wrong_echo = 2:3", "y", 2, "communication failed: settings write"},
+        {"no_ack = 5", "y", 2, "communication failed: battery timer reset"},
+        {"", "n", 5, "cancelled by the operator"},
+    };
+    for (const Case& c : cases) {
+        fs::remove(path("report.csv"));
+        const Result result =
+            run({"--virtual", scenario(c.scenarioLines), "apply", "--config",
+                 write("unit.ini", std::string(kDelayAndReset)), "--report", path("report.csv")},
+                "state.txt", c.answer + "\n");
+        EXPECT_EQ(result.code, c.code) << c.scenarioLines;
+        EXPECT_EQ(result.err, "brenvik: " + c.verify + "\n");
+        const std::string report = read("report.csv");
+        EXPECT_EQ(report.substr(report.rfind(',') + 1), c.verify + "\n");
+    }
+}
+
+TEST_F(CommandLine, BadInputIsRefusedBeforeAnythingIsSent) {
+    struct Case {
+        std::string file; // contents of unit.ini; empty: no such file
+        std::string report;
+        std::string err;
+    };
+    const std::vector<Case> cases{
+        {"", "report.csv", "unit.ini: cannot be read"},
+        {"[SystemParameter]\nAcFltDelayMin=5x\n", "report.csv",
+         "unit.ini: AcFltDelayMin: \"5x\" is not an integer"},
+        {"[SystemParameter]\nAcFltDelayMin=60\nbAcFltDelay=1\n", "report.csv",
+         "unit.ini: AcFltDelayMin: Enter an integer between 0 and 59."},
+        {"[SystemParameter]\nICharge=6\nbChargeCurrent=1\n", "report.csv",
+         "unit.ini: ICharge: Enter an integer between 0 and 5."},
+        {"[SystemParameter]\nInstallMM=2\nInstallDD=30\nInstallYYYY=2011\nbInstallDate=1\n",
+         "report.csv", "unit.ini: InstallMM/InstallDD/InstallYYYY: Enter installation date error."},
+        {std::string(kDelayAndReset), "missing/report.csv",
+         "missing/report.csv: cannot be written"},
+    };
+    write("report.csv", "earlier,row\n");
+    for (const Case& c : cases) {
+        fs::remove(path("unit.ini"));
+        if (!c.file.empty()) {
+            write("unit.ini", c.file);
+        }
+        const Result result =
+            run({"--virtual", scenario(), "--trace", path("trace.txt"), "apply", "--config",
+                 path("unit.ini"), "--yes", "--report", path(c.report)});
+        EXPECT_EQ(result.code, 4) << c.file;
+        EXPECT_EQ(result.err, "brenvik: " + path("") + c.err + "\n");
+        EXPECT_EQ(read("report.csv"), "earlier,row\n");
+        EXPECT_EQ(read("trace.txt"), "");
+    }
+}
+
+TEST_F(CommandLine, ReadThenApplyCopiesTheSettingsToAnotherSupply) {
+    write("first.txt", "ac_delay = 2:3:4\nsystem_delay = 0:1:5\ncharge_selection = 2\n");
+    const Result copied =
+        run({"--virtual", scenario(), "read", "--config", path("copy.ini")}, "first.txt");
+    EXPECT_EQ(copied.code, 0) << copied.err;
+    const Result applied = run(
+        {"--virtual", scenario(), "apply", "--config", path("copy.ini"), "--yes"}, "second.txt");
+    EXPECT_EQ(applied.code, 0) << applied.err;
+    const auto settings = [this](const std::string& state) {
+        const std::string text = read(state);
+        return text.substr(0, text.find("install_date"));
+    };
+    EXPECT_EQ(settings("second.txt"), settings("first.txt"));
+    EXPECT_EQ(settings("second.txt"),
+              "ac_delay = 2:3:4\nsystem_delay = 0:1:5\ncharge_selection = 2\n");
+}
+
+TEST(Verification, NamesEverySettingTheSupplyDoesNotHold) {
+    DeviceSettings asked;
+    asked.acFaultHours = 1;
+    asked.acFaultMinutes = 2;
+    asked.acFaultSeconds = 3;
+    asked.sysFaultSeconds = 30;
+    asked.chargeSelection = 2;
+    asked.installMonth = 7;
+    asked.installDay = 18;
+    asked.installYear = 2011;
+    asked.optChargeSelector = asked.optAcFaultDelay = asked.optSysFaultDelay = 1;
+    asked.optResetBatteryTimer = asked.optResetFaultCounts = asked.optInstallDate = 1;
+    monitor::StatusBlock held;
+    held.acFaultHours = 1;
+    held.acFaultMinutes = 2;
+    held.acFaultSeconds = 3;
+    held.sysFaultSeconds = 30;
+    held.chargeSelection = 2;
+    held.installMonth = 7;
+    held.installDay = 18;
+    held.installYear = 2011;
+    EXPECT_EQ(verificationDifferences(asked, held), std::vector<std::string>{});
+
+    held.acFaultSeconds = 4;
+    held.chargeSelection = 1;
+    held.installYear = 2012;
+    held.batteryHours = 1;
+    held.sysFaultCount = 2;
+    EXPECT_EQ(verificationDifferences(asked, held),
+              (std::vector<std::string>{
+                  "charge selection 1, asked 2", "AC fault delay 1:02:04, asked 1:02:03",
+                  "installation date 7/18/2012, asked 7/18/2011",
+                  "battery installed hours 1, asked 0", "fault counts 0/2, asked 0/0"}));
+    // What was not asked for is not compared.
+    asked.optChargeSelector = asked.optAcFaultDelay = asked.optInstallDate = 0;
+    asked.optResetBatteryTimer = asked.optResetFaultCounts = 0;
+    EXPECT_EQ(verificationDifferences(asked, held), std::vector<std::string>{});
 }
 
 TEST_F(CommandLine, TraceRecordsEveryTransactionWithItsTime) {
