@@ -57,8 +57,4 @@ MessageResult HeadlessWindow::messageBox(std::string_view text, std::string_view
     return buttons == MessageButtons::Ok ? MessageResult::Ok : MessageResult::Cancel;
 }
 
-std::string HeadlessWindow::lastStatusText() const {
-    return statusTexts_.empty() ? std::string{} : statusTexts_.back();
-}
-
 } // namespace brenvik::cli

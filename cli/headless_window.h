@@ -1,7 +1,8 @@
 #pragma once
 // The main window's seam without a window: the command line runs the window's own sequences
-// against it. Controls live in memory, status-line texts are kept in order, message boxes are
-// printed to the error stream and answered with the command's answer.
+// against it. Controls live in memory, the status line keeps its last text, message boxes are
+// printed to the error stream and answered with OK or Cancel, the confirmation with the
+// command's own answer.
 
 #include "ui/window_port.h"
 
@@ -30,7 +31,7 @@ public:
     void setComboSelection(int id, int index) override;
     std::vector<std::string> comboItems(int id) const override;
     void setComboItems(int id, const std::vector<std::string>& items) override;
-    void setStatusText(std::string_view text) override { statusTexts_.emplace_back(text); }
+    void setStatusText(std::string_view text) override { statusText_ = text; }
     // Printed as "caption: text"; a question box is answered with Cancel, as nobody is there to
     // retry.
     MessageResult messageBox(std::string_view text, std::string_view caption, MessageIcon icon,
@@ -50,10 +51,8 @@ public:
         confirm_ = std::move(confirm);
     }
 
-    // Every status-line text so far, oldest first.
-    const std::vector<std::string>& statusTexts() const { return statusTexts_; }
     // The last status-line text, empty before the first.
-    std::string lastStatusText() const;
+    const std::string& lastStatusText() const { return statusText_; }
     // Texts of every message box so far, oldest first.
     const std::vector<std::string>& messages() const { return messages_; }
     // Message boxes go to the error stream only while this is true.
@@ -68,7 +67,7 @@ private:
     std::set<int> disabled_;
     std::map<int, std::vector<std::string>> comboItems_;
     std::map<int, int> comboSelections_;
-    std::vector<std::string> statusTexts_;
+    std::string statusText_;
     std::function<bool(const ConfirmationTexts&)> confirm_;
 };
 

@@ -60,12 +60,8 @@ Session::Session(device::AdapterLibrary& library, Clock& clock, std::ostream& me
     showFreshPanel(window_, model_);
 }
 
-device::ConnectionContext Session::context() {
-    return {window_, clock_, link_, model_, monitor_, files_};
-}
-
 ExitCode Session::connect() {
-    auto ctx = context();
+    device::ConnectionContext ctx{window_, clock_, link_, model_, monitor_, files_};
     device::connectDevice(ctx);
     if (!link_.handle) {
         return ExitCode::NoDevice;

@@ -68,7 +68,6 @@ public:
     MainWindowModel& model() { return model_; }
     monitor::MonitorState& monitorState() { return monitor_; }
     config::ConfigurationFiles& files() { return files_; }
-    device::ConnectionContext context();
 
     // Connect Device as the window runs it: NoDevice when no bridge channel could be opened,
     // CommunicationFailed when the supply did not answer the read-back.
