@@ -332,26 +332,24 @@ TEST_F(CommandLine, ReadThenApplyCopiesTheSettingsToAnotherSupply) {
 }
 
 TEST(Verification, NamesEverySettingTheSupplyDoesNotHold) {
+    // AC fault delay 1:02:03, system fault delay 0:00:30, selection 2, date 7/18/2011 on both
+    // sides: the settings record and the block use the same field names.
+    const auto sameValues = [](auto& x) {
+        x.acFaultHours = 1;
+        x.acFaultMinutes = 2;
+        x.acFaultSeconds = 3;
+        x.sysFaultSeconds = 30;
+        x.chargeSelection = 2;
+        x.installMonth = 7;
+        x.installDay = 18;
+        x.installYear = 2011;
+    };
     DeviceSettings asked;
-    asked.acFaultHours = 1;
-    asked.acFaultMinutes = 2;
-    asked.acFaultSeconds = 3;
-    asked.sysFaultSeconds = 30;
-    asked.chargeSelection = 2;
-    asked.installMonth = 7;
-    asked.installDay = 18;
-    asked.installYear = 2011;
+    sameValues(asked);
     asked.optChargeSelector = asked.optAcFaultDelay = asked.optSysFaultDelay = 1;
     asked.optResetBatteryTimer = asked.optResetFaultCounts = asked.optInstallDate = 1;
     monitor::StatusBlock held;
-    held.acFaultHours = 1;
-    held.acFaultMinutes = 2;
-    held.acFaultSeconds = 3;
-    held.sysFaultSeconds = 30;
-    held.chargeSelection = 2;
-    held.installMonth = 7;
-    held.installDay = 18;
-    held.installYear = 2011;
+    sameValues(held);
     EXPECT_EQ(verificationDifferences(asked, held), std::vector<std::string>{});
 
     held.acFaultSeconds = 4;
