@@ -64,6 +64,7 @@ public:
     int apply();
 
 private:
+    int pollUntilDone();
     // The change summary in the confirmation dialog's words, then the operator's answer.
     bool confirm(const ConfirmationTexts& texts);
     // Ends an apply: the report row (when asked for), then the exit code and its line.
@@ -163,8 +164,15 @@ int Runner::monitor() {
     if (auto code = connect()) {
         return *code;
     }
-    // Polls keep to slots counted from the first, whatever each poll took; a slot already past
-    // when a poll ends is skipped rather than polled late.
+    console_.catchInterrupts(true);
+    const int code = pollUntilDone();
+    console_.catchInterrupts(false);
+    return code;
+}
+
+// Polls keep to slots counted from the first, whatever each poll took; a slot already past when
+// a poll ends is skipped rather than polled late. Ctrl+C ends the loop between polls.
+int Runner::pollUntilDone() {
     const auto interval = std::chrono::duration_cast<WallTime::duration>(
         std::chrono::duration<double>(options_.interval));
     const WallTime first = console_.timer.now();
@@ -330,7 +338,8 @@ int runCommandLine(const std::vector<std::string>& args, Console& console) {
     CLI::App* status = app.add_subcommand("status", "Print every field the supply reports");
     status->add_flag("--json", options.json, "Print one JSON object");
 
-    CLI::App* monitor = app.add_subcommand("monitor", "Poll the supply like the window does");
+    CLI::App* monitor = app.add_subcommand(
+        "monitor", "Poll the supply like the window does; Ctrl+C ends it (exit 0)");
     monitor->add_option("--interval", options.interval, "Seconds between polls (default 1)")
         ->check(CLI::PositiveNumber);
     monitor->add_option("--count", options.count, "Number of polls (default: until Ctrl+C)");

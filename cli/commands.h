@@ -32,8 +32,9 @@ struct Console {
     std::istream& in;
     Clock& clock;     // the protocol's waits
     PollTimer& timer; // timestamps and monitoring slots
-    // Set by Ctrl+C.
+    // Set by Ctrl+C while caught; outside monitoring Ctrl+C ends the program as usual.
     const std::atomic<bool>& interrupted;
+    std::function<void(bool caught)> catchInterrupts;
     // The installed adapter library; nothing where the platform has none.
     std::function<std::unique_ptr<device::AdapterLibrary>()> installedLibrary;
     // State and trace files of the virtual supply chosen with --virtual.

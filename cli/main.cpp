@@ -59,7 +59,6 @@ vsupply::HostOptions virtualSupplyFiles(const char* program) {
 
 int main(int argc, char** argv) {
     cli::prepareConsole();
-    std::signal(SIGINT, onInterrupt);
     SystemClock clock;
     SteadyPollTimer timer;
     cli::Console console{std::cout,
@@ -68,6 +67,7 @@ int main(int argc, char** argv) {
                          clock,
                          timer,
                          interrupted,
+                         [](bool caught) { std::signal(SIGINT, caught ? onInterrupt : SIG_DFL); },
                          cli::installedLibrary,
                          virtualSupplyFiles(argv[0])};
     return cli::runCommandLine(std::vector<std::string>(argv + 1, argv + argc), console);

@@ -86,6 +86,7 @@ protected:
                         time,
                         time,
                         interrupted,
+                        [](bool) {},
                         [] { return std::unique_ptr<device::AdapterLibrary>(); },
                         {std::nullopt, dir_ / state, std::nullopt}};
         const int code = runCommandLine(args, console);
