@@ -6,6 +6,7 @@
 
 #include "ui/window_port.h"
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <ostream>
@@ -37,8 +38,9 @@ public:
     MessageResult messageBox(std::string_view text, std::string_view caption, MessageIcon icon,
                              MessageButtons buttons) override;
     void invalidate(bool) override {}
-    bool setTimer(int, unsigned) override { return false; }
+    int setTimer(int, unsigned) override { return 0; }
     void killTimer(int) override {}
+    void setButtonColours(int, std::uint32_t, std::uint32_t) override {}
     void enableMenuCommand(int, bool) override {}
     std::optional<std::filesystem::path> chooseConfigurationFile(FileDialogKind) override {
         return std::nullopt;

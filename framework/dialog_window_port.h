@@ -5,6 +5,7 @@
 #include "framework/win32.h"
 #include "ui/window_port.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <utility>
@@ -18,6 +19,10 @@ public:
 
     // The status line is part 1 of this bar; a dialog without one has no status line.
     void attachStatusBar(CStatusBarCtrl& statusBar) { statusBar_ = &statusBar; }
+    // The owner's colour buttons, which the owner colours and repaints by control id; a dialog
+    // without any ignores button colours.
+    using ButtonColourer = std::function<void(int id, COLORREF text, COLORREF face)>;
+    void attachButtonColours(ButtonColourer colourer) { buttonColourer_ = std::move(colourer); }
 
     // The owner of the confirmation dialog answers showConfirmation; a port without one
     // declines every confirmation.
@@ -42,8 +47,9 @@ public:
     MessageResult messageBox(std::string_view text, std::string_view caption, MessageIcon icon,
                              MessageButtons buttons) override;
     void invalidate(bool erase) override;
-    bool setTimer(int id, unsigned periodMs) override;
+    int setTimer(int id, unsigned periodMs) override;
     void killTimer(int id) override;
+    void setButtonColours(int id, std::uint32_t text, std::uint32_t face) override;
     void enableMenuCommand(int commandId, bool enabled) override;
     std::optional<std::filesystem::path> chooseConfigurationFile(FileDialogKind kind) override;
     bool showConfirmation(const ConfirmationTexts& texts) override;
@@ -53,6 +59,7 @@ private:
 
     const HWND& dialog_;
     CStatusBarCtrl* statusBar_ = nullptr;
+    ButtonColourer buttonColourer_;
     std::string applicationName_;
     ConfirmationHandler confirmationHandler_;
 };
