@@ -12,7 +12,6 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <optional>
 
 namespace brenvik::cli {

@@ -5,6 +5,8 @@
 #include "config/ini_file.h"
 #include "programming/panel.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <sstream>
 
@@ -76,6 +78,13 @@ std::variant<MainWindowModel, std::string> readCheckedConfiguration(const fs::pa
     }
     QuietPanel panel;
     config::readConfiguration(panel.window, panel.model, file);
+    // The window offers no APPLY without a ticked box; a file without one would write nothing
+    // and still be reported as applied.
+    const auto& flags = panel.model.fileOptionFlags;
+    if (std::all_of(flags.begin(), flags.end(), [](std::int32_t flag) { return flag == 0; })) {
+        return name + ": bChargeCurrent, bAcFltDelay, bSysFltDelay, bResetBatCon, "
+                      "bResetFaultCounts, bInstallDate: all 0, nothing to apply";
+    }
     if (!validatePanel(panel.window, panel.model.settings)) {
         return name + ": " + failingKey(panel.model.settings) + ": " +
                panel.window.messages().front();

@@ -290,6 +290,9 @@ TEST_F(CommandLine, BadInputIsRefusedBeforeAnythingIsSent) {
         {"", "report.csv", "unit.ini: cannot be read"},
         {"[SystemParameter]\nAcFltDelayMin=5x\n", "report.csv",
          "unit.ini: AcFltDelayMin: \"5x\" is not an integer"},
+        {"[SystemParameter]\nAcFltDelayHr=1\n", "report.csv",
+         "unit.ini: bChargeCurrent, bAcFltDelay, bSysFltDelay, bResetBatCon, bResetFaultCounts, "
+         "bInstallDate: all 0, nothing to apply"},
         {"[SystemParameter]\nAcFltDelayMin=60\nbAcFltDelay=1\n", "report.csv",
          "unit.ini: AcFltDelayMin: Enter an integer between 0 and 59."},
         {"[SystemParameter]\nICharge=6\nbChargeCurrent=1\n", "report.csv",
