@@ -27,7 +27,7 @@ public:
     // The owner of the confirmation dialog answers showConfirmation; a port without one
     // declines every confirmation.
     using ConfirmationHandler = std::function<bool(const ConfirmationTexts&)>;
-    void setConfirmationHandler(ConfirmationHandler handler) {
+    void attachConfirmation(ConfirmationHandler handler) {
         confirmationHandler_ = std::move(handler);
     }
 

@@ -1,11 +1,15 @@
 #include "programming/apply_sequence.h"
 
+#include "monitor/block_decode.h"
+#include "monitor/status_block.h"
 #include "programming/change_summary.h"
 #include "programming/panel.h"
 #include "res/resource.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
+#include <tuple>
 
 namespace brenvik {
 namespace {
@@ -33,19 +37,18 @@ void enableApplyControls(WindowPort& window, bool enabled) {
     window.enableMenuCommand(ID_FILE_SAVECONFIGURATION, enabled);
 }
 
-// A settings confirm that matched in all seven bytes: the supply now holds exactly these.
+// A settings confirm that matched in all seven bytes: the supply now holds exactly these. They
+// travel in the order the status block carries them from byte 10 on, so they are taken over as
+// the read-back takes that block's settings.
 void takeOverSettings(ApplyContext& ctx, const device::Reply& reply) {
-    const auto& b = reply.bytes;
-    ctx.monitor.lastRead = {b[6], b[2], b[1], b[0], b[5], b[4], b[3]};
-    auto& s = ctx.model.settings;
-    s.acFaultSeconds = b[0];
-    s.acFaultMinutes = b[1];
-    s.acFaultHours = b[2];
-    s.sysFaultSeconds = b[3];
-    s.sysFaultMinutes = b[4];
-    s.sysFaultHours = b[5];
-    s.chargeSelection = b[6];
-    ctx.window.setComboSelection(IDC_CMB_CHARGE_CURRENT, b[6]);
+    constexpr std::size_t kSettingsOffset = 10;
+    monitor::StatusBlockBytes block{};
+    std::copy_n(reply.bytes.begin(), std::tuple_size_v<device::SettingsPayload>,
+                block.begin() + kSettingsOffset);
+    const auto confirmed = monitor::decodeStatusBlock(block);
+    monitor::applyDelays(ctx.model.settings, confirmed);
+    monitor::applyChargeSelection(ctx.window, ctx.model.settings, confirmed);
+    monitor::applyLastReadSettings(ctx.monitor, confirmed);
 }
 
 ActionOutcome writeSettings(ApplyContext& ctx) {

@@ -68,7 +68,7 @@ CBrenvikforCustomDlg::CBrenvikforCustomDlg(const std::filesystem::path& executab
     : CDialog(IDD_BRENVIK_DIALOG), applicationName_(std::move(applicationName)),
       core_(port(), clock, state, executable), bigIcon_(loadIcon(instance(), SM_CXICON, SM_CYICON)),
       smallIcon_(loadIcon(instance(), SM_CXSMICON, SM_CYSMICON)) {
-    port().setConfirmationHandler(
+    port().attachConfirmation(
         [this](const ConfirmationTexts& texts) { return caution_.ask(texts, hwnd()); });
 }
 

@@ -15,12 +15,12 @@ struct ProgramState {
     device::DeviceLink link;
     monitor::MonitorState monitor;
     config::ConfigurationFiles files;
-    bool reconnectFirst = false; // set by the operator's Retry after a failed APPLY
     // True between START and STOP.
     bool monitoring = false;
     // Flipped by every monitor tick, cleared by STOP; the window draws one of two product icons
     // by it.
     bool activity = false;
+    bool reconnectFirst = false; // set by the operator's Retry after a failed APPLY
 };
 
 } // namespace brenvik

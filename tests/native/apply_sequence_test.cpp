@@ -4,16 +4,15 @@
 #include "res/resource.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_window.h"
+#include "virtual_supply/scenario.h"
 #include "virtual_supply/virtual_bridge.h"
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <set>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -25,137 +24,83 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Codes = std::vector<int>;
 using Texts = std::vector<std::string>;
-using Waits = std::vector<std::chrono::milliseconds>;
-// Text, caption, icon and buttons of a message box.
 using Box = std::tuple<std::string, std::string, MessageIcon, MessageButtons>;
 using Boxes = std::vector<Box>;
+using enum MessageResult;
 
-constexpr auto kError = MessageIcon::Error;
-constexpr auto kOk = MessageButtons::Ok;
-constexpr auto kRetryCancel = MessageButtons::RetryCancel;
-const Box kCommError{"Communicate error,please try again.", "Fail", kError, kRetryCancel};
-const Box kNoDevice{"Can not find device,please check device and try again.", "Fail", kError,
-                    kRetryCancel};
-const Box kSuccess{"Write EEPROM success.", "Pass", MessageIcon::None, kOk};
+const Box kCommError{"Communicate error,please try again.", "Fail", MessageIcon::Error,
+                     MessageButtons::RetryCancel};
+const Box kNoDevice{"Can not find device,please check device and try again.", "Fail",
+                    MessageIcon::Error, MessageButtons::RetryCancel};
+const Box kSuccess{"Write EEPROM success.", "Pass", MessageIcon::None, MessageButtons::Ok};
 
-TEST(ChangeSummary, TextsForEachCombinationOfOptionsAndPartNumber) {
-    const std::string noChange = "No change";
-    const std::string timer = "Battery installed time will be reset to 0";
-    const std::string counts = "AC and System Fault counts will be reset to 0";
-    const std::string date = "Enter installation date (mm/dd/yyyy): 07/ 18/ 2011 ";
+TEST(ChangeSummary, ValueLinesByOptionAndPartNumberActionLinesPackedFromTheTop) {
+    const std::string no = "No change", timer = "Battery installed time will be reset to 0",
+                      counts = "AC and System Fault counts will be reset to 0",
+                      date = "Enter installation date (mm/dd/yyyy): 07/ 18/ 2011 ";
     const DeviceSettings dated{.installMonth = 7, .installDay = 18, .installYear = 2011};
-    auto with = [&](int battery, int dateOn, int faults) {
+    auto actions = [&](int battery, int dateOn, int faults) {
         auto s = dated;
-        s.optResetBatteryTimer = battery;
-        s.optInstallDate = dateOn;
-        s.optResetFaultCounts = faults;
+        std::tie(s.optResetBatteryTimer, s.optInstallDate, s.optResetFaultCounts) =
+            std::tie(battery, dateOn, faults);
         return s;
     };
-    auto charge = [](std::int32_t selection) {
+    auto charge = [](int selection) {
         return DeviceSettings{.chargeSelection = selection, .optChargeSelector = 1};
     };
-    const struct {
-        DeviceSettings settings;
-        std::string partNumber;
-        ConfirmationTexts expected;
-    } cases[] = {
-        {with(0, 0, 0), "", {noChange, noChange, noChange, "", "", ""}},
-        {with(1, 0, 0), "", {noChange, noChange, noChange, timer, "", ""}},
-        {with(0, 1, 0), "", {noChange, noChange, noChange, date, "", ""}},
-        {with(0, 0, 1), "", {noChange, noChange, noChange, counts, "", ""}},
-        {with(1, 1, 0), "", {noChange, noChange, noChange, timer, date, ""}},
-        {with(1, 0, 1), "", {noChange, noChange, noChange, timer, counts, ""}},
-        {with(0, 1, 1), "", {noChange, noChange, noChange, date, counts, ""}},
-        {with(1, 1, 1), "", {noChange, noChange, noChange, timer, date, counts}},
-        {{.optResetFaultCounts = 1, .optInstallDate = 1},
+    const std::tuple<DeviceSettings, std::string, ConfirmationTexts> cases[] = {
+        {actions(0, 0, 0), "", {no, no, no, "", "", ""}},
+        {actions(0, 0, 1), "", {no, no, no, counts, "", ""}},
+        {actions(1, 0, 1), "", {no, no, no, timer, counts, ""}},
+        {actions(0, 1, 1), "", {no, no, no, date, counts, ""}},
+        {actions(1, 1, 1), "", {no, no, no, timer, date, counts}},
+        {{1, 2, 3, 255, 0, 30, 0, 2, 7, 2010, 0, 1, 1},
          "",
-         {noChange, noChange, noChange, "Enter installation date (mm/dd/yyyy): 02/ 07/ 2010 ",
-          counts, ""}},
-        {{.acFaultHours = 1,
-          .acFaultMinutes = 2,
-          .acFaultSeconds = 3,
-          .sysFaultHours = 255,
-          .sysFaultSeconds = 30,
-          .optAcFaultDelay = 1,
-          .optSysFaultDelay = 1},
-         "TRQ 60-40-20",
-         {noChange, "01: 02: 03 ", "255: 00: 30 ", "", "", ""}},
-        {{.optAcFaultDelay = 1}, "", {noChange, "00: 00: 00 ", noChange, "", "", ""}},
-        {charge(0), "TRQ 60-40-20", {"9 to 40 Ah Battery .", noChange, noChange, "", "", ""}},
-        {charge(3), "TRQ 60-40-20", {"2 Ah Battery.", noChange, noChange, "", "", ""}},
-        {charge(0), "TRQ 220-160", {"18 to >80 Ah Battery.", noChange, noChange, "", "", ""}},
-        {charge(1), "TRQ 120-80", {"9 to 12 Ah Battery.", noChange, noChange, "", "", ""}},
-        {charge(0), "", {"Full scale.", noChange, noChange, "", "", ""}},
-        {charge(3), "", {"1/8 Full scale.", noChange, noChange, "", "", ""}},
-        {charge(2), "trq 60-40-20", {"1/4 Full scale.", noChange, noChange, "", "", ""}},
+         {no, "01: 02: 03 ", "255: 00: 30 ", "", "", ""}},
+        {{.optSysFaultDelay = 1}, "", {no, no, "00: 00: 00 ", "", "", ""}},
+        {charge(0), "TRQ 60-40-20", {"9 to 40 Ah Battery .", no, no, "", "", ""}},
+        {charge(0), "TRQ 220-160", {"18 to >80 Ah Battery.", no, no, "", "", ""}},
+        {charge(1), "TRQ 120-80", {"9 to 12 Ah Battery.", no, no, "", "", ""}},
+        {charge(0), "", {"Full scale.", no, no, "", "", ""}},
+        {charge(3), "trq 60-40-20", {"1/8 Full scale.", no, no, "", "", ""}},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(buildChangeSummary(c.settings, c.partNumber), c.expected)
-            << c.partNumber << " line1=" << c.expected.actionLine1;
+    for (const auto& [settings, partNumber, expected] : cases) {
+        EXPECT_EQ(buildChangeSummary(settings, partNumber), expected) << expected.actionLine1;
     }
 }
 
-// A window that notes whether APPLY, START and "Save Configuration" were off while the
-// confirmation was up, and lets the operator edit the panel while a Retry/Cancel box is up.
-class ApplyWindow : public testing::FakeWindow {
-public:
-    MessageResult messageBox(std::string_view text, std::string_view caption, MessageIcon icon,
-                             MessageButtons buttons) override {
-        if (buttons == MessageButtons::RetryCancel && whileRetryBoxUp) {
-            whileRetryBoxUp();
-        }
-        return FakeWindow::messageBox(text, caption, icon, buttons);
-    }
-    std::function<void()> whileRetryBoxUp;
-    bool showConfirmation(const ConfirmationTexts& texts) override {
-        lockedDuringConfirmation.push_back(!isEnabled(1011) && !isEnabled(1012) &&
-                                           disabledMenuCommands.contains(32775));
-        return FakeWindow::showConfirmation(texts);
-    }
-    std::vector<bool> lockedDuringConfirmation;
-};
-
-// The main window connected to a model-1 supply: the panel shows AC delay 1 h 2 min 3 s, system
-// delay 0, charge selection 1 and the date 07/18/2011, with the boxes a test ticks. The supply
-// last reported AC delay 2 h 15 min 30 s, system delay 7 h 8 min 9 s and selection 3.
+// The main window connected to a model-1 supply, showing AC delay 1 h 2 min 3 s, system delay 0,
+// charge selection 1 and 07/18/2011. The supply last reported AC delay 2 h 15 min 30 s, system
+// delay 7 h 8 min 9 s and selection 3.
 struct Rig {
-    Rig() {
+    explicit Rig(const std::set<int>& boxes, std::string_view faults = "") {
         fs::create_directories(directory);
         link.bridge.setTrace([this](std::string_view line) {
-            const auto at = line.find("frame=");
-            if (at != std::string_view::npos) {
+            if (const auto at = line.find("frame="); at != std::string_view::npos) {
                 frames.emplace_back(line.substr(at + 6, line.find(' ', at) - at - 6));
             }
         });
         link.bridge.supply().state().settings = {30, 15, 2, 9, 8, 7, 3};
         monitor.lastRead = {3, 2, 15, 30, 7, 8, 9};
-        window.setComboItems(IDC_CMB_CHARGE_CURRENT, {"9 to 40 Ah Battery", "5 to 8 Ah Battery",
-                                                      "4 Ah Battery", "2 Ah Battery"});
-        auto& s = model.settings;
-        s = {.acFaultHours = 1,
-             .acFaultMinutes = 2,
-             .acFaultSeconds = 3,
-             .chargeSelection = 1,
-             .installMonth = 7,
-             .installDay = 18,
-             .installYear = 2011};
+        window.setComboItems(IDC_CMB_CHARGE_CURRENT, {"9 to 40", "5 to 8", "4", "2"});
+        model.settings = {1, 2, 3, 0, 0, 0, 1, 7, 18, 2011};
         model.texts.partNumber = "TRQ 60-40-20";
+        panelRedisplay(window, model);
+        for (int box : boxes) {
+            window.setChecked(box, true);
+        }
+        vsupply::Scenario scenario;
+        vsupply::applyText(faults, scenario, vsupply::KeySet::Control);
+        link.bridge.supply().faults() = scenario.supplyFaults;
+        link.bridge.faults() = scenario.bridgeFaults;
+        if (!scenario.plugged) {
+            link.bridge.unplug();
+        }
     }
     ~Rig() { fs::remove_all(directory); }
 
-    void tick(const std::set<int>& boxes) {
-        auto& s = model.settings;
-        s.optChargeSelector = boxes.contains(IDC_CHK_CHARGE_SELECTOR);
-        s.optAcFaultDelay = boxes.contains(IDC_CHK_AC_FAULT_DELAY);
-        s.optSysFaultDelay = boxes.contains(IDC_CHK_SYS_FAULT_DELAY);
-        s.optResetBatteryTimer = boxes.contains(IDC_CHK_RESET_BATTERY_TIMER);
-        s.optResetFaultCounts = boxes.contains(IDC_CHK_RESET_FAULT_COUNTS);
-        s.optInstallDate = boxes.contains(IDC_CHK_INSTALL_DATE);
-        panelRedisplay(window, model);
-    }
     Codes codes() const {
-        const auto& sent = link.bridge.commandsSent();
-        return {sent.begin(), sent.end()};
+        return {link.bridge.commandsSent().begin(), link.bridge.commandsSent().end()};
     }
     Boxes boxes() const {
         Boxes out;
@@ -164,18 +109,15 @@ struct Rig {
         }
         return out;
     }
-    bool controlsEnabled() const {
-        return window.isEnabled(1011) && window.isEnabled(1012) &&
-               !window.disabledMenuCommands.contains(32775);
+    WriteOutcome write() {
+        panelRead(window, model);
+        return runWriteSequence(ctx);
     }
 
-    fs::path directory =
-        fs::temp_directory_path() /
-        ("apply_test_" +
-         std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::path directory = fs::temp_directory_path() / "apply_sequence_test";
     config::ConfigurationFiles files{directory / "Brenvik.ini", directory / "other.ini"};
     vsupply::VirtualLink link;
-    ApplyWindow window;
+    testing::FakeWindow window;
     testing::FakeClock clock;
     MainWindowModel model;
     monitor::MonitorState monitor;
@@ -184,16 +126,13 @@ struct Rig {
     Texts frames;
 };
 
-class WriteSequence : public ::testing::Test, protected Rig {};
-
-TEST_F(WriteSequence, AllSixOptionsSendTheWorkedFramesInOrderWithASecondBeforeEachConfirm) {
-    tick({1000, 1001, 1002, 1004, 1031, 1032});
-    const auto outcome = runWriteSequence(ctx);
-
-    EXPECT_EQ(frames, (Texts{"015503020100000001005d", "0255030201000000010000", "0555", "0655",
-                             "0b55", "0c55", "0d550712140b009a", "0e550712140b0000"}));
-    EXPECT_EQ(clock.waits, (Waits{1000ms, 1000ms, 1000ms, 1000ms}));
-    EXPECT_EQ(window.statusHistory,
+TEST(WriteSequence, AllSixOptionsSendTheWorkedFramesInOrderWithASecondBeforeEachConfirm) {
+    Rig rig({1000, 1001, 1002, 1004, 1031, 1032});
+    EXPECT_EQ(rig.write(), (WriteOutcome{{true, true}, {true, true}, {true, true}, {true, true}}));
+    EXPECT_EQ(rig.frames, (Texts{"015503020100000001005d", "0255030201000000010000", "0555", "0655",
+                                 "0b55", "0c55", "0d550712140b009a", "0e550712140b0000"}));
+    EXPECT_EQ(rig.clock.waits, (std::vector{1000ms, 1000ms, 1000ms, 1000ms}));
+    EXPECT_EQ(rig.window.statusHistory,
               (Texts{"Pass, Writing EEPROM ... ", "Pass, Write EEPROM success. ",
                      "Pass, Resting battery connect time ... ",
                      "Pass, Rest battery connect time success. ",
@@ -201,275 +140,117 @@ TEST_F(WriteSequence, AllSixOptionsSendTheWorkedFramesInOrderWithASecondBeforeEa
                      "Pass, Rest AC and System Fault counts success. ",
                      "Pass, Setting battery installation date  ... ",
                      "Pass, Setting battery installation date success. "}));
-    EXPECT_EQ(outcome, (WriteOutcome{{true, true}, {true, true}, {true, true}, {true, true}}));
-    EXPECT_TRUE(outcome.allSucceeded());
-
-    const auto& supply = link.bridge.supply().state();
-    EXPECT_EQ(supply.settings, (std::array<std::uint8_t, 7>{3, 2, 1, 0, 0, 0, 1}));
-    EXPECT_EQ(supply.installDate, (std::array<std::uint8_t, 4>{7, 18, 20, 11}));
-    EXPECT_EQ(std::tie(supply.batteryHours, supply.acFaultCount, supply.sysFaultCount),
-              std::make_tuple(0u, std::uint16_t{0}, std::uint16_t{0}));
-    EXPECT_EQ(monitor.lastRead, (monitor::LastReadSettings{1, 1, 2, 3, 0, 0, 0}));
-    EXPECT_EQ(std::tie(model.settings.installMonth, model.settings.installDay,
-                       model.settings.installYear),
-              std::make_tuple(7, 18, 2011));
-    EXPECT_EQ(std::tie(window.texts[1005], window.texts[1058], window.texts[1060]),
-              std::make_tuple("1", "7", "2011"));
-    EXPECT_TRUE(window.isEnabled(1011) && window.isEnabled(1012));
+    EXPECT_EQ(rig.monitor.lastRead, (monitor::LastReadSettings{1, 1, 2, 3, 0, 0, 0}));
+    EXPECT_EQ(rig.link.bridge.supply().state().installDate,
+              (std::array<std::uint8_t, 4>{7, 18, 20, 11}));
+    EXPECT_EQ(rig.link.bridge.supply().state().acFaultCount, 0);
+    EXPECT_TRUE(rig.window.isEnabled(1011) && rig.window.isEnabled(1012));
 }
 
-// Each failed check ends only its own action; the later actions still run.
-TEST_F(WriteSequence, FailedChecksEndTheirActionAndReportIt) {
-    const struct {
-        const char* name;
-        std::set<int> boxes;
-        std::function<void(vsupply::SupplyFaults&)> fault;
-        Codes codes;
-        std::string lastStatus;
-        WriteOutcome outcome;
-        bool linkOk;
-    } cases[] = {
-        {"1 not echoed",
-         {1001, 1004, 1031},
-         [](auto& f) { f.unacknowledged = {1}; },
-         {1, 5, 6, 11, 12},
-         "Pass, Rest AC and System Fault counts success. ",
-         {{true, false}, {true, true}, {true, true}, {}},
-         true},
-        {"5 not acknowledged",
-         {1004, 1031},
-         [](auto& f) { f.unacknowledged = {5}; },
-         {5, 11, 12},
-         "Pass, Rest AC and System Fault counts success. ",
+// A failed check ends its own action only; the link flag follows the rules of each check, and
+// a date confirm that differs is not taken over.
+TEST(WriteSequence, FailedChecksEndTheirActionAndTheLaterActionsStillRun) {
+    const std::tuple<std::set<int>, std::string, Codes, WriteOutcome, bool> cases[] = {
+        {{1001, 1031}, "no_ack = 1", {1, 11, 12}, {{true, false}, {}, {true, true}, {}}, true},
+        {{1004, 1031},
+         "nonzero_confirm = 6",
+         {5, 6, 11, 12},
          {{}, {true, false}, {true, true}, {}},
          true},
-        {"6 not zero",
-         {1004},
-         [](auto& f) { f.nonZeroConfirm = {6}; },
-         {5, 6},
-         "Fail, Communicate error,please try again. ",
-         {{}, {true, false}, {}, {}},
-         true},
-        {"12 not zero",
-         {1031},
-         [](auto& f) { f.nonZeroConfirm = {12}; },
-         {11, 12},
-         "Fail, Communicate error,please try again. ",
-         {{}, {}, {true, false}, {}},
-         true},
-        {"13 not acknowledged",
-         {1032},
-         [](auto& f) { f.unacknowledged = {13}; },
-         {13},
-         "Fail, Communicate error,please try again! ",
-         {{}, {}, {}, {true, false}},
-         false},
-        {"14 differs",
-         {1032},
-         [](auto& f) {
-             f.wrongEcho = {{14, 1}};
-         },
-         {13, 14},
-         "Fail, Communicate error,please try again. ",
-         {{}, {}, {}, {true, false}},
-         false},
+        {{1031, 1032}, "no_ack = 11", {11, 13, 14}, {{}, {}, {true, false}, {true, true}}, true},
+        {{1032}, "wrong_echo = 14:1", {13, 14}, {{}, {}, {}, {true, false}}, false},
     };
-    for (const auto& c : cases) {
-        Rig rig;
-        rig.tick(c.boxes);
-        c.fault(rig.link.bridge.supply().faults());
-        const auto outcome = runWriteSequence(rig.ctx);
-        EXPECT_EQ(rig.codes(), c.codes) << c.name;
-        EXPECT_EQ(rig.window.statusText(), c.lastStatus) << c.name;
-        EXPECT_EQ(outcome, c.outcome) << c.name;
-        EXPECT_FALSE(outcome.allSucceeded()) << c.name;
-        EXPECT_EQ(rig.link.link.linkOk, c.linkOk) << c.name;
-        EXPECT_EQ(rig.model.settings.installDay, 18) << c.name;
+    for (const auto& [boxes, faults, codes, outcome, linkOk] : cases) {
+        Rig rig(boxes, faults);
+        EXPECT_EQ(rig.write(), outcome) << faults;
+        EXPECT_EQ(rig.codes(), codes) << faults;
+        EXPECT_EQ(rig.link.link.linkOk, linkOk) << faults;
+        EXPECT_EQ(rig.model.settings.installDay, 18) << faults;
     }
 }
 
-// A settings confirm that differs in one byte is not what the supply holds: nothing of it is
-// taken over, so the next write with the delay options off sends the supply's own delays again.
-// With only the charge selector ticked, both frames carry the last-read delays.
-TEST_F(WriteSequence, ConfirmDifferingInOneByteChangesNothingAndTheNextWriteSendsTheOldValues) {
-    tick({1000});
-    link.bridge.supply().faults().wrongEcho = {{2, 3}};
-    window.setComboSelection(IDC_CMB_CHARGE_CURRENT, 1);
-    EXPECT_EQ(runWriteSequence(ctx), (WriteOutcome{{true, false}, {}, {}, {}}));
-    EXPECT_FALSE(link.link.linkOk);
-    EXPECT_EQ(window.statusText(), "Fail, Communicate error,please try again. ");
-    EXPECT_EQ(monitor.lastRead, (monitor::LastReadSettings{3, 2, 15, 30, 7, 8, 9}));
-    EXPECT_EQ(window.comboSelection(IDC_CMB_CHARGE_CURRENT), 1);
-    EXPECT_EQ(model.settings.acFaultHours, 1);
+// A settings confirm differing in one byte is not what the supply holds: nothing of it is taken
+// over, and the next write with only the charge selector ticked sends the last-read delays.
+TEST(WriteSequence, ConfirmDifferingInOneByteChangesNothingSoTheNextWriteSendsTheOldValues) {
+    Rig rig({1000}, "wrong_echo = 2:3");
+    EXPECT_EQ(rig.write(), (WriteOutcome{{true, false}, {}, {}, {}}));
+    EXPECT_EQ(rig.window.statusText(), "Fail, Communicate error,please try again. ");
+    EXPECT_EQ(rig.monitor.lastRead, (monitor::LastReadSettings{3, 2, 15, 30, 7, 8, 9}));
+    EXPECT_EQ(rig.model.settings.acFaultHours, 1);
 
-    link.bridge.supply().faults().wrongEcho.clear();
-    frames.clear();
-    EXPECT_TRUE(runWriteSequence(ctx).allSucceeded());
-    EXPECT_EQ(frames, (Texts{"01551e0f0209080701009e", "02551e0f02090807010000"}));
-    EXPECT_EQ(monitor.lastRead, (monitor::LastReadSettings{1, 2, 15, 30, 7, 8, 9}));
+    rig.link.bridge.supply().faults().wrongEcho.clear();
+    rig.frames.clear();
+    EXPECT_TRUE(rig.write().allSucceeded());
+    EXPECT_EQ(rig.frames, (Texts{"01551e0f0209080701009e", "02551e0f02090807010000"}));
+    EXPECT_EQ(rig.monitor.lastRead, (monitor::LastReadSettings{1, 2, 15, 30, 7, 8, 9}));
 }
 
-class ApplySequence : public ::testing::Test, protected Rig {};
-
-TEST_F(ApplySequence, ClicksEndAsTheOperatorAnswers) {
-    const struct {
-        const char* name;
-        std::set<int> boxes;
-        std::function<void(Rig&)> setUp;
-        std::deque<bool> confirmations;
-        std::deque<MessageResult> retries;
-        Codes codes;
-        Boxes boxes_;
-        std::size_t confirmationsShown;
-        bool reconnectFirst;
-    } cases[] = {
-        {"fault counts only", {1031}, [](Rig&) {}, {true}, {}, {11, 12}, {kSuccess}, 1, false},
-        {"cancelled", {1001, 1031}, [](Rig&) {}, {false}, {}, {}, {}, 1, false},
-        {"two range errors",
-         {1001, 1002},
-         [](Rig& r) {
-             r.window.texts[1005] = "300";
-             r.window.texts[1009] = "75";
-         },
-         {true},
-         {},
-         {},
-         {{"Enter an integer between 0 and 255.", "Brenvik", kError, kOk},
-          {"Enter an integer between 0 and 59.", "Brenvik", kError, kOk}},
-         0,
-         false},
-        {"no such date",
-         {1032},
-         [](Rig& r) { r.window.texts[1059] = "29", r.window.texts[1058] = "2"; },
-         {true},
-         {},
-         {},
-         {{"Enter installation date error.", "Error", kError, kOk}},
-         0,
-         false},
-        {"refused reset confirm, cancelled",
-         {1031},
-         [](Rig& r) { r.link.bridge.supply().faults().nonZeroConfirm = {12}; },
-         {true},
-         {MessageResult::Cancel},
-         {11, 12},
-         {kCommError},
-         1,
-         false},
-        {"failed settings write before a good reset",
-         {1000, 1031},
-         [](Rig& r) { r.link.bridge.supply().faults().unacknowledged = {1}; },
-         {true},
-         {},
-         {1, 11, 12},
-         {kCommError},
-         1,
-         false},
-        {"unplugged, retried, then given up",
-         {1001, 1004, 1031, 1032},
-         [](Rig& r) { r.link.bridge.unplug(); },
-         {true},
-         {MessageResult::Retry, MessageResult::Cancel},
-         {1, 5, 11, 13, 3},
-         {kCommError, kNoDevice},
-         1,
-         false},
-        {"unplugged, plugged back in, retried",
-         {1031},
-         [](Rig& r) {
-             r.link.bridge.unplug();
-             r.link.bridge.faults().plugEvents = {{.plugged = true, .afterTransfers = 1}};
-         },
-         {true, true},
-         {MessageResult::Retry},
-         {11, 3, 4, 4, 4, 4, 11, 12},
-         {kCommError, kSuccess},
-         2,
-         false},
-        {"link down before the click, no supply, retried once",
-         {1031},
-         [](Rig& r) {
-             r.link.link.linkOk = false;
-             r.link.bridge.unplug();
-         },
-         {},
-         {MessageResult::Retry, MessageResult::Cancel},
-         {3, 3},
-         {kNoDevice, kNoDevice},
-         0,
-         false},
-    };
-    for (const auto& c : cases) {
-        Rig rig;
-        rig.tick(c.boxes);
-        c.setUp(rig);
-        rig.window.confirmationAnswers = c.confirmations;
-        rig.window.retryCancelAnswers = c.retries;
+TEST(ApplySequence, ClicksEndAsTheOperatorAnswers) {
+    const std::tuple<std::set<int>, std::string, std::deque<bool>, std::deque<MessageResult>, Codes,
+                     Boxes>
+        cases[] = {
+            {{1031}, "", {true}, {}, {11, 12}, {kSuccess}},
+            {{1001, 1031}, "", {false}, {}, {}, {}},
+            {{1000, 1031}, "no_ack = 1", {true}, {}, {1, 11, 12}, {kCommError}},
+            {{1031},
+             "nonzero_confirm = 12",
+             {true, true},
+             {Retry, Cancel},
+             {11, 12, 3, 4, 4, 4, 4, 11, 12},
+             {kCommError, kCommError}},
+            {{1001, 1004},
+             "plugged = no",
+             {true},
+             {Retry, Cancel},
+             {1, 5, 3},
+             {kCommError, kNoDevice}},
+            {{1031},
+             "plugged = no\nplug_after = 1",
+             {true, true},
+             {Retry},
+             {11, 3, 4, 4, 4, 4, 11, 12},
+             {kCommError, kSuccess}},
+        };
+    for (const auto& [boxes, faults, confirmations, answers, codes, shown] : cases) {
+        Rig rig(boxes, faults);
+        rig.window.confirmationAnswers = confirmations;
+        rig.window.retryCancelAnswers = answers;
         runApplySequence(rig.ctx);
-        EXPECT_EQ(rig.codes(), c.codes) << c.name;
-        EXPECT_EQ(rig.boxes(), c.boxes_) << c.name;
-        EXPECT_EQ(rig.window.confirmations.size(), c.confirmationsShown) << c.name;
-        EXPECT_EQ(rig.window.lockedDuringConfirmation,
-                  std::vector<bool>(c.confirmationsShown, true))
-            << c.name;
-        EXPECT_EQ(rig.reconnectFirst, c.reconnectFirst) << c.name;
-        EXPECT_TRUE(rig.controlsEnabled()) << c.name;
+        EXPECT_EQ(rig.codes(), codes) << faults;
+        EXPECT_EQ(rig.boxes(), shown) << faults;
+        EXPECT_EQ(rig.window.confirmations.size(), confirmations.size()) << faults;
+        EXPECT_FALSE(rig.reconnectFirst) << faults;
+        EXPECT_TRUE(rig.window.isEnabled(1011) && rig.window.isEnabled(1012) &&
+                    rig.window.disabledMenuCommands.empty())
+            << faults;
     }
 }
 
-TEST_F(ApplySequence, ConfirmationShowsTheSummaryOfThePanel) {
-    tick({1000, 1001, 1031, 1032});
-    window.confirmationAnswers = {false};
-    window.texts[1007] = "3 seconds";
-    runApplySequence(ctx);
-    EXPECT_EQ(window.confirmations, (std::vector<ConfirmationTexts>{
-                                        {"5 to 8 Ah Battery.", "01: 02: 03 ", "No change",
-                                         "Enter installation date (mm/dd/yyyy): 07/ 18/ 2011 ",
-                                         "AC and System Fault counts will be reset to 0", ""}}));
-    EXPECT_EQ(window.texts[1007], "3") << "redisplayed after the cancel";
-    EXPECT_TRUE(link.link.linkOk);
-}
-
-// After a Retry the next attempt saves the panel to the working file and reconnects before it
-// sends; when that attempt's checks fail, the next click does it instead.
-TEST_F(ApplySequence, AfterRetryTheNextAttemptSavesThePanelAndReconnectsFirst) {
-    tick({1031});
-    link.bridge.supply().faults().nonZeroConfirm = {12};
-    window.confirmationAnswers = {true};
-    window.retryCancelAnswers = {MessageResult::Retry};
-    // The operator ticks an impossible date before choosing Retry: nothing more is sent.
-    window.whileRetryBoxUp = [this] {
-        window.setChecked(1032, true);
-        window.texts[1058] = "2";
-        window.texts[1059] = "30";
+// After a Retry whose checks fail, the next click saves the panel to the working file and
+// reconnects before it sends, although the link is up.
+TEST(ApplySequence, AfterRetryTheNextClickSavesThePanelAndReconnectsFirst) {
+    Rig rig({1031}, "nonzero_confirm = 12");
+    rig.window.confirmationAnswers = {true, true};
+    rig.window.retryCancelAnswers = {Retry, Cancel};
+    // The operator ticks an impossible date while the closing box is up.
+    rig.window.whileMessageOpen = [&w = rig.window] {
+        w.setChecked(1032, true);
+        w.texts[1058] = "2";
+        w.texts[1059] = "30";
     };
-    runApplySequence(ctx);
-    window.whileRetryBoxUp = nullptr;
-    ASSERT_EQ(codes(), (Codes{11, 12}));
-    EXPECT_TRUE(reconnectFirst);
+    runApplySequence(rig.ctx);
+    rig.window.whileMessageOpen = nullptr;
+    rig.window.texts[1005] = "4";
+    rig.window.texts[1058] = "7";
+    runApplySequence(rig.ctx);
 
-    window.texts[1005] = "x";
-    runApplySequence(ctx);
-    EXPECT_EQ(codes(), (Codes{11, 12})) << "nothing sent while a field does not read";
-    EXPECT_EQ(window.texts[1005], "x") << "no redisplay over the bad text";
-    EXPECT_TRUE(reconnectFirst);
-
-    window.texts[1005] = "4";
-    window.texts[1059] = "28";
-    link.bridge.supply().faults().nonZeroConfirm.clear();
-    window.confirmationAnswers = {true};
-    runApplySequence(ctx);
-    EXPECT_EQ(codes(), (Codes{11, 12, 3, 4, 4, 4, 4, 11, 12, 13, 14}));
-    EXPECT_FALSE(reconnectFirst);
-    std::ifstream saved(files.working);
+    EXPECT_EQ(rig.codes(), (Codes{11, 12, 3, 4, 4, 4, 4, 11, 12, 13, 14}));
+    EXPECT_EQ(rig.window.messageTexts(),
+              (Texts{"Communicate error,please try again.", "Enter installation date error.",
+                     "Communicate error,please try again."}));
+    std::ifstream saved(rig.files.working);
     const std::string text{std::istreambuf_iterator<char>(saved), {}};
     EXPECT_NE(text.find("AcFltDelayHr=4"), std::string::npos) << text;
-    EXPECT_NE(text.find("bResetFaultCounts=1"), std::string::npos) << text;
-    EXPECT_EQ(files.current, files.working);
-    EXPECT_EQ(boxes(), (Boxes{kCommError,
-                              {"Enter installation date error.", "Error", kError, kOk},
-                              {"Enter an integer.", "Brenvik-USB", kError, kOk},
-                              kSuccess}));
 }
 
 } // namespace

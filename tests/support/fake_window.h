@@ -114,11 +114,11 @@ public:
     std::vector<RecordedMessage> messages;
     std::vector<bool> invalidations;
     std::deque<std::filesystem::path> fileAnswers;
+    // Runs while a message box is open, as the handlers the platform's message loop runs then.
+    std::function<void()> whileMessageOpen;
     std::deque<MessageResult> retryCancelAnswers; // none left: Cancel
     std::vector<ConfirmationTexts> confirmations;
     std::deque<bool> confirmationAnswers;
-    // Runs while a message box is open, as the handlers the platform's message loop runs then.
-    std::function<void()> whileMessageOpen;
 
 private:
     template <typename T>
