@@ -3,6 +3,7 @@
 // alone. Invariants are checked on each run rather than each path restated; the matrix of
 // outcomes is printed for the record.
 
+#include "cli/commands.h"
 #include "device/commands.h"
 #include "device/connection.h"
 #include "monitor/monitoring.h"
@@ -14,6 +15,7 @@
 #include "virtual_supply/virtual_bridge.h"
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -23,6 +25,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -243,9 +246,26 @@ void runOn(Rig& rig, const Sequence& sequence, const Fault* fault) {
     sequence.run(rig);
 }
 
+// sequence -> fault kind -> outcome -> runs
+using Matrix = std::map<std::string, std::map<std::string, std::map<std::string, int>>>;
+
+// The record: runs per sequence and fault kind, by outcome.
+void print(const Matrix& matrix) {
+    std::cout << "sequence            | fault kind      | outcomes\n";
+    for (const auto& [sequence, kinds] : matrix) {
+        for (const auto& [kind, outcomes] : kinds) {
+            std::cout << std::left << std::setw(20) << sequence << "| " << std::setw(16) << kind
+                      << "|";
+            for (const auto& [outcome, runs] : outcomes) {
+                std::cout << " " << outcome << " x" << runs;
+            }
+            std::cout << "\n";
+        }
+    }
+}
+
 TEST(FaultMatrix, EverySequenceUnderEveryFaultKeepsItsPromises) {
-    // sequence -> fault kind -> outcome (last status text's first word) -> runs
-    std::map<std::string, std::map<std::string, std::map<std::string, int>>> matrix;
+    Matrix matrix;
     for (const bool countUntouched : {false, true}) {
         for (const Sequence& sequence : sequences()) {
             SCOPED_TRACE(std::string(sequence.name) +
@@ -316,18 +336,104 @@ TEST(FaultMatrix, EverySequenceUnderEveryFaultKeepsItsPromises) {
             }
         }
     }
-    // The record: runs per sequence and fault kind, by the first word of the last status text.
-    std::cout << "sequence            | fault kind      | outcomes\n";
-    for (const auto& [sequence, kinds] : matrix) {
-        for (const auto& [kind, outcomes] : kinds) {
-            std::cout << std::left << std::setw(20) << sequence << "| " << std::setw(16) << kind
-                      << "|";
-            for (const auto& [outcome, runs] : outcomes) {
-                std::cout << " " << outcome << " x" << runs;
-            }
-            std::cout << "\n";
+    print(matrix);
+}
+
+// The command line's waits and slots on a made-up time line that every wait moves on.
+class FakeTime final : public Clock, public cli::PollTimer {
+public:
+    void sleep(std::chrono::milliseconds duration) override { now_ += duration; }
+    cli::WallTime now() override { return now_; }
+    void waitUntil(cli::WallTime deadline, const std::atomic<bool>&) override {
+        now_ = std::max(now_, deadline);
+    }
+
+private:
+    cli::WallTime now_{};
+};
+
+// One sub-command run against the virtual supply of `scenario`: its exit code, and the library
+// calls and commands sent, as the stand-in's trace lists them.
+struct CommandLineRun {
+    int code = 0;
+    std::vector<std::uint32_t> calls;
+    std::vector<std::uint8_t> sent;
+};
+
+CommandLineRun runCommandLine(const fs::path& folder, std::vector<std::string> args,
+                              const std::string& scenario) {
+    std::ofstream(folder / "scenario.txt", std::ios::trunc) << "hour_length_ms = 0\n" << scenario;
+    fs::remove(folder / "trace.txt");
+    fs::remove(folder / "state.txt");
+    args.insert(args.begin(), {"--virtual", (folder / "scenario.txt").string()});
+    std::ostringstream out;
+    std::istringstream in;
+    FakeTime time;
+    const std::atomic<bool> interrupted{false};
+    cli::Console console{out,
+                         out,
+                         in,
+                         time,
+                         time,
+                         interrupted,
+                         [](bool) {},
+                         [] { return std::unique_ptr<device::AdapterLibrary>(); },
+                         {std::nullopt, folder / "state.txt", folder / "trace.txt"}};
+    CommandLineRun run;
+    run.code = cli::runCommandLine(args, console);
+    std::ifstream trace(folder / "trace.txt");
+    for (std::string line; std::getline(trace, line);) {
+        if (const auto at = line.find(" call ord="); at != std::string::npos) {
+            run.calls.push_back(static_cast<std::uint32_t>(std::stoul(line.substr(at + 10))));
+        }
+        if (const auto at = line.find(" frame="); at != std::string::npos) {
+            run.sent.push_back(
+                static_cast<std::uint8_t>(std::stoul(line.substr(at + 7, 2), nullptr, 16)));
         }
     }
+    return run;
+}
+
+// Each sub-command under each fault: a spoilt exchange never exits 0, and no confirm follows a
+// request whose reply was spoilt.
+TEST(FaultMatrix, CommandLineSubCommandsUnderEveryFault) {
+    const fs::path folder =
+        fs::temp_directory_path() / ("brenvik-fault-cli-" + std::to_string(std::random_device{}()));
+    fs::create_directories(folder);
+    std::ofstream(folder / "apply.ini")
+        << "[SystemParameter]\nAcFltDelayHr=1\nICharge=2\nInstallMM=7\nInstallDD=18\n"
+           "InstallYYYY=2011\nbChargeCurrent=1\nbAcFltDelay=1\nbSysFltDelay=1\n"
+           "bResetBatCon=1\nbResetFaultCounts=1\nbInstallDate=1\n";
+    const std::string config = (folder / "apply.ini").string();
+    const std::vector<std::vector<std::string>> commands{
+        {"status"},
+        {"read", "--config", (folder / "read.ini").string()},
+        {"apply", "--config", config, "--yes"},
+    };
+    const Sequence connecting{"", false, {}};
+    Matrix matrix;
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command.front());
+        const CommandLineRun clean = runCommandLine(folder, command, "");
+        ASSERT_EQ(clean.code, 0);
+        for (const Fault& fault : faultsFor(connecting, clean.calls, clean.sent, false)) {
+            SCOPED_TRACE(fault.text);
+            CommandLineRun run;
+            ASSERT_NO_THROW(run = runCommandLine(folder, command, fault.text + "\n"));
+            for (std::size_t i = 0; i < run.sent.size(); ++i) {
+                if (fault.hits(i, run.sent)) {
+                    EXPECT_NE(run.code, 0);
+                    const bool request = run.sent[i] == 1 || run.sent[i] == 5 ||
+                                         run.sent[i] == 11 || run.sent[i] == 13;
+                    EXPECT_FALSE(request && i + 1 < run.sent.size() &&
+                                 run.sent[i + 1] == run.sent[i] + 1);
+                }
+            }
+            ++matrix["brenvik " + command.front()][fault.kind]["exit " + std::to_string(run.code)];
+        }
+    }
+    fs::remove_all(folder);
+    print(matrix);
 }
 
 } // namespace
