@@ -5,11 +5,10 @@
 
 #include "tests/windows/support/program_driver.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <objbase.h>
 #include <shlobj.h>
-
-#include <algorithm>
 #include <stdexcept>
 #include <system_error>
 
@@ -164,8 +163,10 @@ TEST_F(Installer, InstallsForTheUserAndUninstallsKeepingTheOperatorsFiles) {
     EXPECT_FALSE(fs::exists(kDemoShortcut));
     const std::wstring uninstaller = L"\"" + (kInstalled / L"Uninstall.exe").wstring() + L"\"";
     const std::vector<std::pair<const wchar_t*, std::wstring>> entry{
-        {L"DisplayName", L"Brenvik-USB"},        {L"DisplayVersion", L"1.05"},
-        {L"Publisher", L"Brenvik Power Systems"}, {L"UninstallString", uninstaller},
+        {L"DisplayName", L"Brenvik-USB"},
+        {L"DisplayVersion", L"1.05"},
+        {L"Publisher", L"Brenvik Power Systems"},
+        {L"UninstallString", uninstaller},
         {L"QuietUninstallString", uninstaller + L" /S"}};
     for (const auto& [name, value] : entry) {
         EXPECT_EQ(uninstallValue(name), value) << name;
@@ -192,8 +193,8 @@ TEST_F(Installer, DemoRunsOnTheVirtualSupplyInAFolderOfItsOwn) {
     ASSERT_EQ(run(kSetup, L"/S /DEMO"), 0u);
     EXPECT_EQ(namesIn(kInstalled),
               sorted(kImages, {L"Brenvik-USB.exe", L"Demo\\", L"README.txt", L"Uninstall.exe"}));
-    EXPECT_EQ(namesIn(kDemo), sorted(kImages, {L"Brenvik-USB.exe", L"FTCSPI.dll",
-                                               L"virtual-supply-scenario.txt"}));
+    EXPECT_EQ(namesIn(kDemo),
+              sorted(kImages, {L"Brenvik-USB.exe", L"FTCSPI.dll", L"virtual-supply-scenario.txt"}));
     const Shortcut shortcut = readShortcut(kDemoShortcut);
     EXPECT_EQ(shortcut.target, kDemo / L"Brenvik-USB.exe");
     EXPECT_EQ(shortcut.folder, kDemo);
