@@ -56,14 +56,21 @@ set_target_properties(package_tests PROPERTIES CROSSCOMPILING_EMULATOR
                                                ${CMAKE_BINARY_DIR}/package-wine-run.sh)
 add_dependencies(package_tests brenvik_package)
 
+set(brenvik_package_wine ${CMAKE_BINARY_DIR}/package-wine-run.sh)
 # A new prefix and a freshly unpacked archive for every run.
 add_test(NAME package.start
-         COMMAND sh -c "rm -rf wineprefix portable && mkdir portable && cd portable && \"$1\" -E tar xf \"$2\" && exec \"$3\" --start"
-                 sh ${CMAKE_COMMAND} ${BRENVIK_PACKAGE_DIR}/Brenvik-USB-${PROJECT_VERSION}-portable.zip
-                 ${CMAKE_BINARY_DIR}/package-wine-run.sh
+         COMMAND sh -c "\"$1\" --stop; rm -rf wineprefix portable && mkdir portable && cd portable && \"$2\" -E tar xf \"$3\" && exec \"$1\" --start"
+                 sh ${brenvik_package_wine} ${CMAKE_COMMAND}
+                 ${BRENVIK_PACKAGE_DIR}/Brenvik-USB-${PROJECT_VERSION}-portable.zip
          WORKING_DIRECTORY ${BRENVIK_PACKAGE_DIR})
 set_tests_properties(package.start PROPERTIES FIXTURES_SETUP package TIMEOUT 300)
-add_test(NAME package.stop COMMAND ${CMAKE_BINARY_DIR}/package-wine-run.sh --stop)
+# The prefix's virtual desktop is a window of its own on the shared display: it exists only while
+# no other Wine test runs, from the test's first window until the prefix stops right after it.
+add_test(NAME package
+         COMMAND sh -c "\"$1\" \"$2\"; status=$?; \"$1\" --stop; exit $status"
+                 sh ${brenvik_package_wine} $<TARGET_FILE:package_tests>
+         WORKING_DIRECTORY ${BRENVIK_PACKAGE_DIR})
+set_tests_properties(package PROPERTIES FIXTURES_REQUIRED package RESOURCE_LOCK wine_desktop
+                                        TIMEOUT 300)
+add_test(NAME package.stop COMMAND ${brenvik_package_wine} --stop)
 set_tests_properties(package.stop PROPERTIES FIXTURES_CLEANUP package TIMEOUT 60)
-add_test(NAME package COMMAND package_tests WORKING_DIRECTORY ${BRENVIK_PACKAGE_DIR})
-set_tests_properties(package PROPERTIES FIXTURES_REQUIRED package TIMEOUT 300)
