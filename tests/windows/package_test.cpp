@@ -66,13 +66,8 @@ Names sorted(Names names, const Names& more) {
     return names;
 }
 
-struct Shortcut {
-    fs::path target;
-    fs::path folder;
-};
-
-// What a shortcut file starts and where, as the shell reads it.
-Shortcut readShortcut(const fs::path& file) {
+// What a shortcut file starts, and in which folder, as the shell reads it.
+std::pair<fs::path, fs::path> readShortcut(const fs::path& file) {
     IShellLinkW* created = nullptr;
     ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                        reinterpret_cast<void**>(&created));
@@ -101,15 +96,6 @@ std::wstring uninstallValue(const wchar_t* name) {
     return value;
 }
 
-bool uninstallEntryExists() {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    ::RegCloseKey(key);
-    return true;
-}
-
 DWORD run(const fs::path& program, std::wstring_view arguments) {
     return RunningProgram::start(program, arguments).waitForExit(60s).value_or(~DWORD{0});
 }
@@ -118,10 +104,10 @@ DWORD run(const fs::path& program, std::wstring_view arguments) {
 // uninstall entry last.
 void uninstall() {
     ASSERT_EQ(run(kInstalled / L"Uninstall.exe", L"/S"), 0u);
-    for (int i = 0; i < 300 && uninstallEntryExists(); ++i) {
+    for (int i = 0; i < 300 && !uninstallValue(L"DisplayName").empty(); ++i) {
         ::Sleep(100);
     }
-    ASSERT_FALSE(uninstallEntryExists());
+    ASSERT_EQ(uninstallValue(L"DisplayName"), L"");
 }
 
 // Starts `program` in `folder` and expects its window with the images drawn and `status` on the
@@ -157,9 +143,9 @@ TEST_F(Installer, InstallsForTheUserAndUninstallsKeepingTheOperatorsFiles) {
     ASSERT_EQ(run(kSetup, L"/S"), 0u);
     EXPECT_EQ(namesIn(kInstalled),
               sorted(kImages, {L"Brenvik-USB.exe", L"README.txt", L"Uninstall.exe"}));
-    const Shortcut shortcut = readShortcut(kShortcut);
-    EXPECT_EQ(shortcut.target, kInstalled / L"Brenvik-USB.exe");
-    EXPECT_EQ(shortcut.folder, kInstalled);
+    const auto [program, folder] = readShortcut(kShortcut);
+    EXPECT_EQ(program, kInstalled / L"Brenvik-USB.exe");
+    EXPECT_EQ(folder, kInstalled);
     EXPECT_FALSE(fs::exists(kDemoShortcut));
     const std::wstring uninstaller = L"\"" + (kInstalled / L"Uninstall.exe").wstring() + L"\"";
     const std::vector<std::pair<const wchar_t*, std::wstring>> entry{
@@ -172,10 +158,10 @@ TEST_F(Installer, InstallsForTheUserAndUninstallsKeepingTheOperatorsFiles) {
         EXPECT_EQ(uninstallValue(name), value) << name;
     }
 
-    const RunningProgram program = startShown(shortcut.target, shortcut.folder, kNoCable);
+    const RunningProgram running = startShown(program, folder, kNoCable);
     // Files in use cannot be replaced: the installer refuses while the program runs.
     EXPECT_EQ(run(kSetup, L"/S"), 2u);
-    EXPECT_EQ(program.close(), 0u);
+    EXPECT_EQ(running.close(), 0u);
     const std::string working = fileBytes(kInstalled / L"Brenvik.ini");
     EXPECT_NE(working.find("[SystemParameter]"), std::string::npos);
     writeFile(kInstalled / L"site.ini", "[SystemParameter]\r\nAcFltDelayHr=2\r\n");
@@ -195,12 +181,11 @@ TEST_F(Installer, DemoRunsOnTheVirtualSupplyInAFolderOfItsOwn) {
               sorted(kImages, {L"Brenvik-USB.exe", L"Demo\\", L"README.txt", L"Uninstall.exe"}));
     EXPECT_EQ(namesIn(kDemo),
               sorted(kImages, {L"Brenvik-USB.exe", L"FTCSPI.dll", L"virtual-supply-scenario.txt"}));
-    const Shortcut shortcut = readShortcut(kDemoShortcut);
-    EXPECT_EQ(shortcut.target, kDemo / L"Brenvik-USB.exe");
-    EXPECT_EQ(shortcut.folder, kDemo);
+    const auto [program, folder] = readShortcut(kDemoShortcut);
+    EXPECT_EQ(program, kDemo / L"Brenvik-USB.exe");
+    EXPECT_EQ(folder, kDemo);
 
-    const RunningProgram demo =
-        startShown(shortcut.target, shortcut.folder, L"Pass, Connect device success! ");
+    const RunningProgram demo = startShown(program, folder, L"Pass, Connect device success! ");
     // Firmware 1.5 is the sample scenario's supply, not the virtual supply's default.
     EXPECT_EQ(controlText(findMainWindow(demo.processId()), IDC_EDT_FIRMWARE), L"1.5");
     EXPECT_EQ(demo.close(), 0u);
