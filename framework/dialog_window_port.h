@@ -5,6 +5,8 @@
 #include "framework/win32.h"
 #include "ui/window_port.h"
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 namespace brenvik::framework {
@@ -16,6 +18,10 @@ public:
 
     // The status line is part 1 of this bar; a dialog without one has no status line.
     void attachStatusBar(CStatusBarCtrl& statusBar) { statusBar_ = &statusBar; }
+    // The owner's colour buttons, which the owner colours and repaints by control id; a dialog
+    // without any ignores button colours.
+    using ButtonColourer = std::function<void(int id, COLORREF text, COLORREF face)>;
+    void attachButtonColours(ButtonColourer colourer) { buttonColourer_ = std::move(colourer); }
 
     std::string applicationName() const override { return applicationName_; }
     std::string controlText(int id) const override;
@@ -33,8 +39,9 @@ public:
     MessageResult messageBox(std::string_view text, std::string_view caption, MessageIcon icon,
                              MessageButtons buttons) override;
     void invalidate(bool erase) override;
-    bool setTimer(int id, unsigned periodMs) override;
+    int setTimer(int id, unsigned periodMs) override;
     void killTimer(int id) override;
+    void setButtonColours(int id, std::uint32_t text, std::uint32_t face) override;
     void enableMenuCommand(int commandId, bool enabled) override;
     std::optional<std::filesystem::path> chooseConfigurationFile(FileDialogKind kind) override;
 
@@ -43,6 +50,7 @@ private:
 
     const HWND& dialog_;
     CStatusBarCtrl* statusBar_ = nullptr;
+    ButtonColourer buttonColourer_;
     std::string applicationName_;
 };
 

@@ -53,6 +53,7 @@ const framework::MessageEntry<CBrenvikforCustomDlg> CBrenvikforCustomDlg::kMessa
     framework::onCommand(IDC_CHK_RESET_BATTERY_TIMER, &CBrenvikforCustomDlg::onOptionBox),
     framework::onCommand(IDC_CHK_RESET_FAULT_COUNTS, &CBrenvikforCustomDlg::onOptionBox),
     framework::onCommand(IDC_CHK_INSTALL_DATE, &CBrenvikforCustomDlg::onOptionBox),
+    framework::onCommand(IDC_BTN_START, &CBrenvikforCustomDlg::onStartStop),
     framework::onControlNotify(EN_KILLFOCUS, IDC_EDT_AC_HOURS, IDC_EDT_SYS_SECONDS,
                                &CBrenvikforCustomDlg::onDelayEditKillFocus),
     framework::onCommand(ID_FILE_SAVECONFIGURATION, &CBrenvikforCustomDlg::onSaveConfiguration),
@@ -75,6 +76,8 @@ bool CBrenvikforCustomDlg::onInitDialog() {
     CDialog::onInitDialog();
     apply_.attach(::GetDlgItem(hwnd(), IDC_BTN_APPLY));
     startStop_.attach(::GetDlgItem(hwnd(), IDC_BTN_START));
+    port().attachButtonColours(
+        [this](int id, COLORREF text, COLORREF face) { colourButton(id, text, face); });
     addAboutToSystemMenu();
     ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
     ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
@@ -142,6 +145,14 @@ void CBrenvikforCustomDlg::createStatusBar() {
     port().setStatusText(status::kReady);
 }
 
+void CBrenvikforCustomDlg::colourButton(int id, COLORREF text, COLORREF face) {
+    if (id == IDC_BTN_APPLY) {
+        apply_.setColours(text, face);
+    } else if (id == IDC_BTN_START) {
+        startStop_.setColours(text, face);
+    }
+}
+
 Reply CBrenvikforCustomDlg::onSysCommand(const Message& message) {
     if ((message.wParam & 0xFFF0) != IDM_ABOUTBOX) {
         return framework::kDefault;
@@ -173,6 +184,11 @@ Reply CBrenvikforCustomDlg::onOptionBox(const Message& message) {
 
 Reply CBrenvikforCustomDlg::onDelayEditKillFocus(const Message&) {
     core_.onDelayEditLostFocus();
+    return 0;
+}
+
+Reply CBrenvikforCustomDlg::onStartStop(const Message&) {
+    core_.onStartStop();
     return 0;
 }
 

@@ -43,6 +43,7 @@ private:
     framework::Reply onDestroy(const framework::Message& message);
     framework::Reply onOptionBox(const framework::Message& message);
     framework::Reply onDelayEditKillFocus(const framework::Message& message);
+    framework::Reply onStartStop(const framework::Message& message);
     framework::Reply onTimer(const framework::Message& message);
     framework::Reply onConnectDevice(const framework::Message& message);
     framework::Reply onSaveConfiguration(const framework::Message& message);
@@ -51,6 +52,7 @@ private:
     void addAboutToSystemMenu();
     void createFonts();
     void createStatusBar();
+    void colourButton(int id, COLORREF text, COLORREF face);
 
     static const framework::MessageEntry<CBrenvikforCustomDlg> kMessageMap[];
 

@@ -6,6 +6,7 @@
 // boxes, repaints, timers, menu items and the file dialogs. The Win32 dialog implements it on
 // real controls; native tests use a recording fake.
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -55,9 +56,14 @@ public:
     // Request a repaint of the whole main window.
     virtual void invalidate(bool erase) = 0;
 
-    // Window timers of the main window. setTimer returns false when the timer could not be armed.
-    virtual bool setTimer(int id, unsigned periodMs) = 0;
+    // Window timers of the main window. setTimer returns the id the platform armed, which is
+    // the one to kill it by, or 0 when the timer could not be armed.
+    virtual int setTimer(int id, unsigned periodMs) = 0;
     virtual void killTimer(int id) = 0;
+
+    // Text and face colours of a colour button (APPLY, START/STOP), as 32-bit values with red in
+    // the low byte; the button is repainted with its background erased.
+    virtual void setButtonColours(int id, std::uint32_t text, std::uint32_t face) = 0;
 
     // Enables or greys a menu command of the main window's menu bar.
     virtual void enableMenuCommand(int commandId, bool enabled) = 0;

@@ -4,10 +4,13 @@
 
 #include "ui/window_port.h"
 
+#include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace brenvik::testing {
@@ -49,14 +52,20 @@ public:
     MessageResult messageBox(std::string_view text, std::string_view caption, MessageIcon icon,
                              MessageButtons buttons) override {
         messages.push_back({std::string(text), std::string(caption), icon, buttons});
+        if (whileMessageOpen) {
+            whileMessageOpen();
+        }
         return buttons == MessageButtons::Ok ? MessageResult::Ok : MessageResult::Cancel;
     }
     void invalidate(bool erase) override { invalidations.push_back(erase); }
-    bool setTimer(int id, unsigned periodMs) override {
+    int setTimer(int id, unsigned periodMs) override {
         timers[id] = periodMs;
-        return true;
+        return id;
     }
     void killTimer(int id) override { timers.erase(id); }
+    void setButtonColours(int id, std::uint32_t text, std::uint32_t face) override {
+        buttonColours[id] = {text, face};
+    }
     void enableMenuCommand(int id, bool enabled) override {
         mark(disabledMenuCommands, id, !enabled);
     }
@@ -90,11 +99,14 @@ public:
     std::map<int, std::vector<std::string>> combos;
     std::map<int, int> comboSelections;
     std::map<int, unsigned> timers;
+    std::map<int, std::pair<std::uint32_t, std::uint32_t>> buttonColours; // text, face
     std::optional<int> focused;
     std::vector<std::string> statusHistory;
     std::vector<RecordedMessage> messages;
     std::vector<bool> invalidations;
     std::deque<std::filesystem::path> fileAnswers;
+    // Runs while a message box is open, as the handlers the platform's message loop runs then.
+    std::function<void()> whileMessageOpen;
 
 private:
     static void mark(std::set<int>& ids, int id, bool in) {
