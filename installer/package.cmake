@@ -34,9 +34,17 @@ if(NOT list_text STREQUAL old_list_text)
     file(WRITE ${file_list} "${list_text}")
 endif()
 
+if(WITH_CLI)
+    set(CLI_NOTE "\nbrenvik.exe beside the program is its command line, for scripts and\nproduction benches.\n")
+endif()
 set(PROJECT_VERSION ${VERSION})
 set(BRENVIK_MAKER_NAME ${MAKER})
-configure_file(${source}/README.txt ${WORK}/README.txt @ONLY NEWLINE_STYLE CRLF)
+# Windows line ends, so that every editor on the operator's machine shows the lines.
+file(READ ${source}/README.txt readme)
+string(CONFIGURE "${readme}" readme @ONLY)
+string(REPLACE "\n" "\r\n" readme "${readme}")
+file(WRITE ${WORK}/README.txt.new "${readme}")
+file(COPY_FILE ${WORK}/README.txt.new ${WORK}/README.txt ONLY_IF_DIFFERENT)
 
 set(inputs ${file_list} ${WORK}/README.txt ${source}/brenvik.nsi ${source}/package.cmake
            ${source}/virtual-supply-scenario.txt ${BIN}/FTCSPI.dll)
