@@ -42,33 +42,38 @@ endif()
 # The packaging tests install, start and remove the program like a technician, in a Wine prefix
 # of their own that every run makes anew, so no earlier installation and none of the other
 # tests' files can hide a fault.
+set(brenvik_package_wine ${CMAKE_BINARY_DIR}/package-wine-run.sh)
 block()
     set(BRENVIK_WINEPREFIX ${BRENVIK_PACKAGE_DIR}/wineprefix)
-    configure_file(${CMAKE_SOURCE_DIR}/scripts/wine/wine-run.sh.in
-                   ${CMAKE_BINARY_DIR}/package-wine-run.sh @ONLY FILE_PERMISSIONS OWNER_READ
-                   OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+    configure_file(${CMAKE_SOURCE_DIR}/scripts/wine/wine-run.sh.in ${brenvik_package_wine} @ONLY
+                   FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                   WORLD_READ WORLD_EXECUTE)
 endblock()
 
 add_executable(package_tests ${CMAKE_SOURCE_DIR}/tests/windows/package_test.cpp)
 target_link_libraries(package_tests PRIVATE brenvik_wintest_support GTest::gtest_main ole32 shell32
                                             uuid)
-set_target_properties(package_tests PROPERTIES CROSSCOMPILING_EMULATOR
-                                               ${CMAKE_BINARY_DIR}/package-wine-run.sh)
 add_dependencies(package_tests brenvik_package)
 
-set(brenvik_package_wine ${CMAKE_BINARY_DIR}/package-wine-run.sh)
-# A new prefix and a freshly unpacked archive for every run.
+# A new prefix and a freshly unpacked archive for every run ($1 the prefix's wrapper, $2 cmake,
+# $3 the archive).
+# Shell lines end in newlines: a semicolon would split the command's list.
+set(prepare [["$1" --stop
+rm -rf wineprefix portable && mkdir portable && cd portable && "$2" -E tar xf "$3" &&
+exec "$1" --start]])
 add_test(NAME package.start
-         COMMAND sh -c "\"$1\" --stop; rm -rf wineprefix portable && mkdir portable && cd portable && \"$2\" -E tar xf \"$3\" && exec \"$1\" --start"
-                 sh ${brenvik_package_wine} ${CMAKE_COMMAND}
+         COMMAND sh -c "${prepare}" sh ${brenvik_package_wine} ${CMAKE_COMMAND}
                  ${BRENVIK_PACKAGE_DIR}/Brenvik-USB-${PROJECT_VERSION}-portable.zip
          WORKING_DIRECTORY ${BRENVIK_PACKAGE_DIR})
 set_tests_properties(package.start PROPERTIES FIXTURES_SETUP package TIMEOUT 300)
 # The prefix's virtual desktop is a window of its own on the shared display: it exists only while
 # no other Wine test runs, from the test's first window until the prefix stops right after it.
+set(run_then_stop [["$1" "$2"
+status=$?
+"$1" --stop
+exit $status]])
 add_test(NAME package
-         COMMAND sh -c "\"$1\" \"$2\"; status=$?; \"$1\" --stop; exit $status"
-                 sh ${brenvik_package_wine} $<TARGET_FILE:package_tests>
+         COMMAND sh -c "${run_then_stop}" sh ${brenvik_package_wine} $<TARGET_FILE:package_tests>
          WORKING_DIRECTORY ${BRENVIK_PACKAGE_DIR})
 set_tests_properties(package PROPERTIES FIXTURES_REQUIRED package RESOURCE_LOCK wine_desktop
                                         TIMEOUT 300)
