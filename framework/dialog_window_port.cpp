@@ -180,4 +180,8 @@ DialogWindowPort::chooseConfigurationFile(FileDialogKind kind) {
     return std::filesystem::path(fileName);
 }
 
+bool DialogWindowPort::showConfirmation(const ConfirmationTexts& texts) {
+    return confirmationHandler_ && confirmationHandler_(texts);
+}
+
 } // namespace brenvik::framework

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 namespace brenvik::framework {
 
@@ -22,6 +23,13 @@ public:
     // without any ignores button colours.
     using ButtonColourer = std::function<void(int id, COLORREF text, COLORREF face)>;
     void attachButtonColours(ButtonColourer colourer) { buttonColourer_ = std::move(colourer); }
+
+    // The owner of the confirmation dialog answers showConfirmation; a port without one
+    // declines every confirmation.
+    using ConfirmationHandler = std::function<bool(const ConfirmationTexts&)>;
+    void attachConfirmation(ConfirmationHandler handler) {
+        confirmationHandler_ = std::move(handler);
+    }
 
     std::string applicationName() const override { return applicationName_; }
     std::string controlText(int id) const override;
@@ -44,6 +52,7 @@ public:
     void setButtonColours(int id, std::uint32_t text, std::uint32_t face) override;
     void enableMenuCommand(int commandId, bool enabled) override;
     std::optional<std::filesystem::path> chooseConfigurationFile(FileDialogKind kind) override;
+    bool showConfirmation(const ConfirmationTexts& texts) override;
 
 private:
     HWND item(int id) const { return ::GetDlgItem(dialog_, id); }
@@ -52,6 +61,7 @@ private:
     CStatusBarCtrl* statusBar_ = nullptr;
     ButtonColourer buttonColourer_;
     std::string applicationName_;
+    ConfirmationHandler confirmationHandler_;
 };
 
 } // namespace brenvik::framework

@@ -59,6 +59,7 @@ const framework::MessageEntry<CBrenvikforCustomDlg> CBrenvikforCustomDlg::kMessa
     framework::onCommand(ID_FILE_SAVECONFIGURATION, &CBrenvikforCustomDlg::onSaveConfiguration),
     framework::onCommand(ID_FILE_LOADCONFIGURATION, &CBrenvikforCustomDlg::onLoadConfiguration),
     framework::onCommand(ID_CONNECT_CONNECTDEVICE, &CBrenvikforCustomDlg::onConnectDevice),
+    framework::onCommand(IDC_BTN_APPLY, &CBrenvikforCustomDlg::onApply),
 };
 
 CBrenvikforCustomDlg::CBrenvikforCustomDlg(const std::filesystem::path& executable,
@@ -66,7 +67,10 @@ CBrenvikforCustomDlg::CBrenvikforCustomDlg(const std::filesystem::path& executab
                                            Clock& clock)
     : CDialog(IDD_BRENVIK_DIALOG), applicationName_(std::move(applicationName)),
       core_(port(), clock, state, executable), bigIcon_(loadIcon(instance(), SM_CXICON, SM_CYICON)),
-      smallIcon_(loadIcon(instance(), SM_CXSMICON, SM_CYSMICON)) {}
+      smallIcon_(loadIcon(instance(), SM_CXSMICON, SM_CYSMICON)) {
+    port().attachConfirmation(
+        [this](const ConfirmationTexts& texts) { return caution_.ask(texts, hwnd()); });
+}
 
 Reply CBrenvikforCustomDlg::handleMessage(const Message& message) {
     return framework::dispatch<CBrenvikforCustomDlg>(*this, kMessageMap, message);
@@ -209,6 +213,11 @@ Reply CBrenvikforCustomDlg::onSaveConfiguration(const Message&) {
 
 Reply CBrenvikforCustomDlg::onLoadConfiguration(const Message&) {
     core_.onLoadConfiguration();
+    return 0;
+}
+
+Reply CBrenvikforCustomDlg::onApply(const Message&) {
+    core_.onApply();
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #include "framework/cdialog.h"
 #include "framework/cstatusbarctrl.h"
 #include "framework/handles.h"
+#include "programming/caution_win32.h"
 #include "shell/color_button_win32.h"
 #include "shell/main_window_core.h"
 #include "shell/program_state.h"
@@ -48,6 +49,7 @@ private:
     framework::Reply onConnectDevice(const framework::Message& message);
     framework::Reply onSaveConfiguration(const framework::Message& message);
     framework::Reply onLoadConfiguration(const framework::Message& message);
+    framework::Reply onApply(const framework::Message& message);
 
     void addAboutToSystemMenu();
     void createFonts();
@@ -61,6 +63,7 @@ private:
     CColorButton apply_;
     CColorButton startStop_;
     framework::CStatusBarCtrl statusBar_;
+    Caution caution_;
     framework::UniqueIcon bigIcon_;
     framework::UniqueIcon smallIcon_;
     framework::UniqueFont bodyFont_;

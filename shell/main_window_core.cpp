@@ -1,6 +1,7 @@
 #include "shell/main_window_core.h"
 
 #include "config/configuration.h"
+#include "programming/apply_sequence.h"
 #include "programming/panel.h"
 #include "res/resource.h"
 
@@ -74,6 +75,12 @@ void MainWindowCore::onSaveConfiguration() {
 
 void MainWindowCore::onLoadConfiguration() {
     config::loadConfiguration(window_, model_, state_.files);
+}
+
+void MainWindowCore::onApply() {
+    ApplyContext context{window_,        clock_,       state_.link,          model_,
+                         state_.monitor, state_.files, state_.reconnectFirst};
+    runApplySequence(context);
 }
 
 void MainWindowCore::onDestroy() {

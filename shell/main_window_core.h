@@ -49,6 +49,7 @@ public:
     void onConnectDevice();
     void onSaveConfiguration();
     void onLoadConfiguration();
+    void onApply();
     void onDestroy();
 
 private:

@@ -20,6 +20,19 @@ enum class MessageButtons { Ok, RetryCancel };
 enum class MessageResult { Ok, Cancel, Retry };
 enum class FileDialogKind { Save, Open };
 
+// The six texts of the confirmation dialog that APPLY shows before it sends anything.
+struct ConfirmationTexts {
+    std::string chargeSelection; // beside "Battery Charge Selector:"
+    std::string acFaultDelay;    // beside "AC Fault reporting delay time in:"
+    std::string sysFaultDelay;   // beside "System Fault reporting delay time in:"
+    // The one-off actions, packed from the top; unused lines are empty.
+    std::string actionLine1;
+    std::string actionLine2;
+    std::string actionLine3;
+
+    friend bool operator==(const ConfirmationTexts&, const ConfirmationTexts&) = default;
+};
+
 class WindowPort {
 public:
     virtual ~WindowPort() = default;
@@ -71,6 +84,10 @@ public:
     // The platform's save or open dialog for configuration files, starting in the process's
     // current directory. Returns the chosen full path, or nothing when cancelled.
     virtual std::optional<std::filesystem::path> chooseConfigurationFile(FileDialogKind kind) = 0;
+
+    // The confirmation dialog, shown modally over the main window with these texts. True when
+    // the operator chose to proceed (OK); false after Cancel, Escape or the close box.
+    virtual bool showConfirmation(const ConfirmationTexts& texts) = 0;
 };
 
 } // namespace brenvik

@@ -66,6 +66,7 @@ public:
     std::optional<std::filesystem::path> chooseConfigurationFile(FileDialogKind) override {
         return std::nullopt;
     }
+    bool showConfirmation(const ConfirmationTexts&) override { return true; }
 
 private:
     std::map<int, std::string> texts_;

@@ -1,6 +1,7 @@
 #pragma once
 // A recording stand-in for the main window: holds control states in maps, records every
-// status-line text, message box and repaint, and answers file dialogs from a script.
+// status-line text, message box, confirmation and repaint, and answers file dialogs, Retry/Cancel
+// boxes and confirmations from scripts.
 
 #include "ui/window_port.h"
 
@@ -55,7 +56,10 @@ public:
         if (whileMessageOpen) {
             whileMessageOpen();
         }
-        return buttons == MessageButtons::Ok ? MessageResult::Ok : MessageResult::Cancel;
+        if (buttons == MessageButtons::Ok) {
+            return MessageResult::Ok;
+        }
+        return next(retryCancelAnswers, MessageResult::Cancel);
     }
     void invalidate(bool erase) override { invalidations.push_back(erase); }
     int setTimer(int id, unsigned periodMs) override {
@@ -77,6 +81,11 @@ public:
         const auto answer = fileAnswers.front();
         fileAnswers.pop_front();
         return answer;
+    }
+    // The next scripted answer; none left means Cancel.
+    bool showConfirmation(const ConfirmationTexts& shown) override {
+        confirmations.push_back(shown);
+        return next(confirmationAnswers, false);
     }
 
     // The last status-line text, "Ready" before any write.
@@ -107,8 +116,20 @@ public:
     std::deque<std::filesystem::path> fileAnswers;
     // Runs while a message box is open, as the handlers the platform's message loop runs then.
     std::function<void()> whileMessageOpen;
+    std::deque<MessageResult> retryCancelAnswers; // none left: Cancel
+    std::vector<ConfirmationTexts> confirmations;
+    std::deque<bool> confirmationAnswers;
 
 private:
+    template <typename T>
+    static T next(std::deque<T>& script, T fallback) {
+        if (script.empty()) {
+            return fallback;
+        }
+        T answer = std::move(script.front());
+        script.pop_front();
+        return answer;
+    }
     static void mark(std::set<int>& ids, int id, bool in) {
         if (in) {
             ids.insert(id);
