@@ -11,7 +11,7 @@ packages=(
   wine wine32:i386
   xvfb xauth x11-utils xdotool imagemagick
   fonts-liberation fonts-dejavu-core fonts-wine
-  python3
+  python3 python3-fonttools
 )
 
 sudo_cmd=()
