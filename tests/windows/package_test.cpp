@@ -141,8 +141,8 @@ protected:
 
 TEST_F(Installer, InstallsForTheUserAndUninstallsKeepingTheOperatorsFiles) {
     ASSERT_EQ(run(kSetup, L"/S"), 0u);
-    EXPECT_EQ(namesIn(kInstalled),
-              sorted(kImages, {L"Brenvik-USB.exe", L"README.txt", L"Uninstall.exe"}));
+    EXPECT_EQ(namesIn(kInstalled), sorted(kImages, {L"brenvik.exe", L"Brenvik-USB.exe",
+                                                    L"README.txt", L"Uninstall.exe"}));
     const auto [program, folder] = readShortcut(kShortcut);
     EXPECT_EQ(program, kInstalled / L"Brenvik-USB.exe");
     EXPECT_EQ(folder, kInstalled);
@@ -177,10 +177,10 @@ TEST_F(Installer, InstallsForTheUserAndUninstallsKeepingTheOperatorsFiles) {
 
 TEST_F(Installer, DemoRunsOnTheVirtualSupplyInAFolderOfItsOwn) {
     ASSERT_EQ(run(kSetup, L"/S /DEMO"), 0u);
-    EXPECT_EQ(namesIn(kInstalled),
-              sorted(kImages, {L"Brenvik-USB.exe", L"Demo\\", L"README.txt", L"Uninstall.exe"}));
-    EXPECT_EQ(namesIn(kDemo),
-              sorted(kImages, {L"Brenvik-USB.exe", L"FTCSPI.dll", L"virtual-supply-scenario.txt"}));
+    EXPECT_EQ(namesIn(kInstalled), sorted(kImages, {L"brenvik.exe", L"Brenvik-USB.exe", L"Demo\\",
+                                                    L"README.txt", L"Uninstall.exe"}));
+    EXPECT_EQ(namesIn(kDemo), sorted(kImages, {L"brenvik.exe", L"Brenvik-USB.exe", L"FTCSPI.dll",
+                                               L"virtual-supply-scenario.txt"}));
     const auto [program, folder] = readShortcut(kDemoShortcut);
     EXPECT_EQ(program, kDemo / L"Brenvik-USB.exe");
     EXPECT_EQ(folder, kDemo);
@@ -195,7 +195,8 @@ TEST_F(Installer, DemoRunsOnTheVirtualSupplyInAFolderOfItsOwn) {
 }
 
 TEST(PortableArchive, RunsFromTheUnpackedFolder) {
-    EXPECT_EQ(namesIn(kPortable), sorted(kImages, {L"Brenvik-USB.exe", L"README.txt"}));
+    EXPECT_EQ(namesIn(kPortable),
+              sorted(kImages, {L"brenvik.exe", L"Brenvik-USB.exe", L"README.txt"}));
     EXPECT_EQ(startShown(kPortable / L"Brenvik-USB.exe", kPortable, kNoCable).close(), 0u);
     EXPECT_TRUE(fs::exists(kPortable / L"Brenvik.ini"));
 }
