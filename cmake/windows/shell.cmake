@@ -18,9 +18,9 @@ target_link_libraries(brenvik_framework PUBLIC brenvik_core comctl32 comdlg32 gd
 
 # The resources are compiled once and linked into the program and the in-process tests.
 add_library(brenvik_resources OBJECT ${CMAKE_SOURCE_DIR}/res/brenvik.rc)
-target_include_directories(brenvik_resources PRIVATE ${CMAKE_SOURCE_DIR})
+target_include_directories(brenvik_resources PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
 set_source_files_properties(${CMAKE_SOURCE_DIR}/res/brenvik.rc PROPERTIES OBJECT_DEPENDS
-    "${CMAKE_SOURCE_DIR}/res/brenvik.ico;${CMAKE_SOURCE_DIR}/res/brenvik.manifest;${CMAKE_SOURCE_DIR}/res/maker.h;${CMAKE_SOURCE_DIR}/res/resource.h")
+    "${CMAKE_SOURCE_DIR}/res/brenvik.ico;${CMAKE_SOURCE_DIR}/res/brenvik.manifest;${CMAKE_SOURCE_DIR}/res/maker.h;${CMAKE_SOURCE_DIR}/res/resource.h;${CMAKE_BINARY_DIR}/generated/res/version.h")
 
 add_executable(Brenvik-USB WIN32 ${CMAKE_SOURCE_DIR}/shell/main_win32.cpp
                                  $<TARGET_OBJECTS:brenvik_resources>)
