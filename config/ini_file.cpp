@@ -326,9 +326,8 @@ void IniFile::setValue(std::string_view section, std::string_view key, std::stri
     const std::size_t position = found ? insertAfter + 1 : lines_.size();
     // The new lines end like the line before them: its end never ran into the line after it,
     // whereas the file's first end could ("\r" before a blank "\n" line would read as one end).
-    const std::u16string end = position > 0 && !lines_[position - 1].end.empty()
-                                   ? lines_[position - 1].end
-                                   : newLineEnd();
+    const std::u16string end =
+        position > 0 && !lines_[position - 1].end.empty() ? lines_[position - 1].end : newLineEnd();
     // The line before the new ones may be the file's last, without a line end of its own.
     if (position > 0 && lines_[position - 1].end.empty()) {
         lines_[position - 1].end = end;

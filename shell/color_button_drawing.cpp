@@ -16,9 +16,7 @@ constexpr unsigned kFrameOutline = 4;
 
 class StepList {
 public:
-    void fill(const PixelRect& rect, Colour colour) {
-        steps_.emplace_back(FillStep{rect, colour});
-    }
+    void fill(const PixelRect& rect, Colour colour) { steps_.emplace_back(FillStep{rect, colour}); }
 
     void top(const PixelRect& r, Colour c) { line({r.left, r.top}, {r.right, r.top}, c); }
     void left(const PixelRect& r, Colour c) { line({r.left, r.top}, {r.left, r.bottom}, c); }
