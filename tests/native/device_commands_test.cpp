@@ -1,7 +1,7 @@
 #include "device/commands.h"
-#include "ui/status_texts.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_window.h"
+#include "tests/support/operator_texts.h"
 #include "virtual_supply/virtual_bridge.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +11,8 @@
 namespace brenvik::device {
 namespace {
 
+namespace text = testing::text;
+using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 using Texts = std::vector<std::string>;
 using Waits = std::vector<std::chrono::milliseconds>;
@@ -109,14 +111,14 @@ TEST(TwoStep, EachOperationWithItsTextsWaitAndFailures) {
         std::string_view requestText, confirmText, requestFail;
         bool reset;
     };
-    const Row rows[] = {{settingsWrite(kSettings), status::kWritingEeprom,
-                         status::kWriteEepromSuccess, status::kCommErrorStop, false},
-                        {batteryTimerReset(), status::kResettingBatteryTime,
-                         status::kResetBatteryTimeSuccess, status::kCommErrorBang, true},
-                        {faultCountReset(), status::kResettingFaultCounts,
-                         status::kResetFaultCountsSuccess, status::kCommErrorBang, true},
-                        {installDateSet(kDate), status::kSettingInstallDate,
-                         status::kSetInstallDateSuccess, status::kCommErrorBang, false}};
+    const Row rows[] = {{settingsWrite(kSettings), text::kWriting, text::kWriteSuccess,
+                         text::kCommErrorStop, false},
+                        {batteryTimerReset(), text::kResettingBattery, text::kResetBatterySuccess,
+                         text::kCommErrorBang, true},
+                        {faultCountReset(), text::kResettingFaults, text::kResetFaultsSuccess,
+                         text::kCommErrorBang, true},
+                        {installDateSet(kDate), text::kSettingDate, text::kSetDateSuccess,
+                         text::kCommErrorBang, false}};
     enum class Fault { None, Request, WrongAnswer, Unplugged };
     for (const Row& row : rows) {
         const std::uint8_t request = row.operation.request.code();
@@ -150,11 +152,11 @@ TEST(TwoStep, EachOperationWithItsTextsWaitAndFailures) {
             EXPECT_EQ(rig.link.linkOk, confirmOk || (requestOk && row.reset));
             EXPECT_EQ(rig.bridge.commandsSent(),
                       (requestOk ? Bytes{request, confirm} : Bytes{request}));
-            EXPECT_EQ(clock.waits, (requestOk ? Waits{kConfirmDelay} : Waits{}));
+            EXPECT_EQ(clock.waits, (requestOk ? Waits{1000ms} : Waits{}));
             EXPECT_EQ(window.statusHistory, !requestOk ? texts({row.requestFail})
                                             : confirmOk
                                                 ? texts({row.requestText, row.confirmText})
-                                                : texts({row.requestText, status::kCommErrorStop}));
+                                                : texts({row.requestText, text::kCommErrorStop}));
         }
     }
 }

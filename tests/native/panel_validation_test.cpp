@@ -1,5 +1,6 @@
 #include "programming/panel.h"
 #include "tests/support/fake_window.h"
+#include "tests/support/operator_texts.h"
 
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -9,7 +10,7 @@ namespace brenvik::testing {
 namespace {
 
 using Texts = std::vector<std::string>;
-const std::string kDateError = "Enter installation date error.";
+using text::kDateError;
 
 // The messages validation shows, each checked for its caption, icon and buttons; validation
 // passes exactly when it shows none.
@@ -18,7 +19,8 @@ Texts validate(const DeviceSettings& settings) {
     const bool valid = validatePanel(window, settings);
     EXPECT_EQ(valid, window.messages.empty());
     for (const RecordedMessage& m : window.messages) {
-        EXPECT_EQ(m.caption, m.text == kDateError ? "Error" : "Brenvik") << m.text;
+        EXPECT_EQ(m.caption, m.text == kDateError ? text::kDateCaption : text::kRangeCaption)
+            << m.text;
         EXPECT_EQ(m.icon, MessageIcon::Error);
         EXPECT_EQ(m.buttons, MessageButtons::Ok);
     }
