@@ -6,7 +6,8 @@ becomes 1), a comparison operator swapped for its neighbour (== and !=, < and <=
 boolean literal flipped, or a string literal with its last character dropped ("" becomes "x").
 The sources are copied into a build folder of their own, configured once with the native preset;
 for every mutant only the changed object is rebuilt and the test program relinked, then the native
-suite runs with a timeout. A mutant is killed when the suite fails or times out, and survives when
+suite runs with a timeout. Only .cpp files are mutated unless --headers is given, so that each
+mutant costs one object and a link. A mutant is killed when the suite fails or times out, and survives when
 it passes; one that does not compile is counted apart. Survivors are listed at the end with the
 kill rate of each folder.
 
@@ -130,11 +131,12 @@ def mutants_of(path):
     return found
 
 
-def portable_sources(folders):
+def portable_sources(folders, headers):
+    suffixes = (".cpp", ".h") if headers else (".cpp",)
     files = []
     for folder in folders:
         for path in sorted((REPO / folder).glob("*")):
-            if path.suffix in (".cpp", ".h") and "_win32" not in path.name:
+            if path.suffix in suffixes and "_win32" not in path.name:
                 files.append(path.relative_to(REPO).as_posix())
     return files
 
@@ -152,15 +154,16 @@ def run(command, cwd, timeout=None):
 def prepare(work, jobs):
     """Copies the tracked sources into work/src and builds the test target once in work/build."""
     source = work / "src"
-    if source.exists():
-        shutil.rmtree(source)
     tracked = subprocess.run(
         ["git", "ls-files"], cwd=REPO, check=True, capture_output=True, text=True
     ).stdout.split()
     for name in tracked:
+        # Only changed files are written, with a fresh time, so the build redoes what they touch
+        # (a mutant left behind by an interrupted run included) and nothing else.
         target = source / name
-        target.parent.mkdir(parents=True, exist_ok=True)
-        shutil.copy2(REPO / name, target)
+        if not target.exists() or target.read_bytes() != (REPO / name).read_bytes():
+            target.parent.mkdir(parents=True, exist_ok=True)
+            shutil.copyfile(REPO / name, target)
     build = work / "build"
     if run(["cmake", "--preset", "native", "-B", str(build)], source) != 0:
         sys.exit("mutate: configuring the mutation build failed")
@@ -192,10 +195,14 @@ def main():
     parser.add_argument("--work", type=Path, default=REPO / "build" / "mutate")
     parser.add_argument("--timeout", type=int, default=60, help="seconds per suite run")
     parser.add_argument("--jobs", type=int, default=2)
+    parser.add_argument(
+        "--headers", action="store_true",
+        help="mutate headers too (each rebuilds every object that includes it)",
+    )
     parser.add_argument("--list", action="store_true", help="list the mutants and stop")
     args = parser.parse_args()
 
-    mutants = [m for path in portable_sources(args.folders) for m in mutants_of(path)]
+    mutants = [m for path in portable_sources(args.folders, args.headers) for m in mutants_of(path)]
     if args.sample and args.sample < len(mutants):
         mutants = sorted(
             random.Random(args.seed).sample(mutants, args.sample),

@@ -10,6 +10,7 @@ namespace {
 
 constexpr std::uint32_t kBaseClockHz = 60'000'000;
 constexpr std::uint32_t kMaxFrame = 11;
+constexpr std::uint8_t kResetLatencyMs = 16;
 
 std::string hex(std::span<const std::uint8_t> bytes) {
     static constexpr char kDigits[] = "0123456789abcdef";
@@ -226,6 +227,7 @@ FtcStatus VirtualBridge::openHiSpeedDevice(const char* name, std::uint32_t locat
             // A freshly opened channel starts from the chip's reset state.
             divideByFive_ = true;
             loopback_ = false;
+            latency_ = kResetLatencyMs;
             arguments.append(1, ' ').append(handleText(*handle));
         }
     }

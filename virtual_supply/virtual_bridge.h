@@ -162,7 +162,7 @@ private:
     bool plugged_ = true;
     std::optional<FtcHandle> openHandle_;
     FtcHandle nextHandle_ = 0x1000;
-    std::uint8_t latency_ = 16;
+    std::uint8_t latency_ = 0;
     std::uint32_t clockDivisor_ = 0;
     bool divideByFive_ = true;
     bool loopback_ = false;
