@@ -76,7 +76,7 @@ struct BridgeFaults {
     bool operator==(const BridgeFaults&) const = default;
 };
 
-class VirtualBridge final : public device::AdapterLibrary {
+class VirtualBridge : public device::AdapterLibrary {
 public:
     // One line per library call, already formatted, without a line end.
     using TraceSink = std::function<void(std::string_view)>;
