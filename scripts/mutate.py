@@ -117,7 +117,8 @@ def mutants_of(path):
     text = (REPO / path).read_text(encoding="utf-8")
     found = []
     for number, code in code_lines(text):
-        if "static_assert" in code:
+        # Static assertions only stop the build; assertions are compiled out of the native build.
+        if "static_assert" in code or re.search(r"\bassert\(", code):
             continue
         for match in TOKEN.finditer(code):
             kind = match.lastgroup if match.lastgroup != "suffix" else "number"

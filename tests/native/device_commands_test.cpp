@@ -54,6 +54,7 @@ TEST(CommandFrames, WorkedFramesByteForByte) {
     for (std::uint8_t code : {0, 7, 8, 9, 15, 255}) {
         EXPECT_FALSE(commandShape(code)) << int{code};
     }
+    EXPECT_EQ(matchingConfirmBytes(plainFrame(3), replyOf({0x55})), 0u) << "not a confirm";
 }
 
 // Each command's frame and reply have the lengths of its shape. Its good reply passes; changing a
