@@ -138,12 +138,18 @@ void DialogWindowPort::invalidate(bool erase) {
     ::InvalidateRect(dialog_, nullptr, erase ? TRUE : FALSE);
 }
 
-bool DialogWindowPort::setTimer(int id, unsigned periodMs) {
-    return ::SetTimer(dialog_, static_cast<UINT_PTR>(id), periodMs, nullptr) != 0;
+int DialogWindowPort::setTimer(int id, unsigned periodMs) {
+    return static_cast<int>(::SetTimer(dialog_, static_cast<UINT_PTR>(id), periodMs, nullptr));
 }
 
 void DialogWindowPort::killTimer(int id) {
     ::KillTimer(dialog_, static_cast<UINT_PTR>(id));
+}
+
+void DialogWindowPort::setButtonColours(int id, std::uint32_t text, std::uint32_t face) {
+    if (buttonColourer_) {
+        buttonColourer_(id, static_cast<COLORREF>(text), static_cast<COLORREF>(face));
+    }
 }
 
 void DialogWindowPort::enableMenuCommand(int commandId, bool enabled) {
@@ -172,6 +178,10 @@ DialogWindowPort::chooseConfigurationFile(FileDialogKind kind) {
     }
     fileName.resize(fileName.find(L'\0'));
     return std::filesystem::path(fileName);
+}
+
+bool DialogWindowPort::showConfirmation(const ConfirmationTexts& texts) {
+    return confirmationHandler_ && confirmationHandler_(texts);
 }
 
 } // namespace brenvik::framework

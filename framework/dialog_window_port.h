@@ -5,7 +5,10 @@
 #include "framework/win32.h"
 #include "ui/window_port.h"
 
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 
 namespace brenvik::framework {
 
@@ -16,6 +19,17 @@ public:
 
     // The status line is part 1 of this bar; a dialog without one has no status line.
     void attachStatusBar(CStatusBarCtrl& statusBar) { statusBar_ = &statusBar; }
+    // The owner's colour buttons, which the owner colours and repaints by control id; a dialog
+    // without any ignores button colours.
+    using ButtonColourer = std::function<void(int id, COLORREF text, COLORREF face)>;
+    void attachButtonColours(ButtonColourer colourer) { buttonColourer_ = std::move(colourer); }
+
+    // The owner of the confirmation dialog answers showConfirmation; a port without one
+    // declines every confirmation.
+    using ConfirmationHandler = std::function<bool(const ConfirmationTexts&)>;
+    void attachConfirmation(ConfirmationHandler handler) {
+        confirmationHandler_ = std::move(handler);
+    }
 
     std::string applicationName() const override { return applicationName_; }
     std::string controlText(int id) const override;
@@ -33,17 +47,21 @@ public:
     MessageResult messageBox(std::string_view text, std::string_view caption, MessageIcon icon,
                              MessageButtons buttons) override;
     void invalidate(bool erase) override;
-    bool setTimer(int id, unsigned periodMs) override;
+    int setTimer(int id, unsigned periodMs) override;
     void killTimer(int id) override;
+    void setButtonColours(int id, std::uint32_t text, std::uint32_t face) override;
     void enableMenuCommand(int commandId, bool enabled) override;
     std::optional<std::filesystem::path> chooseConfigurationFile(FileDialogKind kind) override;
+    bool showConfirmation(const ConfirmationTexts& texts) override;
 
 private:
     HWND item(int id) const { return ::GetDlgItem(dialog_, id); }
 
     const HWND& dialog_;
     CStatusBarCtrl* statusBar_ = nullptr;
+    ButtonColourer buttonColourer_;
     std::string applicationName_;
+    ConfirmationHandler confirmationHandler_;
 };
 
 } // namespace brenvik::framework

@@ -52,6 +52,9 @@ struct MainWindowModel {
     // Option flags as last read from a configuration file, in box order 1000, 1001, 1002, 1004,
     // 1031, 1032.
     std::array<std::int32_t, 6> fileOptionFlags{};
+    // True while a panel read runs. Its "Enter an integer." message lets the window's message
+    // loop run other handlers; a read they start meanwhile is refused (see panelRead).
+    bool panelReadOpen = false;
 };
 
 } // namespace brenvik

@@ -75,8 +75,13 @@ void exchangePanel(DataExchange& dx, MainWindowModel& model) {
 }
 
 bool panelRead(WindowPort& window, MainWindowModel& model) {
+    if (model.panelReadOpen) {
+        return false;
+    }
+    model.panelReadOpen = true;
     DataExchange dx(window, true);
     exchangePanel(dx, model);
+    model.panelReadOpen = false;
     return !dx.failed();
 }
 
@@ -118,6 +123,31 @@ void onOptionBoxClicked(WindowPort& window, MainWindowModel& model, int boxId) {
         }
     }
     panelRedisplay(window, model);
+}
+
+void lockPanel(WindowPort& window) {
+    for (const OptionBox& box : kOptionBoxes) {
+        window.enableControl(box.id, false);
+        for (int id : box.fields) {
+            window.enableControl(id, false);
+        }
+    }
+}
+
+bool unlockPanel(WindowPort& window, const DeviceSettings& settings) {
+    for (const OptionBox& box : kOptionBoxes) {
+        window.enableControl(box.id, true);
+    }
+    bool anySet = false;
+    for (const OptionBox& box : kOptionBoxes) {
+        if (settings.*(box.flag) != 0) {
+            anySet = true;
+            for (int id : box.fields) {
+                window.enableControl(id, true);
+            }
+        }
+    }
+    return anySet;
 }
 
 void onDelayEditLostFocus(WindowPort& window, MainWindowModel& model) {

@@ -25,6 +25,9 @@ void exchangePanel(DataExchange& dx, MainWindowModel& model);
 // Panel read: controls into the record and the display texts, in the fixed exchange order.
 // Returns whether every numeric field read as an integer; a field that did not stops the read
 // there with "Enter an integer." and the later fields keep their values.
+// A read never re-enters itself: one started while another still shows its message (from a
+// handler the message's loop runs) reads nothing and returns false, so the same bad field cannot
+// open a second message on top of the first.
 bool panelRead(WindowPort& window, MainWindowModel& model);
 
 // Panel redisplay: record and display texts into the controls.
@@ -33,6 +36,13 @@ void panelRedisplay(WindowPort& window, MainWindowModel& model);
 // Click handling of option box 1000, 1001, 1002, 1004, 1031 or 1032: takes the box into its
 // option flag, enables or disables the fields that belong to it and APPLY, then redisplays.
 void onOptionBoxClicked(WindowPort& window, MainWindowModel& model, int boxId);
+
+// Disables the six option boxes and every field that belongs to one, whatever the boxes say.
+void lockPanel(WindowPort& window);
+
+// Enables the six option boxes, then the fields of each box whose option flag is set; the fields
+// of the others stay as they are. Returns whether any option flag is set.
+bool unlockPanel(WindowPort& window, const DeviceSettings& settings);
 
 // Focus-loss handler of edits 1005 to 1010.
 void onDelayEditLostFocus(WindowPort& window, MainWindowModel& model);

@@ -53,11 +53,13 @@ const framework::MessageEntry<CBrenvikforCustomDlg> CBrenvikforCustomDlg::kMessa
     framework::onCommand(IDC_CHK_RESET_BATTERY_TIMER, &CBrenvikforCustomDlg::onOptionBox),
     framework::onCommand(IDC_CHK_RESET_FAULT_COUNTS, &CBrenvikforCustomDlg::onOptionBox),
     framework::onCommand(IDC_CHK_INSTALL_DATE, &CBrenvikforCustomDlg::onOptionBox),
+    framework::onCommand(IDC_BTN_START, &CBrenvikforCustomDlg::onStartStop),
     framework::onControlNotify(EN_KILLFOCUS, IDC_EDT_AC_HOURS, IDC_EDT_SYS_SECONDS,
                                &CBrenvikforCustomDlg::onDelayEditKillFocus),
     framework::onCommand(ID_FILE_SAVECONFIGURATION, &CBrenvikforCustomDlg::onSaveConfiguration),
     framework::onCommand(ID_FILE_LOADCONFIGURATION, &CBrenvikforCustomDlg::onLoadConfiguration),
     framework::onCommand(ID_CONNECT_CONNECTDEVICE, &CBrenvikforCustomDlg::onConnectDevice),
+    framework::onCommand(IDC_BTN_APPLY, &CBrenvikforCustomDlg::onApply),
 };
 
 CBrenvikforCustomDlg::CBrenvikforCustomDlg(const std::filesystem::path& executable,
@@ -65,7 +67,10 @@ CBrenvikforCustomDlg::CBrenvikforCustomDlg(const std::filesystem::path& executab
                                            Clock& clock)
     : CDialog(IDD_BRENVIK_DIALOG), applicationName_(std::move(applicationName)),
       core_(port(), clock, state, executable), bigIcon_(loadIcon(instance(), SM_CXICON, SM_CYICON)),
-      smallIcon_(loadIcon(instance(), SM_CXSMICON, SM_CYSMICON)) {}
+      smallIcon_(loadIcon(instance(), SM_CXSMICON, SM_CYSMICON)) {
+    port().attachConfirmation(
+        [this](const ConfirmationTexts& texts) { return caution_.ask(texts, hwnd()); });
+}
 
 Reply CBrenvikforCustomDlg::handleMessage(const Message& message) {
     return framework::dispatch<CBrenvikforCustomDlg>(*this, kMessageMap, message);
@@ -75,6 +80,8 @@ bool CBrenvikforCustomDlg::onInitDialog() {
     CDialog::onInitDialog();
     apply_.attach(::GetDlgItem(hwnd(), IDC_BTN_APPLY));
     startStop_.attach(::GetDlgItem(hwnd(), IDC_BTN_START));
+    port().attachButtonColours(
+        [this](int id, COLORREF text, COLORREF face) { colourButton(id, text, face); });
     addAboutToSystemMenu();
     ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
     ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
@@ -142,6 +149,14 @@ void CBrenvikforCustomDlg::createStatusBar() {
     port().setStatusText(status::kReady);
 }
 
+void CBrenvikforCustomDlg::colourButton(int id, COLORREF text, COLORREF face) {
+    if (id == IDC_BTN_APPLY) {
+        apply_.setColours(text, face);
+    } else if (id == IDC_BTN_START) {
+        startStop_.setColours(text, face);
+    }
+}
+
 Reply CBrenvikforCustomDlg::onSysCommand(const Message& message) {
     if ((message.wParam & 0xFFF0) != IDM_ABOUTBOX) {
         return framework::kDefault;
@@ -176,6 +191,11 @@ Reply CBrenvikforCustomDlg::onDelayEditKillFocus(const Message&) {
     return 0;
 }
 
+Reply CBrenvikforCustomDlg::onStartStop(const Message&) {
+    core_.onStartStop();
+    return 0;
+}
+
 Reply CBrenvikforCustomDlg::onTimer(const Message& message) {
     core_.onTimer(static_cast<int>(message.wParam));
     return framework::kDefault;
@@ -193,6 +213,11 @@ Reply CBrenvikforCustomDlg::onSaveConfiguration(const Message&) {
 
 Reply CBrenvikforCustomDlg::onLoadConfiguration(const Message&) {
     core_.onLoadConfiguration();
+    return 0;
+}
+
+Reply CBrenvikforCustomDlg::onApply(const Message&) {
+    core_.onApply();
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #include "framework/cdialog.h"
 #include "framework/cstatusbarctrl.h"
 #include "framework/handles.h"
+#include "programming/caution_win32.h"
 #include "shell/color_button_win32.h"
 #include "shell/main_window_core.h"
 #include "shell/program_state.h"
@@ -43,14 +44,17 @@ private:
     framework::Reply onDestroy(const framework::Message& message);
     framework::Reply onOptionBox(const framework::Message& message);
     framework::Reply onDelayEditKillFocus(const framework::Message& message);
+    framework::Reply onStartStop(const framework::Message& message);
     framework::Reply onTimer(const framework::Message& message);
     framework::Reply onConnectDevice(const framework::Message& message);
     framework::Reply onSaveConfiguration(const framework::Message& message);
     framework::Reply onLoadConfiguration(const framework::Message& message);
+    framework::Reply onApply(const framework::Message& message);
 
     void addAboutToSystemMenu();
     void createFonts();
     void createStatusBar();
+    void colourButton(int id, COLORREF text, COLORREF face);
 
     static const framework::MessageEntry<CBrenvikforCustomDlg> kMessageMap[];
 
@@ -59,6 +63,7 @@ private:
     CColorButton apply_;
     CColorButton startStop_;
     framework::CStatusBarCtrl statusBar_;
+    Caution caution_;
     framework::UniqueIcon bigIcon_;
     framework::UniqueIcon smallIcon_;
     framework::UniqueFont bodyFont_;

@@ -1,6 +1,7 @@
 #include "shell/main_window_core.h"
 
 #include "config/configuration.h"
+#include "programming/apply_sequence.h"
 #include "programming/panel.h"
 #include "res/resource.h"
 
@@ -15,7 +16,9 @@ std::vector<std::string> defaultChargeSelectorItems() {
 
 MainWindowCore::MainWindowCore(WindowPort& window, Clock& clock, ProgramState& state,
                                std::filesystem::path executable)
-    : window_(window), clock_(clock), state_(state), executable_(std::move(executable)) {}
+    : window_(window), clock_(clock), state_(state), executable_(std::move(executable)),
+      monitoring_(window, clock, state.link, model_, state.monitor,
+                  {state.monitoring, state.activity}) {}
 
 void MainWindowCore::fillDefaultChargeSelector() {
     window_.setComboItems(IDC_CMB_CHARGE_CURRENT, defaultChargeSelectorItems());
@@ -40,13 +43,24 @@ void MainWindowCore::onDelayEditLostFocus() {
     brenvik::onDelayEditLostFocus(window_, model_);
 }
 
+void MainWindowCore::onStartStop() {
+    monitoring_.toggle();
+}
+
 void MainWindowCore::onTimer(int timerId) {
+    // A tick that comes while a panel read shows "Enter an integer." is held back: the operator
+    // sees one message at a time, and the timer comes again after it has been closed.
+    if (model_.panelReadOpen) {
+        return;
+    }
     // Every tick starts from what the panel shows; a field that does not read is reported by
     // the read itself.
     panelRead(window_, model_);
     if (timerId == IDT_CONNECT) {
         auto context = connection();
         device::connectTimerStep(context);
+    } else if (timerId == IDT_MONITOR) {
+        monitoring_.tick();
     }
 }
 
@@ -61,6 +75,12 @@ void MainWindowCore::onSaveConfiguration() {
 
 void MainWindowCore::onLoadConfiguration() {
     config::loadConfiguration(window_, model_, state_.files);
+}
+
+void MainWindowCore::onApply() {
+    ApplyContext context{window_,        clock_,       state_.link,          model_,
+                         state_.monitor, state_.files, state_.reconnectFirst};
+    runApplySequence(context);
 }
 
 void MainWindowCore::onDestroy() {

@@ -3,6 +3,7 @@
 // forwards its handlers to it; the core reaches the controls only through the WindowPort.
 
 #include "device/connection.h"
+#include "monitor/monitoring.h"
 #include "programming/device_settings.h"
 #include "shell/program_state.h"
 #include "ui/clock.h"
@@ -41,10 +42,14 @@ public:
     // Message handlers.
     void onOptionBoxClicked(int boxId);
     void onDelayEditLostFocus();
+    void onStartStop();
+    // Both window timers: every tick starts with a panel read, then runs the connect step
+    // (id 2) or a monitor tick (id 1).
     void onTimer(int timerId);
     void onConnectDevice();
     void onSaveConfiguration();
     void onLoadConfiguration();
+    void onApply();
     void onDestroy();
 
 private:
@@ -55,6 +60,7 @@ private:
     ProgramState& state_;
     std::filesystem::path executable_;
     MainWindowModel model_;
+    monitor::MonitoringLoop monitoring_;
 };
 
 } // namespace brenvik

@@ -6,6 +6,7 @@
 // boxes, repaints, timers, menu items and the file dialogs. The Win32 dialog implements it on
 // real controls; native tests use a recording fake.
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -18,6 +19,19 @@ enum class MessageIcon { None, Error, Warning, Information };
 enum class MessageButtons { Ok, RetryCancel };
 enum class MessageResult { Ok, Cancel, Retry };
 enum class FileDialogKind { Save, Open };
+
+// The six texts of the confirmation dialog that APPLY shows before it sends anything.
+struct ConfirmationTexts {
+    std::string chargeSelection; // beside "Battery Charge Selector:"
+    std::string acFaultDelay;    // beside "AC Fault reporting delay time in:"
+    std::string sysFaultDelay;   // beside "System Fault reporting delay time in:"
+    // The one-off actions, packed from the top; unused lines are empty.
+    std::string actionLine1;
+    std::string actionLine2;
+    std::string actionLine3;
+
+    friend bool operator==(const ConfirmationTexts&, const ConfirmationTexts&) = default;
+};
 
 class WindowPort {
 public:
@@ -55,9 +69,14 @@ public:
     // Request a repaint of the whole main window.
     virtual void invalidate(bool erase) = 0;
 
-    // Window timers of the main window. setTimer returns false when the timer could not be armed.
-    virtual bool setTimer(int id, unsigned periodMs) = 0;
+    // Window timers of the main window. setTimer returns the id the platform armed, which is
+    // the one to kill it by, or 0 when the timer could not be armed.
+    virtual int setTimer(int id, unsigned periodMs) = 0;
     virtual void killTimer(int id) = 0;
+
+    // Text and face colours of a colour button (APPLY, START/STOP), as 32-bit values with red in
+    // the low byte; the button is repainted with its background erased.
+    virtual void setButtonColours(int id, std::uint32_t text, std::uint32_t face) = 0;
 
     // Enables or greys a menu command of the main window's menu bar.
     virtual void enableMenuCommand(int commandId, bool enabled) = 0;
@@ -65,6 +84,10 @@ public:
     // The platform's save or open dialog for configuration files, starting in the process's
     // current directory. Returns the chosen full path, or nothing when cancelled.
     virtual std::optional<std::filesystem::path> chooseConfigurationFile(FileDialogKind kind) = 0;
+
+    // The confirmation dialog, shown modally over the main window with these texts. True when
+    // the operator chose to proceed (OK); false after Cancel, Escape or the close box.
+    virtual bool showConfirmation(const ConfirmationTexts& texts) = 0;
 };
 
 } // namespace brenvik

@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 namespace brenvik::vsupply {
 
@@ -16,7 +17,7 @@ std::optional<std::string> readFile(const std::filesystem::path& path) {
 }
 
 HostedBridge::HostedBridge(const HostOptions& options, VirtualSupply::TimeSource time)
-    : options_(options) {
+    : options_(options), time_(std::move(time)) {
     bridge_.setTrace([this](std::string_view line) { note(line); });
     const auto reportErrors = [this](std::string_view what, const ParseResult& result) {
         for (const auto& error : result.errors) {
@@ -41,7 +42,7 @@ HostedBridge::HostedBridge(const HostOptions& options, VirtualSupply::TimeSource
     }
     applyScenario(start, bridge_);
     if (base_.hourLength.count() > 0) {
-        bridge_.supply().setTimeSource(std::move(time), base_.hourLength);
+        bridge_.supply().setTimeSource(time_, base_.hourLength);
     }
     savedRevision_ = bridge_.supply().revision();
     if (!base_.controlFile.empty()) {
@@ -57,7 +58,7 @@ void HostedBridge::note(std::string_view text) {
         return;
     }
     std::ofstream out(*options_.traceFile, std::ios::app | std::ios::binary);
-    out << text << '\n';
+    out << time_().count() << ' ' << text << '\n';
 }
 
 void HostedBridge::pollControl() {

@@ -1,7 +1,8 @@
 #pragma once
 // The virtual bridge as a process hosts it when it stands in for the adapter library: set up
 // from a scenario file, keeping the supply's stored values in a state file across runs,
-// appending every call to a trace file, and obeying a control file that an outside test writes
+// appending every call to a trace file, each line stamped with the milliseconds of the time
+// source (since the host was set up), and obeying a control file that an outside test writes
 // while the program runs.
 
 #include "device/adapter_library.h"
@@ -27,6 +28,8 @@ std::optional<std::string> readFile(const std::filesystem::path& path);
 
 class HostedBridge final : public device::AdapterLibrary {
 public:
+    // `time` gives the milliseconds since the host was set up: it stamps the trace lines and
+    // advances the supply's hour counters.
     HostedBridge(const HostOptions& options, VirtualSupply::TimeSource time);
     // The bridge's trace refers back to its host.
     HostedBridge(const HostedBridge&) = delete;
@@ -76,6 +79,7 @@ private:
     void note(std::string_view text);
 
     HostOptions options_;
+    VirtualSupply::TimeSource time_;
     Scenario base_;
     VirtualBridge bridge_;
     std::filesystem::path controlFile_;

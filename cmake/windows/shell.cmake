@@ -3,9 +3,11 @@
 
 enable_language(RC)
 
-# Dialog layer and every Windows-only part of the shell (the entry point goes to the program).
+# Dialog layer and every Windows-only part of the shell and the programming panel (the entry point
+# goes to the program).
 file(GLOB BRENVIK_FRAMEWORK_SOURCES CONFIGURE_DEPENDS
-     ${CMAKE_SOURCE_DIR}/framework/*.cpp ${CMAKE_SOURCE_DIR}/shell/*_win32.cpp)
+     ${CMAKE_SOURCE_DIR}/framework/*.cpp ${CMAKE_SOURCE_DIR}/shell/*_win32.cpp
+     ${CMAKE_SOURCE_DIR}/programming/*_win32.cpp)
 list(FILTER BRENVIK_FRAMEWORK_SOURCES EXCLUDE REGEX "/shell/main_win32\\.cpp$")
 add_library(brenvik_framework STATIC ${BRENVIK_FRAMEWORK_SOURCES})
 target_include_directories(brenvik_framework PUBLIC ${CMAKE_SOURCE_DIR})

@@ -1,13 +1,17 @@
 #pragma once
 // A recording stand-in for the main window: holds control states in maps, records every
-// status-line text, message box and repaint, and answers file dialogs from a script.
+// status-line text, message box, confirmation and repaint, and answers file dialogs, Retry/Cancel
+// boxes and confirmations from scripts.
 
 #include "ui/window_port.h"
 
+#include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace brenvik::testing {
@@ -49,14 +53,23 @@ public:
     MessageResult messageBox(std::string_view text, std::string_view caption, MessageIcon icon,
                              MessageButtons buttons) override {
         messages.push_back({std::string(text), std::string(caption), icon, buttons});
-        return buttons == MessageButtons::Ok ? MessageResult::Ok : MessageResult::Cancel;
+        if (whileMessageOpen) {
+            whileMessageOpen();
+        }
+        if (buttons == MessageButtons::Ok) {
+            return MessageResult::Ok;
+        }
+        return next(retryCancelAnswers, MessageResult::Cancel);
     }
     void invalidate(bool erase) override { invalidations.push_back(erase); }
-    bool setTimer(int id, unsigned periodMs) override {
+    int setTimer(int id, unsigned periodMs) override {
         timers[id] = periodMs;
-        return true;
+        return id;
     }
     void killTimer(int id) override { timers.erase(id); }
+    void setButtonColours(int id, std::uint32_t text, std::uint32_t face) override {
+        buttonColours[id] = {text, face};
+    }
     void enableMenuCommand(int id, bool enabled) override {
         mark(disabledMenuCommands, id, !enabled);
     }
@@ -68,6 +81,11 @@ public:
         const auto answer = fileAnswers.front();
         fileAnswers.pop_front();
         return answer;
+    }
+    // The next scripted answer; none left means Cancel.
+    bool showConfirmation(const ConfirmationTexts& shown) override {
+        confirmations.push_back(shown);
+        return next(confirmationAnswers, false);
     }
 
     // The last status-line text, "Ready" before any write.
@@ -90,13 +108,28 @@ public:
     std::map<int, std::vector<std::string>> combos;
     std::map<int, int> comboSelections;
     std::map<int, unsigned> timers;
+    std::map<int, std::pair<std::uint32_t, std::uint32_t>> buttonColours; // text, face
     std::optional<int> focused;
     std::vector<std::string> statusHistory;
     std::vector<RecordedMessage> messages;
     std::vector<bool> invalidations;
     std::deque<std::filesystem::path> fileAnswers;
+    // Runs while a message box is open, as the handlers the platform's message loop runs then.
+    std::function<void()> whileMessageOpen;
+    std::deque<MessageResult> retryCancelAnswers; // none left: Cancel
+    std::vector<ConfirmationTexts> confirmations;
+    std::deque<bool> confirmationAnswers;
 
 private:
+    template <typename T>
+    static T next(std::deque<T>& script, T fallback) {
+        if (script.empty()) {
+            return fallback;
+        }
+        T answer = std::move(script.front());
+        script.pop_front();
+        return answer;
+    }
     static void mark(std::set<int>& ids, int id, bool in) {
         if (in) {
             ids.insert(id);

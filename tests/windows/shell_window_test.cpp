@@ -4,12 +4,12 @@
 
 #include "framework/handles.h"
 #include "framework/module_path.h"
-#include "ui/app_paths.h"
 #include "shell/brenvik_dlg_win32.h"
 #include "tests/support/fake_clock.h"
 #include "tests/windows/support/dialog_template.h"
 #include "tests/windows/support/live_dialog.h"
 #include "tests/windows/support/program_driver.h"
+#include "ui/app_paths.h"
 #include "virtual_supply/virtual_bridge.h"
 
 #include <commctrl.h>
@@ -184,6 +184,25 @@ TEST_F(MainWindow, AboutBoxFromTheSystemMenuAndHelpAboutOtherSystemCommandsAsUsu
     EXPECT_TRUE(::IsIconic(window));
     ::SendMessageW(window, WM_SYSCOMMAND, SC_RESTORE, 0);
     EXPECT_FALSE(::IsIconic(window));
+}
+
+// The menu is another process's to read only in Windows, not in Wine: START and STOP are
+// checked here on a window of the test's own.
+TEST(MainWindowEnd, StartGreysSaveConfigurationAndTurnsTheButtonRedStopUndoesBoth) {
+    const std::unique_ptr<LiveDialog> live = startMainWindow();
+    const HWND window = live->hwnd();
+    const CColorButton& button =
+        static_cast<CBrenvikforCustomDlg&>(live->dialog()).startStopButton();
+    for (const auto& [text, face, greyed] : {std::tuple(L"STOP", RGB(255, 0, 0), UINT{MF_GRAYED}),
+                                             std::tuple(L"START", RGB(0, 128, 0), UINT{0})}) {
+        ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_BTN_START, BN_CLICKED), 0);
+        EXPECT_EQ(controlText(window, IDC_BTN_START), text);
+        EXPECT_EQ(::GetMenuState(::GetMenu(window), ID_FILE_SAVECONFIGURATION, MF_BYCOMMAND) &
+                      MF_GRAYED,
+                  greyed);
+        EXPECT_EQ(std::pair(button.textColour, button.faceColour),
+                  std::pair(RGB(255, 255, 255), face));
+    }
 }
 
 // Enter presses the hidden default button, which does not end the run: the Cancel that follows

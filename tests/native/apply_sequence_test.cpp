@@ -1,0 +1,257 @@
+#include "programming/apply_sequence.h"
+#include "programming/change_summary.h"
+#include "programming/panel.h"
+#include "res/resource.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/fake_window.h"
+#include "virtual_supply/scenario.h"
+#include "virtual_supply/virtual_bridge.h"
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace brenvik {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Codes = std::vector<int>;
+using Texts = std::vector<std::string>;
+using Box = std::tuple<std::string, std::string, MessageIcon, MessageButtons>;
+using Boxes = std::vector<Box>;
+using enum MessageResult;
+
+const Box kCommError{"Communicate error,please try again.", "Fail", MessageIcon::Error,
+                     MessageButtons::RetryCancel};
+const Box kNoDevice{"Can not find device,please check device and try again.", "Fail",
+                    MessageIcon::Error, MessageButtons::RetryCancel};
+const Box kSuccess{"Write EEPROM success.", "Pass", MessageIcon::None, MessageButtons::Ok};
+
+TEST(ChangeSummary, ValueLinesByOptionAndPartNumberActionLinesPackedFromTheTop) {
+    const std::string no = "No change", timer = "Battery installed time will be reset to 0",
+                      counts = "AC and System Fault counts will be reset to 0",
+                      date = "Enter installation date (mm/dd/yyyy): 07/ 18/ 2011 ";
+    const DeviceSettings dated{.installMonth = 7, .installDay = 18, .installYear = 2011};
+    auto actions = [&](int battery, int dateOn, int faults) {
+        auto s = dated;
+        std::tie(s.optResetBatteryTimer, s.optInstallDate, s.optResetFaultCounts) =
+            std::tie(battery, dateOn, faults);
+        return s;
+    };
+    auto charge = [](int selection) {
+        return DeviceSettings{.chargeSelection = selection, .optChargeSelector = 1};
+    };
+    const std::tuple<DeviceSettings, std::string, ConfirmationTexts> cases[] = {
+        {actions(0, 0, 0), "", {no, no, no, "", "", ""}},
+        {actions(0, 0, 1), "", {no, no, no, counts, "", ""}},
+        {actions(1, 0, 1), "", {no, no, no, timer, counts, ""}},
+        {actions(0, 1, 1), "", {no, no, no, date, counts, ""}},
+        {actions(1, 1, 1), "", {no, no, no, timer, date, counts}},
+        {{1, 2, 3, 255, 0, 30, 0, 2, 7, 2010, 0, 1, 1},
+         "",
+         {no, "01: 02: 03 ", "255: 00: 30 ", "", "", ""}},
+        {{.optSysFaultDelay = 1}, "", {no, no, "00: 00: 00 ", "", "", ""}},
+        {charge(0), "TRQ 60-40-20", {"9 to 40 Ah Battery .", no, no, "", "", ""}},
+        {charge(0), "TRQ 220-160", {"18 to >80 Ah Battery.", no, no, "", "", ""}},
+        {charge(1), "TRQ 120-80", {"9 to 12 Ah Battery.", no, no, "", "", ""}},
+        {charge(0), "", {"Full scale.", no, no, "", "", ""}},
+        {charge(3), "trq 60-40-20", {"1/8 Full scale.", no, no, "", "", ""}},
+    };
+    for (const auto& [settings, partNumber, expected] : cases) {
+        EXPECT_EQ(buildChangeSummary(settings, partNumber), expected) << expected.actionLine1;
+    }
+}
+
+// The main window connected to a model-1 supply, showing AC delay 1 h 2 min 3 s, system delay 0,
+// charge selection 1 and 07/18/2011. The supply last reported AC delay 2 h 15 min 30 s, system
+// delay 7 h 8 min 9 s and selection 3.
+struct Rig {
+    explicit Rig(const std::set<int>& boxes, std::string_view faults = "") {
+        fs::create_directories(directory);
+        link.bridge.setTrace([this](std::string_view line) {
+            if (const auto at = line.find("frame="); at != std::string_view::npos) {
+                frames.emplace_back(line.substr(at + 6, line.find(' ', at) - at - 6));
+            }
+        });
+        link.bridge.supply().state().settings = {30, 15, 2, 9, 8, 7, 3};
+        monitor.lastRead = {3, 2, 15, 30, 7, 8, 9};
+        window.setComboItems(IDC_CMB_CHARGE_CURRENT, {"9 to 40", "5 to 8", "4", "2"});
+        model.settings = {1, 2, 3, 0, 0, 0, 1, 7, 18, 2011};
+        model.texts.partNumber = "TRQ 60-40-20";
+        panelRedisplay(window, model);
+        for (int box : boxes) {
+            window.setChecked(box, true);
+        }
+        vsupply::Scenario scenario;
+        vsupply::applyText(faults, scenario, vsupply::KeySet::Control);
+        link.bridge.supply().faults() = scenario.supplyFaults;
+        link.bridge.faults() = scenario.bridgeFaults;
+        if (!scenario.plugged) {
+            link.bridge.unplug();
+        }
+    }
+    ~Rig() { fs::remove_all(directory); }
+
+    Codes codes() const {
+        return {link.bridge.commandsSent().begin(), link.bridge.commandsSent().end()};
+    }
+    Boxes boxes() const {
+        Boxes out;
+        for (const auto& m : window.messages) {
+            out.emplace_back(m.text, m.caption, m.icon, m.buttons);
+        }
+        return out;
+    }
+    WriteOutcome write() {
+        panelRead(window, model);
+        return runWriteSequence(ctx);
+    }
+
+    fs::path directory = fs::temp_directory_path() / "apply_sequence_test";
+    config::ConfigurationFiles files{directory / "Brenvik.ini", directory / "other.ini"};
+    vsupply::VirtualLink link;
+    testing::FakeWindow window;
+    testing::FakeClock clock;
+    MainWindowModel model;
+    monitor::MonitorState monitor;
+    bool reconnectFirst = false;
+    ApplyContext ctx{window, clock, link.link, model, monitor, files, reconnectFirst};
+    Texts frames;
+};
+
+TEST(WriteSequence, AllSixOptionsSendTheWorkedFramesInOrderWithASecondBeforeEachConfirm) {
+    Rig rig({1000, 1001, 1002, 1004, 1031, 1032});
+    EXPECT_EQ(rig.write(), (WriteOutcome{{true, true}, {true, true}, {true, true}, {true, true}}));
+    EXPECT_EQ(rig.frames, (Texts{"015503020100000001005d", "0255030201000000010000", "0555", "0655",
+                                 "0b55", "0c55", "0d550712140b009a", "0e550712140b0000"}));
+    EXPECT_EQ(rig.clock.waits, (std::vector{1000ms, 1000ms, 1000ms, 1000ms}));
+    EXPECT_EQ(rig.window.statusHistory,
+              (Texts{"Pass, Writing EEPROM ... ", "Pass, Write EEPROM success. ",
+                     "Pass, Resting battery connect time ... ",
+                     "Pass, Rest battery connect time success. ",
+                     "Pass, Resting AC and System Fault counts ... ",
+                     "Pass, Rest AC and System Fault counts success. ",
+                     "Pass, Setting battery installation date  ... ",
+                     "Pass, Setting battery installation date success. "}));
+    EXPECT_EQ(rig.monitor.lastRead, (monitor::LastReadSettings{1, 1, 2, 3, 0, 0, 0}));
+    EXPECT_EQ(rig.link.bridge.supply().state().installDate,
+              (std::array<std::uint8_t, 4>{7, 18, 20, 11}));
+    EXPECT_EQ(rig.link.bridge.supply().state().acFaultCount, 0);
+    EXPECT_TRUE(rig.window.isEnabled(1011) && rig.window.isEnabled(1012));
+}
+
+// A failed check ends its own action only; the link flag follows the rules of each check, and
+// a date confirm that differs is not taken over.
+TEST(WriteSequence, FailedChecksEndTheirActionAndTheLaterActionsStillRun) {
+    const std::tuple<std::set<int>, std::string, Codes, WriteOutcome, bool> cases[] = {
+        {{1001, 1031}, "no_ack = 1", {1, 11, 12}, {{true, false}, {}, {true, true}, {}}, true},
+        {{1004, 1031},
+         "nonzero_confirm = 6",
+         {5, 6, 11, 12},
+         {{}, {true, false}, {true, true}, {}},
+         true},
+        {{1031, 1032}, "no_ack = 11", {11, 13, 14}, {{}, {}, {true, false}, {true, true}}, true},
+        {{1032}, "wrong_echo = 14:1", {13, 14}, {{}, {}, {}, {true, false}}, false},
+    };
+    for (const auto& [boxes, faults, codes, outcome, linkOk] : cases) {
+        Rig rig(boxes, faults);
+        EXPECT_EQ(rig.write(), outcome) << faults;
+        EXPECT_EQ(rig.codes(), codes) << faults;
+        EXPECT_EQ(rig.link.link.linkOk, linkOk) << faults;
+        EXPECT_EQ(rig.model.settings.installDay, 18) << faults;
+    }
+}
+
+// A settings confirm differing in one byte is not what the supply holds: nothing of it is taken
+// over, and the next write with only the charge selector ticked sends the last-read delays.
+TEST(WriteSequence, ConfirmDifferingInOneByteChangesNothingSoTheNextWriteSendsTheOldValues) {
+    Rig rig({1000}, "wrong_echo = 2:3");
+    EXPECT_EQ(rig.write(), (WriteOutcome{{true, false}, {}, {}, {}}));
+    EXPECT_EQ(rig.window.statusText(), "Fail, Communicate error,please try again. ");
+    EXPECT_EQ(rig.monitor.lastRead, (monitor::LastReadSettings{3, 2, 15, 30, 7, 8, 9}));
+    EXPECT_EQ(rig.model.settings.acFaultHours, 1);
+
+    rig.link.bridge.supply().faults().wrongEcho.clear();
+    rig.frames.clear();
+    EXPECT_TRUE(rig.write().allSucceeded());
+    EXPECT_EQ(rig.frames, (Texts{"01551e0f0209080701009e", "02551e0f02090807010000"}));
+    EXPECT_EQ(rig.monitor.lastRead, (monitor::LastReadSettings{1, 2, 15, 30, 7, 8, 9}));
+}
+
+TEST(ApplySequence, ClicksEndAsTheOperatorAnswers) {
+    const std::tuple<std::set<int>, std::string, std::deque<bool>, std::deque<MessageResult>, Codes,
+                     Boxes>
+        cases[] = {
+            {{1031}, "", {true}, {}, {11, 12}, {kSuccess}},
+            {{1001, 1031}, "", {false}, {}, {}, {}},
+            {{1000, 1031}, "no_ack = 1", {true}, {}, {1, 11, 12}, {kCommError}},
+            {{1031},
+             "nonzero_confirm = 12",
+             {true, true},
+             {Retry, Cancel},
+             {11, 12, 3, 4, 4, 4, 4, 11, 12},
+             {kCommError, kCommError}},
+            {{1001, 1004},
+             "plugged = no",
+             {true},
+             {Retry, Cancel},
+             {1, 5, 3},
+             {kCommError, kNoDevice}},
+            {{1031},
+             "plugged = no\nplug_after = 1",
+             {true, true},
+             {Retry},
+             {11, 3, 4, 4, 4, 4, 11, 12},
+             {kCommError, kSuccess}},
+        };
+    for (const auto& [boxes, faults, confirmations, answers, codes, shown] : cases) {
+        Rig rig(boxes, faults);
+        rig.window.confirmationAnswers = confirmations;
+        rig.window.retryCancelAnswers = answers;
+        runApplySequence(rig.ctx);
+        EXPECT_EQ(rig.codes(), codes) << faults;
+        EXPECT_EQ(rig.boxes(), shown) << faults;
+        EXPECT_EQ(rig.window.confirmations.size(), confirmations.size()) << faults;
+        EXPECT_FALSE(rig.reconnectFirst) << faults;
+        EXPECT_TRUE(rig.window.isEnabled(1011) && rig.window.isEnabled(1012) &&
+                    rig.window.disabledMenuCommands.empty())
+            << faults;
+    }
+}
+
+// After a Retry whose checks fail, the next click saves the panel to the working file and
+// reconnects before it sends, although the link is up.
+TEST(ApplySequence, AfterRetryTheNextClickSavesThePanelAndReconnectsFirst) {
+    Rig rig({1031}, "nonzero_confirm = 12");
+    rig.window.confirmationAnswers = {true, true};
+    rig.window.retryCancelAnswers = {Retry, Cancel};
+    // The operator ticks an impossible date while the closing box is up.
+    rig.window.whileMessageOpen = [&w = rig.window] {
+        w.setChecked(1032, true);
+        w.texts[1058] = "2";
+        w.texts[1059] = "30";
+    };
+    runApplySequence(rig.ctx);
+    rig.window.whileMessageOpen = nullptr;
+    rig.window.texts[1005] = "4";
+    rig.window.texts[1058] = "7";
+    runApplySequence(rig.ctx);
+
+    EXPECT_EQ(rig.codes(), (Codes{11, 12, 3, 4, 4, 4, 4, 11, 12, 13, 14}));
+    EXPECT_EQ(rig.window.messageTexts(),
+              (Texts{"Communicate error,please try again.", "Enter installation date error.",
+                     "Communicate error,please try again."}));
+    std::ifstream saved(rig.files.working);
+    const std::string text{std::istreambuf_iterator<char>(saved), {}};
+    EXPECT_NE(text.find("AcFltDelayHr=4"), std::string::npos) << text;
+}
+
+} // namespace
+} // namespace brenvik

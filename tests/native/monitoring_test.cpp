@@ -1,0 +1,203 @@
+#include "programming/panel.h"
+#include "res/resource.h"
+#include "shell/main_window_core.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/fake_window.h"
+#include "virtual_supply/virtual_bridge.h"
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace brenvik {
+namespace {
+
+using namespace std::chrono_literals;
+using Ids = std::set<int>;
+using Texts = std::vector<std::string>;
+using Colours = std::map<int, std::pair<std::uint32_t, std::uint32_t>>;
+
+// The main window's core on a virtual supply whose channel is open, as after a good connection,
+// with the start values displayed.
+struct Rig {
+    Rig() {
+        state.link.handle = rig.link.handle;
+        state.link.startCondition = rig.link.startCondition;
+        auto& s = rig.bridge.supply().state();
+        s.settings = {5, 4, 3, 30, 0, 0, 1};
+        s.installDate = {9, 12, 20, 13};
+        s.powerUpHours = 10000;
+        s.acFaultCount = 3;
+        s.sysFaultCount = 1;
+        s.statusBits2 = 0x07;
+        s.batteryReading = 512;
+        s.outputReading = 1023;
+        s.chargeReading = 1312;
+        s.firmwareTenths = 23;
+        window.setComboItems(IDC_CMB_CHARGE_CURRENT, {"a", "b", "c", "d"});
+        panelRedisplay(window, core.model());
+    }
+    // The monitoring fields 1013 to 1022, 1026, 1034, 1035 as shown.
+    Texts fields() const {
+        Texts out;
+        for (int id : {1013, 1014, 1015, 1016, 1017, 1018, 1019, 1020, 1021, 1022, 1026,
+                       1034, 1035, 1005, 1006, 1007, 1008, 1009, 1010, 1058, 1059, 1060}) {
+            out.push_back(window.controlText(id));
+        }
+        return out;
+    }
+
+    vsupply::VirtualLink rig;
+    testing::FakeWindow window;
+    testing::FakeClock clock;
+    ProgramState state{rig.bridge};
+    MainWindowCore core{window, clock, state, "Brenvik-USB.exe"};
+};
+
+const Ids kWholePanel{1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009, 1010, 1011, 1028,
+                      1029, 1030, 1031, 1032, 1036, 1037, 1038, 1058, 1059, 1060, 1061, 1062};
+
+// START locks the whole panel and APPLY whatever the boxes say; STOP unlocks the boxes, the
+// fields of the ticked ones, and APPLY when any is ticked. No poll is made before the first tick.
+TEST(Monitoring, StartLocksThePanelAndStopUnlocksItByTheOptionFlags) {
+    struct Case {
+        Ids ticked;
+        Ids enabledAfterStop; // besides the six boxes
+    };
+    const Case cases[] = {
+        {{}, {}},
+        {{1032}, {1058, 1059, 1060, 1061, 1062, 1011}},
+        {{1004}, {1011}},
+        {{1000, 1001}, {1003, 1005, 1006, 1007, 1028, 1029, 1036, 1011}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.ticked.size() << " boxes ticked");
+        Rig r;
+        auto& [rig, window, clock, state, core] = r;
+        window.checked = c.ticked;
+        core.onOptionBoxClicked(1000); // takes the boxes into the option flags
+        window.disabled.clear();
+
+        core.onStartStop();
+        EXPECT_EQ(window.disabled, kWholePanel);
+        EXPECT_EQ(window.disabledMenuCommands, Ids{32775});
+        EXPECT_EQ(window.timers, (std::map<int, unsigned>{{1, 1000u}}));
+        EXPECT_EQ(window.controlText(1012), "STOP");
+        EXPECT_EQ(window.buttonColours, (Colours{{1012, {0xFFFFFF, 0x0000FF}}}));
+        EXPECT_TRUE(state.monitoring);
+
+        core.onStartStop();
+        Ids enabled;
+        std::ranges::copy_if(kWholePanel, std::inserter(enabled, enabled.end()),
+                             [&](int id) { return !window.disabled.contains(id); });
+        Ids expected{1000, 1001, 1002, 1004, 1031, 1032};
+        expected.insert(c.enabledAfterStop.begin(), c.enabledAfterStop.end());
+        EXPECT_EQ(enabled, expected);
+        EXPECT_EQ(window.disabledMenuCommands, Ids{});
+        EXPECT_EQ(window.timers, (std::map<int, unsigned>{}));
+        EXPECT_EQ(window.controlText(1012), "START");
+        EXPECT_EQ(window.buttonColours, (Colours{{1012, {0xFFFFFF, 0x008000}}}));
+        EXPECT_EQ(window.invalidations, (std::vector<bool>{false, false}));
+        EXPECT_FALSE(state.monitoring || state.activity);
+        EXPECT_TRUE(clock.waits.empty());
+        EXPECT_TRUE(rig.bridge.commandsSent().empty());
+    }
+}
+
+// Good, failed and recovering polls: a failed one keeps every value and the timer, the activity
+// flag flips on every tick, the battery age repaints the window only when its class changes.
+TEST(Monitoring, TicksShowGoodPollsAndKeepTheLastValuesThroughFailedOnes) {
+    const Texts good{"30.00", "15.01",    "2.00",     "10000", "26001",        "3",   "1", "Yes",
+                     "Yes",   "No fault", "No fault", "2.3",   "TRQ 60-40-20", "3",   "4", "5",
+                     "0",     "0",        "30",       "9",     "12",           "2013"};
+    const Texts success{"Pass, Reading device status ... ", "Pass, Read device status success! "};
+    const Texts failure{"Fail, Communicate error,please try again. "};
+    struct Step {
+        bool plugged;
+        std::uint32_t batteryHours;
+        Texts status;
+        bool activity;
+        int batteryAge;
+        std::vector<bool> invalidations;
+    };
+    const Step steps[] = {
+        {true, 26001, success, true, 2, {false, false}},
+        {false, 30001, failure, false, 2, {false}},
+        {true, 26001, success, true, 2, {false}},
+        {true, 30001, success, false, 3, {false, false}},
+        {true, 26000, success, true, 1, {false, false}},
+    };
+    Rig r;
+    auto& [rig, window, clock, state, core] = r;
+    core.onStartStop();
+    for (const Step& step : steps) {
+        SCOPED_TRACE(::testing::Message() << step.batteryHours << " plugged " << step.plugged);
+        step.plugged ? rig.bridge.plugIn() : rig.bridge.unplug();
+        rig.bridge.supply().state().batteryHours = step.batteryHours;
+        window.statusHistory.clear();
+        window.invalidations.clear();
+        clock.waits.clear();
+
+        core.onTimer(1);
+        EXPECT_EQ(window.statusHistory, step.status);
+        EXPECT_EQ(state.activity, step.activity);
+        EXPECT_EQ(static_cast<int>(state.monitor.batteryAge), step.batteryAge);
+        EXPECT_EQ(window.invalidations, step.invalidations);
+        EXPECT_EQ(state.link.linkOk, step.plugged);
+        EXPECT_EQ(clock.waits, (step.plugged ? std::vector{100ms, 100ms, 100ms, 100ms}
+                                             : std::vector<std::chrono::milliseconds>{}));
+        Texts shown = good;
+        shown[4] = std::to_string(step.plugged ? step.batteryHours : 26001);
+        EXPECT_EQ(r.fields(), shown);
+        EXPECT_EQ(window.comboSelection(1003), 1);
+        EXPECT_EQ(window.timers, (std::map<int, unsigned>{{1, 1000u}}));
+    }
+}
+
+// While a tick's panel read shows "Enter an integer.", whatever the message loop runs meanwhile
+// (ticks of either timer, a lost focus, a click on a box) opens no second message and polls
+// nothing; the tick that opened it goes on and its redisplay replaces the bad text.
+TEST(Monitoring, ABadFieldShowsOneMessageWhateverRunsWhileItIsOpen) {
+    Rig r;
+    auto& [rig, window, clock, state, core] = r;
+    const std::vector<std::pair<const char*, std::function<void()>>> nested{
+        {"monitor tick", [&] { core.onTimer(1); }},
+        {"connect tick", [&] { core.onTimer(2); }},
+        {"lost focus", [&] { core.onDelayEditLostFocus(); }},
+        {"option box", [&] { core.onOptionBoxClicked(1004); }},
+    };
+    core.onStartStop();
+    for (const auto& [name, handler] : nested) {
+        SCOPED_TRACE(name);
+        window.messages.clear();
+        window.texts[1058] = "abc";
+        std::size_t commandsWhileOpen = 0;
+        window.whileMessageOpen = [&, &handler = handler] {
+            if (window.messages.size() > 1) {
+                return; // a second message: the fault; no deeper
+            }
+            const std::size_t before = rig.bridge.commandsSent().size();
+            handler();
+            handler();
+            commandsWhileOpen = rig.bridge.commandsSent().size() - before;
+        };
+        core.onTimer(1);
+        window.whileMessageOpen = nullptr;
+        core.onTimer(1);
+
+        EXPECT_EQ(window.messageTexts(), Texts{"Enter an integer."});
+        EXPECT_EQ(commandsWhileOpen, 0u);
+        EXPECT_EQ(window.focused, std::optional<int>(1058));
+        EXPECT_EQ(window.controlText(1058), "9");
+        EXPECT_EQ(window.statusText(), "Pass, Read device status success! ");
+    }
+}
+
+} // namespace
+} // namespace brenvik

@@ -1,0 +1,142 @@
+// APPLY as the operator uses it: the Caution dialog with the change summary, the closing box, the
+// checks before anything is sent, and an unplugged supply with both Retry boxes. The wire is read
+// from the stand-in library's trace.
+
+#include "tests/windows/support/program_driver.h"
+
+#include <gtest/gtest.h>
+
+namespace brenvik::wintest {
+namespace {
+
+using Frames = std::vector<std::string>;
+
+class Apply : public ::testing::Test, protected ProgramSession {
+protected:
+    RunningProgram startConnected() {
+        RunningProgram program = start();
+        processId_ = program.processId();
+        const std::wstring_view connected = L"Pass, Connect device success! ";
+        EXPECT_EQ(waitForStatus(connected), connected);
+        return program;
+    }
+    // Frames of the transfers since the last call, as hex.
+    Frames newFrames() {
+        const std::string text = trace();
+        Frames frames;
+        for (auto at = text.find("frame=", traced_); at != std::string::npos;
+             at = text.find("frame=", at + 1)) {
+            frames.push_back(text.substr(at + 6, text.find(' ', at) - at - 6));
+        }
+        traced_ = text.size();
+        return frames;
+    }
+    // Milliseconds of the trace line of the first transfer of `frame`.
+    long long sentAt(const std::string& frame) const {
+        const std::string text = trace();
+        const auto at = text.find("frame=" + frame + " ");
+        return at == std::string::npos ? -1 : std::stoll(text.substr(text.rfind('\n', at) + 1));
+    }
+    // The next window with `caption`: its texts of `ids`, answered with the key or button.
+    std::vector<std::wstring> answer(std::wstring_view caption, std::vector<int> ids, UINT key,
+                                     int button = 0) {
+        const HWND box = waitForWindow(processId_, caption, 30s);
+        if (box == nullptr) {
+            return {L"no window " + std::wstring(caption)};
+        }
+        std::vector<std::wstring> texts;
+        for (int id : ids) {
+            texts.push_back(controlText(box, id));
+        }
+        if (key != 0) {
+            postKey(::GetDlgItem(box, IDOK), key);
+        } else {
+            pressButton(box, button);
+        }
+        EXPECT_TRUE(waitUntilGone(box));
+        return texts;
+    }
+    std::wstring answerBox(std::wstring_view caption, int button) {
+        return answer(caption, {0xFFFF}, 0, button)[0];
+    }
+    void clickApply() { postCommand(window(), IDC_BTN_APPLY); }
+
+    DWORD processId_ = 0;
+    std::size_t traced_ = 0;
+};
+
+TEST_F(Apply, EscapeSendsNothingOkResetsTheFaultCountsAWrongDateStopsAtTheChecks) {
+    RunningProgram program = startConnected();
+    click(window(), IDC_CHK_RESET_FAULT_COUNTS);
+    newFrames();
+    clickApply();
+    EXPECT_EQ(
+        answer(L"Caution", {1026, 1028, 1029, 1027, 1032, 1031}, VK_ESCAPE),
+        (std::vector<std::wstring>{L"No change", L"No change", L"No change",
+                                   L"AC and System Fault counts will be reset to 0", L"", L""}));
+    clickApply();
+    answer(L"Caution", {}, 0, IDOK);
+    EXPECT_EQ(answerBox(L"Pass", IDOK), L"Write EEPROM success.");
+    EXPECT_EQ(newFrames(), (Frames{"0b55", "0c55"}));
+    EXPECT_GE(sentAt("0c55") - sentAt("0b55"), 1000);
+    EXPECT_LE(sentAt("0c55") - sentAt("0b55"), 1400);
+    EXPECT_NE(trace().find("frame=0c55 reply=00000000 "), std::string::npos);
+
+    click(window(), IDC_CHK_INSTALL_DATE);
+    typeText(window(), IDC_EDT_INSTALL_DAY, L"29");
+    typeText(window(), IDC_EDT_INSTALL_YEAR, L"2011");
+    clickApply();
+    EXPECT_EQ(answerBox(L"Error", IDOK), L"Enter installation date error.");
+    ::SendMessageW(window(), WM_NULL, 0, 0); // returns once the click has ended
+    EXPECT_EQ(newFrames(), Frames{});
+    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(window(), IDC_BTN_APPLY)));
+
+    // The next monitor tick shows the counts the reset cleared.
+    click(window(), IDC_BTN_START);
+    const std::wstring_view polled = L"Pass, Read device status success! ";
+    ASSERT_EQ(waitForStatus(polled), polled);
+    EXPECT_EQ(controlText(window(), IDC_EDT_AC_FAULT_COUNT), L"0");
+    EXPECT_EQ(controlText(window(), IDC_EDT_SYS_FAULT_COUNT), L"0");
+    EXPECT_EQ(program.close(), std::optional<DWORD>(0));
+}
+
+// Unplugged after connecting: both exchanges fail, Retry finds no supply; plugged back in, Retry
+// reconnects and writes the worked frames, which the supply keeps across a restart.
+TEST_F(Apply, UnpluggedSupplyRetriedUntilPluggedBackInThenTheValuesSurviveARestart) {
+    useScenario("control_file = control.txt\r\n");
+    ::SetEnvironmentVariableW(L"BRENVIK_VSUPPLY_STATE", (folder() / "state.txt").c_str());
+    {
+        RunningProgram program = startConnected();
+        enterPanel(window(), {L"1", L"2", L"3", L"0", L"0", L"0", L"7", L"18", L"2011", L"1", L"1",
+                              L"1", L"1", L"0", L"0", L"1"});
+        writeFile(folder() / "control.txt", "plugged = no\r\n");
+        newFrames();
+        clickApply();
+        EXPECT_EQ(
+            answer(L"Caution", {1026, 1028, 1029, 1027}, 0, IDOK),
+            (std::vector<std::wstring>{L"5 to 8 Ah Battery.", L"01: 02: 03 ", L"00: 00: 00 ",
+                                       L"Enter installation date (mm/dd/yyyy): 07/ 18/ 2011 "}));
+        EXPECT_EQ(answerBox(L"Fail", IDRETRY), L"Communicate error,please try again.");
+        const HWND noDevice = waitForWindow(processId_, L"Fail", 30s);
+        ASSERT_NE(noDevice, nullptr);
+        EXPECT_EQ(controlText(noDevice, 0xFFFF),
+                  L"Can not find device,please check device and try again.");
+        EXPECT_EQ(newFrames(), (Frames{"015503020100000001005d", "0d550712140b009a", "0355"}));
+        writeFile(folder() / "control.txt", "plugged = yes\r\n");
+        pressButton(noDevice, IDRETRY);
+        answer(L"Caution", {}, 0, IDOK);
+        EXPECT_EQ(answerBox(L"Pass", IDOK), L"Write EEPROM success.");
+        const Frames frames = newFrames();
+        EXPECT_EQ(Frames(frames.end() - 4, frames.end()),
+                  (Frames{"015503020100000001005d", "0255030201000000010000", "0d550712140b009a",
+                          "0e550712140b0000"}));
+        EXPECT_EQ(program.close(), std::optional<DWORD>(0));
+    }
+    RunningProgram program = startConnected();
+    EXPECT_EQ(readPanel(window()), (Panel{L"1", L"2", L"3", L"0", L"0", L"0", L"7", L"18", L"2011",
+                                          L"1", L"0", L"0", L"0", L"0", L"0", L"0"}));
+    EXPECT_EQ(program.close(), std::optional<DWORD>(0));
+}
+
+} // namespace
+} // namespace brenvik::wintest

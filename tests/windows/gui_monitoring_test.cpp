@@ -1,0 +1,191 @@
+// Monitoring as the operator sees it: START locks the panel and polls the supply once a second,
+// a supply unplugged through the control file keeps the last values on screen, STOP unlocks the
+// panel by its boxes, and a bad field shows one message at a time. The polls' timing is read from
+// the stand-in library's trace, whose lines carry milliseconds.
+
+#include "tests/windows/support/program_driver.h"
+
+#include <gtest/gtest.h>
+#include <sstream>
+#include <thread>
+
+namespace brenvik::wintest {
+namespace {
+
+constexpr std::wstring_view kConnectSuccess = L"Pass, Connect device success! ";
+constexpr std::wstring_view kPollSuccess = L"Pass, Read device status success! ";
+constexpr std::wstring_view kPollFailure = L"Fail, Communicate error,please try again. ";
+
+struct Transfer {
+    long long ms;
+    std::string frame;
+};
+
+// The transfers of the trace, in order.
+std::vector<Transfer> transfers(const std::string& trace) {
+    std::vector<Transfer> out;
+    std::istringstream lines(trace);
+    for (std::string line; std::getline(lines, line);) {
+        const auto frame = line.find(" frame=");
+        if (line.find(" transfer ") != std::string::npos && frame != std::string::npos) {
+            out.push_back({std::stoll(line), line.substr(frame + 7, 4)});
+        }
+    }
+    return out;
+}
+
+// Visible top-level windows of the process captioned with the application name, the main window
+// aside: the "Enter an integer." messages.
+std::vector<HWND> integerMessages(DWORD processId, HWND main) {
+    std::vector<HWND> found;
+    HWND window = nullptr;
+    while ((window = ::FindWindowExW(nullptr, window, nullptr, L"Brenvik-USB")) != nullptr) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if (owner == processId && window != main && ::IsWindowVisible(window)) {
+            found.push_back(window);
+        }
+    }
+    return found;
+}
+
+// Controls of `ids` that are enabled.
+std::vector<int> enabled(HWND window, std::initializer_list<int> ids) {
+    std::vector<int> out;
+    for (int id : ids) {
+        if (::IsWindowEnabled(::GetDlgItem(window, id))) {
+            out.push_back(id);
+        }
+    }
+    return out;
+}
+
+const std::initializer_list<int> kLockedWhileMonitoring{
+    1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009, 1010, 1011, 1028,
+    1029, 1030, 1031, 1032, 1036, 1037, 1038, 1058, 1059, 1060, 1061, 1062};
+
+// The monitoring fields 1013 to 1022 and 1026.
+std::vector<std::wstring> monitoringFields(HWND window) {
+    std::vector<std::wstring> out;
+    for (int id : {1013, 1014, 1015, 1016, 1017, 1018, 1019, 1020, 1021, 1022, 1026}) {
+        out.push_back(controlText(window, id));
+    }
+    return out;
+}
+
+class Monitoring : public ::testing::Test, protected ProgramSession {
+protected:
+    Monitoring() {
+        useScenario("jitter = 0\r\nhour_length_ms = 0\r\nbattery_hours = 26001\r\n"
+                    "control_file = control.txt\r\n");
+    }
+};
+
+TEST_F(Monitoring, PollsOnceASecondKeepsTheValuesWhileUnpluggedAndStopUnlocksByTheBoxes) {
+    RunningProgram program = start();
+    ASSERT_EQ(waitForStatus(kConnectSuccess), kConnectSuccess);
+    click(window(), IDC_CHK_INSTALL_DATE);
+    const long long connected = transfers(trace()).back().ms;
+    click(window(), IDC_BTN_START);
+
+    EXPECT_EQ(controlText(window(), IDC_BTN_START), L"STOP");
+    EXPECT_EQ(enabled(window(), kLockedWhileMonitoring), std::vector<int>{});
+    ASSERT_EQ(waitForStatus(kPollSuccess), kPollSuccess);
+    const std::vector<std::wstring> shown{L"27.51", L"27.18",    L"1.01",    L"12345",
+                                          L"26001", L"3",        L"1",       L"No",
+                                          L"No",    L"No fault", L"No fault"};
+    EXPECT_EQ(monitoringFields(window()), shown);
+
+    // Three polls: the first a second after START, each of command 10 and four chunk reads
+    // 100 ms apart, a second from one to the next.
+    std::this_thread::sleep_for(2500ms);
+    std::vector<Transfer> polls = transfers(trace());
+    std::erase_if(polls, [&](const Transfer& t) { return t.ms <= connected; });
+    ASSERT_GE(polls.size(), 15u);
+    EXPECT_GE(polls[0].ms - connected, 1000);
+    EXPECT_LE(polls[0].ms - connected, 1400);
+    for (std::size_t i = 0; i < 15; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(polls[i].frame, i % 5 == 0 ? "0a55" : "0455");
+        const long long gap = i == 0 ? 0 : polls[i].ms - polls[i - 1].ms;
+        if (i % 5 != 0) {
+            EXPECT_GE(gap, 100);
+            EXPECT_LE(gap, 200);
+        } else if (i > 0) {
+            EXPECT_GE(polls[i].ms - polls[i - 5].ms, 950);
+            EXPECT_LE(polls[i].ms - polls[i - 5].ms, 1300);
+        }
+    }
+
+    writeFile(folder() / "control.txt", "plugged = no\r\n");
+    EXPECT_EQ(waitForStatus(kPollFailure), kPollFailure);
+    EXPECT_EQ(monitoringFields(window()), shown);
+    writeFile(folder() / "control.txt", "plugged = yes\r\n");
+    EXPECT_EQ(waitForStatus(kPollSuccess), kPollSuccess);
+
+    // STOP with the date box ticked: its fields and APPLY enabled, the others not.
+    click(window(), IDC_BTN_START);
+    EXPECT_EQ(controlText(window(), IDC_BTN_START), L"START");
+    EXPECT_EQ(
+        enabled(window(), kLockedWhileMonitoring),
+        (std::vector<int>{1000, 1001, 1002, 1004, 1011, 1031, 1032, 1058, 1059, 1060, 1061, 1062}));
+
+    // STOP with no box ticked: only the boxes.
+    click(window(), IDC_CHK_INSTALL_DATE);
+    click(window(), IDC_BTN_START);
+    click(window(), IDC_BTN_START);
+    EXPECT_EQ(enabled(window(), kLockedWhileMonitoring),
+              (std::vector<int>{1000, 1001, 1002, 1004, 1031, 1032}));
+    EXPECT_EQ(program.close(), std::optional<DWORD>(0));
+}
+
+TEST_F(Monitoring, ABadFieldShowsOneMessageAtATime) {
+    RunningProgram program = start();
+    ASSERT_EQ(waitForStatus(kConnectSuccess), kConnectSuccess);
+    const HWND hours = ::GetDlgItem(window(), IDC_EDT_AC_HOURS);
+    const auto focus = [&](HWND control) {
+        DWORD_PTR result = 0;
+        ::SendMessageTimeoutW(window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE,
+                              SMTO_NORMAL, 20000, &result);
+    };
+    const auto messagesAfter = [&](std::chrono::milliseconds wait) {
+        std::this_thread::sleep_for(wait);
+        return integerMessages(program.processId(), window()).size();
+    };
+    const auto answerMessage = [&] {
+        const std::vector<HWND> boxes = integerMessages(program.processId(), window());
+        if (boxes.size() != 1) {
+            return false;
+        }
+        pressButton(boxes[0], IDOK);
+        return waitUntilGone(boxes[0]);
+    };
+
+    // Tab out of a delay edit holding letters: one message, then the focus is back in the edit.
+    click(window(), IDC_CHK_AC_FAULT_DELAY);
+    focus(hours);
+    typeText(window(), IDC_EDT_AC_HOURS, L"abc");
+    postKey(hours, VK_TAB);
+    EXPECT_EQ(messagesAfter(1500ms), 1u);
+    ASSERT_TRUE(answerMessage());
+    EXPECT_EQ(focusedWindow(window()), hours);
+
+    // Letters in the month while monitoring: the first tick's message stays the only one for
+    // seconds and nothing is polled meanwhile; once it is closed, the tick polls and its
+    // redisplay puts the supply's month back.
+    typeText(window(), IDC_EDT_AC_HOURS, L"1");
+    focus(::GetDlgItem(window(), IDC_BTN_START));
+    typeText(window(), IDC_EDT_INSTALL_MONTH, L"abc");
+    click(window(), IDC_BTN_START);
+    const std::size_t before = transfers(trace()).size();
+    EXPECT_EQ(messagesAfter(4000ms), 1u);
+    EXPECT_EQ(transfers(trace()).size(), before);
+    ASSERT_TRUE(answerMessage());
+    EXPECT_EQ(waitForStatus(kPollSuccess), kPollSuccess);
+    EXPECT_EQ(controlText(window(), IDC_EDT_INSTALL_MONTH), L"2");
+    EXPECT_EQ(messagesAfter(2000ms), 0u);
+    EXPECT_EQ(program.close(), std::optional<DWORD>(0));
+}
+
+} // namespace
+} // namespace brenvik::wintest
