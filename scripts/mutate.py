@@ -52,7 +52,7 @@ class Mutant:
         self.replacement = replacement
 
     def __str__(self):
-        return f"{self.path}:{self.line}: {self.original} -> {self.replacement}"
+        return f"{self.path}:{self.line}:{self.column + 1}: {self.original} -> {self.replacement}"
 
 
 def code_lines(text):

@@ -69,8 +69,8 @@ Texts validateDate(const std::string& date) {
 
 TEST(PanelValidation, CalendarCheck) {
     // Every year divisible by 4 is a leap year, 2100 too.
-    for (const char* date :
-         {"2/29/2012", "2/29/2100", "2/28/2011", "4/30/2015", "1/31/2010", "12/31/9999"}) {
+    for (const char* date : {"2/29/2012", "2/29/2100", "2/28/2011", "4/30/2015", "1/31/2010",
+                             "3/1/2015", "12/31/9999"}) {
         EXPECT_EQ(validateDate(date), Texts{}) << date;
     }
     for (const char* date : {"2/29/2011", "2/30/2012", "4/31/2015", "6/31/2015", "9/31/2015",
