@@ -4,6 +4,7 @@
 #include "res/resource.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_window.h"
+#include "tests/support/operator_texts.h"
 #include "virtual_supply/scenario.h"
 #include "virtual_supply/virtual_bridge.h"
 
@@ -20,6 +21,8 @@
 namespace brenvik {
 namespace {
 
+namespace text = testing::text;
+
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Codes = std::vector<int>;
@@ -28,11 +31,11 @@ using Box = std::tuple<std::string, std::string, MessageIcon, MessageButtons>;
 using Boxes = std::vector<Box>;
 using enum MessageResult;
 
-const Box kCommError{"Communicate error,please try again.", "Fail", MessageIcon::Error,
+const Box kCommError{text::kApplyCommError, text::kFailCaption, MessageIcon::Error,
                      MessageButtons::RetryCancel};
-const Box kNoDevice{"Can not find device,please check device and try again.", "Fail",
-                    MessageIcon::Error, MessageButtons::RetryCancel};
-const Box kSuccess{"Write EEPROM success.", "Pass", MessageIcon::None, MessageButtons::Ok};
+const Box kNoDevice{text::kApplyNoDevice, text::kFailCaption, MessageIcon::Error,
+                    MessageButtons::RetryCancel};
+const Box kSuccess{text::kApplySuccess, text::kPassCaption, MessageIcon::None, MessageButtons::Ok};
 
 TEST(ChangeSummary, ValueLinesByOptionAndPartNumberActionLinesPackedFromTheTop) {
     const std::string no = "No change", timer = "Battery installed time will be reset to 0",
@@ -133,13 +136,9 @@ TEST(WriteSequence, AllSixOptionsSendTheWorkedFramesInOrderWithASecondBeforeEach
                                  "0b55", "0c55", "0d550712140b009a", "0e550712140b0000"}));
     EXPECT_EQ(rig.clock.waits, (std::vector{1000ms, 1000ms, 1000ms, 1000ms}));
     EXPECT_EQ(rig.window.statusHistory,
-              (Texts{"Pass, Writing EEPROM ... ", "Pass, Write EEPROM success. ",
-                     "Pass, Resting battery connect time ... ",
-                     "Pass, Rest battery connect time success. ",
-                     "Pass, Resting AC and System Fault counts ... ",
-                     "Pass, Rest AC and System Fault counts success. ",
-                     "Pass, Setting battery installation date  ... ",
-                     "Pass, Setting battery installation date success. "}));
+              (Texts{text::kWriting, text::kWriteSuccess, text::kResettingBattery,
+                     text::kResetBatterySuccess, text::kResettingFaults, text::kResetFaultsSuccess,
+                     text::kSettingDate, text::kSetDateSuccess}));
     EXPECT_EQ(rig.monitor.lastRead, (monitor::LastReadSettings{1, 1, 2, 3, 0, 0, 0}));
     EXPECT_EQ(rig.link.bridge.supply().state().installDate,
               (std::array<std::uint8_t, 4>{7, 18, 20, 11}));
@@ -174,7 +173,7 @@ TEST(WriteSequence, FailedChecksEndTheirActionAndTheLaterActionsStillRun) {
 TEST(WriteSequence, ConfirmDifferingInOneByteChangesNothingSoTheNextWriteSendsTheOldValues) {
     Rig rig({1000}, "wrong_echo = 2:3");
     EXPECT_EQ(rig.write(), (WriteOutcome{{true, false}, {}, {}, {}}));
-    EXPECT_EQ(rig.window.statusText(), "Fail, Communicate error,please try again. ");
+    EXPECT_EQ(rig.window.statusText(), text::kCommErrorStop);
     EXPECT_EQ(rig.monitor.lastRead, (monitor::LastReadSettings{3, 2, 15, 30, 7, 8, 9}));
     EXPECT_EQ(rig.model.settings.acFaultHours, 1);
 
@@ -246,8 +245,7 @@ TEST(ApplySequence, AfterRetryTheNextClickSavesThePanelAndReconnectsFirst) {
 
     EXPECT_EQ(rig.codes(), (Codes{11, 12, 3, 4, 4, 4, 4, 11, 12, 13, 14}));
     EXPECT_EQ(rig.window.messageTexts(),
-              (Texts{"Communicate error,please try again.", "Enter installation date error.",
-                     "Communicate error,please try again."}));
+              (Texts{text::kApplyCommError, text::kDateError, text::kApplyCommError}));
     std::ifstream saved(rig.files.working);
     const std::string text{std::istreambuf_iterator<char>(saved), {}};
     EXPECT_NE(text.find("AcFltDelayHr=4"), std::string::npos) << text;

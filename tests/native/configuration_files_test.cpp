@@ -138,7 +138,7 @@ TEST_F(ConfigurationFilesTest, SaveThatCannotWriteTellsTheOperatorAndKeepsTheFil
     ASSERT_EQ(window.messages.size(), 2u);
     for (const RecordedMessage& m : window.messages) {
         EXPECT_EQ(std::tuple(m.text, m.caption, m.icon, m.buttons),
-                  std::tuple(text::kSaveFailed, text::kSaveFailedCaption, MessageIcon::Error,
+                  std::tuple(text::kSaveFailed, text::kFailCaption, MessageIcon::Error,
                              MessageButtons::Ok));
     }
     EXPECT_EQ(fs::current_path(), start);

@@ -36,7 +36,11 @@ inline const std::string kDateError = "Enter installation date error.";
 inline const std::string kDateCaption = "Error";
 inline const std::string kRangeCaption = "Brenvik";
 inline const std::string kSaveFailed = "Save configuration file fail, please check the file.";
-inline const std::string kSaveFailedCaption = "Fail";
+inline const std::string kApplyCommError = "Communicate error,please try again.";
+inline const std::string kApplyNoDevice = "Can not find device,please check device and try again.";
+inline const std::string kApplySuccess = "Write EEPROM success.";
+inline const std::string kFailCaption = "Fail";
+inline const std::string kPassCaption = "Pass";
 
 // The charge selector's items before any supply answered, and for each model; part numbers.
 inline const Items kDefaultItems{"Default Charge Current", "1/2 Default Charge Current",
