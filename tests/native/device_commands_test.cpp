@@ -43,6 +43,7 @@ TEST(CommandFrames, WorkedFramesByteForByte) {
     EXPECT_EQ(sent(settingsWriteConfirm(kSettings)),
               (Bytes{0x02, 0x55, 0x03, 0x02, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00}));
     EXPECT_EQ(dateBytes(7, 18, 2011), kDate);
+    EXPECT_EQ(yearOf(kDate), 2011);
     EXPECT_EQ(sent(installDateRequest(kDate)),
               (Bytes{0x0D, 0x55, 0x07, 0x12, 0x14, 0x0B, 0x00, 0x9A}));
     EXPECT_EQ(sent(installDateConfirm(kDate)),
@@ -54,7 +55,11 @@ TEST(CommandFrames, WorkedFramesByteForByte) {
     for (std::uint8_t code : {0, 7, 8, 9, 15, 255}) {
         EXPECT_FALSE(commandShape(code)) << int{code};
     }
+    // A code without a shape is sent asking for one byte, and no reply to it passes.
     EXPECT_EQ(matchingConfirmBytes(plainFrame(3), replyOf({0x55})), 0u) << "not a confirm";
+    EXPECT_FALSE(replyPasses(plainFrame(7), replyOf({0x55})));
+    vsupply::VirtualLink rig;
+    EXPECT_EQ(send(rig.link, plainFrame(7)).requested, 1u);
 }
 
 // Each command's frame and reply have the lengths of its shape. Its good reply passes; changing a
