@@ -61,14 +61,27 @@ TEST(ChangeSummary, ValueLinesByOptionAndPartNumberActionLinesPackedFromTheTop) 
          "",
          {no, "01: 02: 03 ", "255: 00: 30 ", "", "", ""}},
         {{.optSysFaultDelay = 1}, "", {no, no, "00: 00: 00 ", "", "", ""}},
-        {charge(0), "TRQ 60-40-20", {"9 to 40 Ah Battery .", no, no, "", "", ""}},
-        {charge(0), "TRQ 220-160", {"18 to >80 Ah Battery.", no, no, "", "", ""}},
-        {charge(1), "TRQ 120-80", {"9 to 12 Ah Battery.", no, no, "", "", ""}},
-        {charge(0), "", {"Full scale.", no, no, "", "", ""}},
-        {charge(3), "trq 60-40-20", {"1/8 Full scale.", no, no, "", "", ""}},
+        {{10, 9, 10, 0, 0, 0, 0, 2, 7, 2010, 0, 1}, "", {no, "10: 09: 10 ", no, "", "", ""}},
     };
     for (const auto& [settings, partNumber, expected] : cases) {
         EXPECT_EQ(buildChangeSummary(settings, partNumber), expected) << expected.actionLine1;
+    }
+    // The charge selection in words for each selection; one the selector never offers shows
+    // nothing, and a part number matches only as written.
+    const std::pair<std::string, const Texts*> wordings[] = {
+        {"TRQ 60-40-20", &text::kSummaryModel1},
+        {"TRQ 120-80", &text::kSummaryModel23},
+        {"TRQ 220-160", &text::kSummaryModel23},
+        {"", &text::kSummaryUnknown},
+        {"trq 60-40-20", &text::kSummaryUnknown}};
+    for (const auto& [partNumber, lines] : wordings) {
+        Texts shown;
+        for (int selection = 0; selection <= 4; ++selection) {
+            shown.push_back(buildChangeSummary(charge(selection), partNumber).chargeSelection);
+        }
+        Texts expected = *lines;
+        expected.push_back("");
+        EXPECT_EQ(shown, expected) << partNumber;
     }
 }
 
@@ -142,6 +155,10 @@ TEST(WriteSequence, AllSixOptionsSendTheWorkedFramesInOrderWithASecondBeforeEach
     EXPECT_EQ(rig.monitor.lastRead, (monitor::LastReadSettings{1, 1, 2, 3, 0, 0, 0}));
     EXPECT_EQ(rig.link.bridge.supply().state().installDate,
               (std::array<std::uint8_t, 4>{7, 18, 20, 11}));
+    EXPECT_EQ(std::tuple(rig.window.controlText(1058), rig.window.controlText(1059),
+                         rig.window.controlText(1060)),
+              std::tuple("7", "18", "2011"))
+        << "the confirmed date is taken over";
     EXPECT_EQ(rig.link.bridge.supply().state().acFaultCount, 0);
     EXPECT_TRUE(rig.window.isEnabled(1011) && rig.window.isEnabled(1012));
 }

@@ -53,6 +53,15 @@ inline const std::string kPartModel1 = "TRQ 60-40-20";
 inline const std::string kPartModel2 = "TRQ 120-80";
 inline const std::string kPartModel3 = "TRQ 220-160";
 
+// The Caution dialog's charge selection line for selections 0 to 3, by part number, and for a
+// part number the program does not know.
+inline const Items kSummaryModel1{"9 to 40 Ah Battery .", "5 to 8 Ah Battery.", "4 Ah Battery.",
+                                  "2 Ah Battery."};
+inline const Items kSummaryModel23{"18 to >80 Ah Battery.", "9 to 12 Ah Battery.",
+                                   "5 to 8 Ah Battery.", "4 Ah Battery."};
+inline const Items kSummaryUnknown{"Full scale.", "1/2 Full scale.", "1/4 Full scale.",
+                                   "1/8 Full scale."};
+
 // A configuration file's section with all sixteen keys in the order they are written, holding
 // AC delay 1:2:3, system delay 4:5:6, date 7/8/2019, selection 2 and boxes 1000, 1002 and 1031.
 inline const std::string kSavedFile =
