@@ -200,10 +200,15 @@ def main():
         "--headers", action="store_true",
         help="mutate headers too (each rebuilds every object that includes it)",
     )
+    parser.add_argument(
+        "--match", help="only mutants whose 'path:line:column' matches this regular expression"
+    )
     parser.add_argument("--list", action="store_true", help="list the mutants and stop")
     args = parser.parse_args()
 
     mutants = [m for path in portable_sources(args.folders, args.headers) for m in mutants_of(path)]
+    if args.match:
+        mutants = [m for m in mutants if re.search(args.match, str(m).split(": ")[0])]
     if args.sample and args.sample < len(mutants):
         mutants = sorted(
             random.Random(args.seed).sample(mutants, args.sample),

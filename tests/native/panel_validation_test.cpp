@@ -80,11 +80,15 @@ TEST(PanelValidation, CalendarCheck) {
     const std::string month = "Enter an integer between 1 and 12.";
     const std::string day = "Enter an integer between 1 and 31.";
     const std::string year = "Enter an integer between 1 and 9999.";
-    const std::pair<const char*, Texts> ranges[] = {
-        {"13/5/2015", {month, kDateError}}, {"-1/31/2015", {month, kDateError}},
-        {"0/5/2015", {month, kDateError}},  {"3/0/2015", {day, kDateError}},
-        {"3/32/2015", {day, kDateError}},   {"3/3/0", {year, kDateError}},
-        {"3/3/10000", {year, kDateError}},  {"13/0/0", {month, day, year, kDateError}}};
+    const std::pair<const char*, Texts> ranges[] = {{"13/5/2015", {month, kDateError}},
+                                                    {"-1/31/2015", {month, kDateError}},
+                                                    {"0/5/2015", {month, kDateError}},
+                                                    {"3/0/2015", {day, kDateError}},
+                                                    {"3/32/2015", {day, kDateError}},
+                                                    {"3/3/0", {year, kDateError}},
+                                                    {"3/3/1", {kDateError}},
+                                                    {"3/3/10000", {year, kDateError}},
+                                                    {"13/0/0", {month, day, year, kDateError}}};
     for (const auto& [date, messages] : ranges) {
         EXPECT_EQ(validateDate(date), messages) << date;
     }
