@@ -56,6 +56,15 @@ function(brenvik_add_wine_test)
     endif()
 endfunction()
 
+# The project's version (major.two-digit minor, 1.05) is the only one: the resource script and the
+# installer take it from here. The numeric version resource gives each digit of the minor a field
+# of its own, 1.05 as 1,0,5,0.
+if(NOT PROJECT_VERSION MATCHES "^([0-9]+)\\.([0-9])([0-9])$")
+    message(FATAL_ERROR "Version ${PROJECT_VERSION} is not major.two-digit minor")
+endif()
+set(BRENVIK_VERSION_FIELDS "${CMAKE_MATCH_1}, ${CMAKE_MATCH_2}, ${CMAKE_MATCH_3}, 0")
+configure_file(${CMAKE_SOURCE_DIR}/res/version.h.in ${CMAKE_BINARY_DIR}/generated/res/version.h @ONLY)
+
 file(GLOB BRENVIK_WINDOWS_PARTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/windows/*.cmake)
 foreach(part IN LISTS BRENVIK_WINDOWS_PARTS)
     include(${part})

@@ -17,31 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Key {
-    std::string_view name;
-    std::int32_t DeviceSettings::*field;
-};
-
-// In the order written and read. The last six are the option boxes 1000, 1001, 1002, 1004,
-// 1031 and 1032.
-constexpr std::array<Key, 16> kKeys{{
-    {"AcFltDelayHr", &DeviceSettings::acFaultHours},
-    {"AcFltDelayMin", &DeviceSettings::acFaultMinutes},
-    {"AcFltDelaySec", &DeviceSettings::acFaultSeconds},
-    {"SysFltDelayHr", &DeviceSettings::sysFaultHours},
-    {"SysFltDelayMin", &DeviceSettings::sysFaultMinutes},
-    {"SysFltDelaySec", &DeviceSettings::sysFaultSeconds},
-    {"InstallMM", &DeviceSettings::installMonth},
-    {"InstallDD", &DeviceSettings::installDay},
-    {"InstallYYYY", &DeviceSettings::installYear},
-    {"ICharge", &DeviceSettings::chargeSelection},
-    {"bChargeCurrent", &DeviceSettings::optChargeSelector},
-    {"bAcFltDelay", &DeviceSettings::optAcFaultDelay},
-    {"bSysFltDelay", &DeviceSettings::optSysFaultDelay},
-    {"bResetBatCon", &DeviceSettings::optResetBatteryTimer},
-    {"bResetFaultCounts", &DeviceSettings::optResetFaultCounts},
-    {"bInstallDate", &DeviceSettings::optInstallDate},
-}};
 constexpr std::size_t kValueKeys = 10;
 
 // Leading white space, an optional sign and the digits after it; no digits give 0. A number
@@ -97,7 +72,7 @@ bool writeConfiguration(WindowPort& window, MainWindowModel& model, const fs::pa
     std::optional<IniFile> ini = IniFile::load(file);
     bool written = false;
     if (ini) {
-        for (const Key& key : kKeys) {
+        for (const ConfigurationKey& key : kConfigurationKeys) {
             ini->setValue(kSection, key.name, std::to_string(model.settings.*(key.field)));
         }
         written = replaceFile(file, ini->bytes());
@@ -109,12 +84,13 @@ bool writeConfiguration(WindowPort& window, MainWindowModel& model, const fs::pa
 void readConfiguration(WindowPort& window, MainWindowModel& model, const fs::path& file) {
     panelRead(window, model);
     const IniFile ini = IniFile::load(file).value_or(IniFile{});
-    std::array<std::int32_t, kKeys.size()> values{};
-    for (std::size_t i = 0; i < kKeys.size(); ++i) {
-        values[i] = parseValue(ini.value(kSection, kKeys[i].name).value_or(std::string{}));
+    std::array<std::int32_t, kConfigurationKeys.size()> values{};
+    for (std::size_t i = 0; i < kConfigurationKeys.size(); ++i) {
+        values[i] =
+            parseValue(ini.value(kSection, kConfigurationKeys[i].name).value_or(std::string{}));
     }
     for (std::size_t i = 0; i < kValueKeys; ++i) {
-        model.settings.*(kKeys[i].field) = values[i];
+        model.settings.*(kConfigurationKeys[i].field) = values[i];
     }
     for (std::size_t i = 0; i < kOptionBoxIds.size(); ++i) {
         model.fileOptionFlags[i] = values[kValueKeys + i];

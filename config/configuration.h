@@ -6,6 +6,8 @@
 #include "programming/device_settings.h"
 #include "ui/window_port.h"
 
+#include <array>
+#include <cstdint>
 #include <filesystem>
 #include <string_view>
 
@@ -16,6 +18,32 @@ inline constexpr std::string_view kWorkingFileName = "Brenvik.ini";
 inline constexpr std::string_view kSaveFailedCaption = "Fail";
 inline constexpr std::string_view kSaveFailedText =
     "Save configuration file fail, please check the file.";
+
+struct ConfigurationKey {
+    std::string_view name;
+    std::int32_t DeviceSettings::*field;
+};
+
+// In the order written and read. The last six are the option boxes 1000, 1001, 1002, 1004,
+// 1031 and 1032.
+inline constexpr std::array<ConfigurationKey, 16> kConfigurationKeys{{
+    {"AcFltDelayHr", &DeviceSettings::acFaultHours},
+    {"AcFltDelayMin", &DeviceSettings::acFaultMinutes},
+    {"AcFltDelaySec", &DeviceSettings::acFaultSeconds},
+    {"SysFltDelayHr", &DeviceSettings::sysFaultHours},
+    {"SysFltDelayMin", &DeviceSettings::sysFaultMinutes},
+    {"SysFltDelaySec", &DeviceSettings::sysFaultSeconds},
+    {"InstallMM", &DeviceSettings::installMonth},
+    {"InstallDD", &DeviceSettings::installDay},
+    {"InstallYYYY", &DeviceSettings::installYear},
+    {"ICharge", &DeviceSettings::chargeSelection},
+    {"bChargeCurrent", &DeviceSettings::optChargeSelector},
+    {"bAcFltDelay", &DeviceSettings::optAcFaultDelay},
+    {"bSysFltDelay", &DeviceSettings::optSysFaultDelay},
+    {"bResetBatCon", &DeviceSettings::optResetBatteryTimer},
+    {"bResetFaultCounts", &DeviceSettings::optResetFaultCounts},
+    {"bInstallDate", &DeviceSettings::optInstallDate},
+}};
 
 // The working configuration file that belongs to the executable at `executable`.
 std::filesystem::path workingConfigurationPath(const std::filesystem::path& executable);

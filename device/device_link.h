@@ -7,6 +7,8 @@
 
 namespace brenvik::device {
 
+class TransactionObserver;
+
 struct DeviceLink {
     explicit DeviceLink(AdapterLibrary& adapter) : library(adapter) {}
 
@@ -16,6 +18,7 @@ struct DeviceLink {
     HighPinRecord highPins{};        // likewise
     FtcStatus adapterStatus = kStatusSuccess; // status of the last library call
     bool linkOk = true;                       // true when the last reply check succeeded
+    TransactionObserver* observer = nullptr;  // told of every transaction, when set
 };
 
 } // namespace brenvik::device

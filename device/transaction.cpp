@@ -43,6 +43,10 @@ Reply transact(DeviceLink& link, std::uint8_t code, std::span<const std::uint8_t
     // Whatever a short transfer left beyond what it delivered is not part of the reply.
     std::fill(reply.bytes.begin() + reply.delivered, reply.bytes.end(), 0);
     link.adapterStatus = reply.status;
+    if (link.observer != nullptr) {
+        link.observer->onTransaction(std::span<const std::uint8_t>(frame.data(), frameLength),
+                                     reply);
+    }
     return reply;
 }
 

@@ -27,9 +27,18 @@ struct Reply {
     bool complete() const;
 };
 
+// Watches the link's transactions, for a record of every exchange with the supply.
+class TransactionObserver {
+public:
+    virtual ~TransactionObserver() = default;
+    // The frame as sent (its full length) and the reply as the transaction returns it.
+    virtual void onTransaction(std::span<const std::uint8_t> frame, const Reply& reply) = 0;
+};
+
 // One transaction: frame = code, 0x55, payload (the rest 0) of frameLength bytes (2, 8 or 11),
 // reply of replyLength bytes (1..12), through ordinal 33 with the 13 arguments in order. Stores
-// the status in link.adapterStatus. Never touches the link flag or the status line.
+// the status in link.adapterStatus and tells the link's observer, if any. Never touches the link
+// flag or the status line.
 Reply transact(DeviceLink& link, std::uint8_t code, std::span<const std::uint8_t> payload,
                std::size_t frameLength, std::size_t replyLength);
 

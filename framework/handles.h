@@ -68,12 +68,30 @@ struct IconTraits {
     static void close(Handle handle) noexcept { ::DestroyIcon(handle); }
 };
 
+struct MemoryDcTraits {
+    using Handle = HDC;
+    static Handle invalid() noexcept { return nullptr; }
+    static void close(Handle handle) noexcept { ::DeleteDC(handle); }
+};
+
+// A COM interface pointer, released once.
+template <class Interface>
+struct ComTraits {
+    using Handle = Interface*;
+    static Handle invalid() noexcept { return nullptr; }
+    static void close(Handle handle) noexcept { handle->Release(); }
+};
+
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueModule = UniqueResource<ModuleTraits>;
 using UniqueFont = UniqueResource<GdiObjectTraits<HFONT>>;
 using UniqueBrush = UniqueResource<GdiObjectTraits<HBRUSH>>;
 using UniquePen = UniqueResource<GdiObjectTraits<HPEN>>;
 using UniqueIcon = UniqueResource<IconTraits>;
+using UniqueBitmap = UniqueResource<GdiObjectTraits<HBITMAP>>;
+using UniqueMemoryDc = UniqueResource<MemoryDcTraits>;
+template <class Interface>
+using UniqueCom = UniqueResource<ComTraits<Interface>>;
 
 // Selects a drawing object into a device context and puts the previous one back at the end,
 // so the object can be deleted safely afterwards.

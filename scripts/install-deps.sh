@@ -6,11 +6,13 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ make pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
+  libcli11-dev nlohmann-json3-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+  nsis
   wine wine32:i386
   xvfb xauth x11-utils xdotool imagemagick
   fonts-liberation fonts-dejavu-core fonts-wine
-  python3
+  python3 python3-fonttools
 )
 
 sudo_cmd=()

@@ -9,6 +9,15 @@ namespace brenvik {
 class CAboutDlg : public framework::CDialog {
 public:
     CAboutDlg() : CDialog(IDD_ABOUTBOX) {}
+
+protected:
+    framework::Reply handleMessage(const framework::Message& message) override;
+
+private:
+    // Paints the logo; the labels draw over it.
+    framework::Reply onPaint(const framework::Message& message);
+
+    static const framework::MessageEntry<CAboutDlg> kMessageMap[];
 };
 
 } // namespace brenvik

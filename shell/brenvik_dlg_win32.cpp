@@ -2,15 +2,20 @@
 
 #include "framework/text.h"
 #include "programming/panel.h"
+#include "res/maker.h"
 #include "res/resource.h"
 #include "shell/about_dlg_win32.h"
+#include "shell/image_holder_win32.h"
+#include "shell/presentation.h"
 #include "shell/single_instance_win32.h"
 #include "ui/status_texts.h"
 
 #include <array>
 #include <commctrl.h>
+#include <shellapi.h>
 #include <string_view>
 #include <utility>
+#include <windowsx.h>
 
 namespace brenvik {
 namespace {
@@ -60,12 +65,18 @@ const framework::MessageEntry<CBrenvikforCustomDlg> CBrenvikforCustomDlg::kMessa
     framework::onCommand(ID_FILE_LOADCONFIGURATION, &CBrenvikforCustomDlg::onLoadConfiguration),
     framework::onCommand(ID_CONNECT_CONNECTDEVICE, &CBrenvikforCustomDlg::onConnectDevice),
     framework::onCommand(IDC_BTN_APPLY, &CBrenvikforCustomDlg::onApply),
+    framework::onMessage(WM_PAINT, &CBrenvikforCustomDlg::onPaint),
+    framework::onMessage(WM_CTLCOLORSTATIC, &CBrenvikforCustomDlg::onCtlColor),
+    framework::onMessage(WM_CTLCOLOREDIT, &CBrenvikforCustomDlg::onCtlColor),
+    framework::onMessage(WM_MOUSEMOVE, &CBrenvikforCustomDlg::onMouseMove),
+    framework::onMessage(WM_LBUTTONDOWN, &CBrenvikforCustomDlg::onLeftButtonDown),
+    framework::onMessage(WM_DRAWITEM, &CBrenvikforCustomDlg::onDrawItem),
 };
 
 CBrenvikforCustomDlg::CBrenvikforCustomDlg(const std::filesystem::path& executable,
                                            std::wstring applicationName, ProgramState& state,
                                            Clock& clock)
-    : CDialog(IDD_BRENVIK_DIALOG), applicationName_(std::move(applicationName)),
+    : CDialog(IDD_BRENVIK_DIALOG), applicationName_(std::move(applicationName)), state_(state),
       core_(port(), clock, state, executable), bigIcon_(loadIcon(instance(), SM_CXICON, SM_CYICON)),
       smallIcon_(loadIcon(instance(), SM_CXSMICON, SM_CYSMICON)) {
     port().attachConfirmation(
@@ -219,6 +230,77 @@ Reply CBrenvikforCustomDlg::onLoadConfiguration(const Message&) {
 Reply CBrenvikforCustomDlg::onApply(const Message&) {
     core_.onApply();
     return 0;
+}
+
+Reply CBrenvikforCustomDlg::onPaint(const Message&) {
+    const framework::PaintDc paint(hwnd());
+    if (::IsIconic(hwnd()) != FALSE) {
+        paintMinimised(paint.get());
+        return 0;
+    }
+    for (const PlacedImage& image : mainWindowImages(state_.activity)) {
+        imageHolder().paintFile(paint.get(), image.file.data(), image.x, image.y);
+    }
+    // The controls draw themselves over the pictures.
+    return framework::kDefault;
+}
+
+void CBrenvikforCustomDlg::paintMinimised(HDC dc) {
+    ::SendMessageW(hwnd(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT client{};
+    ::GetClientRect(hwnd(), &client);
+    const int x = (client.right - client.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (client.bottom - client.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+    ::DrawIcon(dc, x, y, bigIcon_.get());
+}
+
+Reply CBrenvikforCustomDlg::onCtlColor(const Message& message) {
+    const LRESULT brush = ::DefWindowProcW(hwnd(), message.id, message.wParam, message.lParam);
+    if (::GetDlgCtrlID(message.control()) == IDC_EDT_BATTERY_TIME) {
+        const HDC dc = reinterpret_cast<HDC>(message.wParam);
+        ::SetBkColor(dc, batteryAgeColour(state_.monitor.batteryAge, field1017DefaultColour_));
+        ::SetBkMode(dc, OPAQUE);
+    }
+    return brush;
+}
+
+bool CBrenvikforCustomDlg::overFooterLink(LPARAM position) const {
+    const HWND footer = ::GetDlgItem(hwnd(), IDC_LBL_FOOTER);
+    RECT link{};
+    ::GetClientRect(footer, &link);
+    ::MapWindowPoints(footer, hwnd(), reinterpret_cast<POINT*>(&link), 2);
+    return isOverFooterLink({link.left, link.top, link.right, link.bottom},
+                            {GET_X_LPARAM(position), GET_Y_LPARAM(position)});
+}
+
+Reply CBrenvikforCustomDlg::onMouseMove(const Message& message) {
+    if (overFooterLink(message.lParam)) {
+        ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
+    }
+    return framework::kDefault;
+}
+
+Reply CBrenvikforCustomDlg::onLeftButtonDown(const Message& message) {
+    if (overFooterLink(message.lParam) && opensFooterLink(static_cast<unsigned>(message.wParam))) {
+        ::ShellExecuteW(nullptr, nullptr, framework::widen(BRENVIK_MAKER_URL).c_str(), nullptr,
+                        nullptr, SW_SHOWNORMAL);
+    }
+    return framework::kDefault;
+}
+
+Reply CBrenvikforCustomDlg::onDrawItem(const Message& message) {
+    const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(message.lParam);
+    CColorButton* button = nullptr;
+    if (item.CtlID == IDC_BTN_APPLY) {
+        button = &apply_;
+    } else if (item.CtlID == IDC_BTN_START) {
+        button = &startStop_;
+    }
+    if (button == nullptr) {
+        return framework::kDefault;
+    }
+    button->drawItem(item);
+    return TRUE;
 }
 
 } // namespace brenvik

@@ -50,15 +50,23 @@ private:
     framework::Reply onSaveConfiguration(const framework::Message& message);
     framework::Reply onLoadConfiguration(const framework::Message& message);
     framework::Reply onApply(const framework::Message& message);
+    framework::Reply onPaint(const framework::Message& message);
+    framework::Reply onCtlColor(const framework::Message& message);
+    framework::Reply onMouseMove(const framework::Message& message);
+    framework::Reply onLeftButtonDown(const framework::Message& message);
+    framework::Reply onDrawItem(const framework::Message& message);
 
     void addAboutToSystemMenu();
     void createFonts();
     void createStatusBar();
+    void paintMinimised(HDC dc);
+    bool overFooterLink(LPARAM position) const;
     void colourButton(int id, COLORREF text, COLORREF face);
 
     static const framework::MessageEntry<CBrenvikforCustomDlg> kMessageMap[];
 
     std::wstring applicationName_;
+    ProgramState& state_;
     MainWindowCore core_;
     CColorButton apply_;
     CColorButton startStop_;

@@ -13,19 +13,27 @@ add_library(brenvik_framework STATIC ${BRENVIK_FRAMEWORK_SOURCES})
 target_include_directories(brenvik_framework PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_definitions(brenvik_framework PUBLIC UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN
                                                     _WIN32_WINNT=0x0601)
-target_link_libraries(brenvik_framework PUBLIC brenvik_core comctl32 comdlg32 gdi32 user32)
+target_link_libraries(brenvik_framework PUBLIC brenvik_core comctl32 comdlg32 gdi32 msimg32 ole32
+                                             shell32 user32 windowscodecs)
 
 # The resources are compiled once and linked into the program and the in-process tests.
 add_library(brenvik_resources OBJECT ${CMAKE_SOURCE_DIR}/res/brenvik.rc)
-target_include_directories(brenvik_resources PRIVATE ${CMAKE_SOURCE_DIR})
+target_include_directories(brenvik_resources PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
 set_source_files_properties(${CMAKE_SOURCE_DIR}/res/brenvik.rc PROPERTIES OBJECT_DEPENDS
-    "${CMAKE_SOURCE_DIR}/res/brenvik.ico;${CMAKE_SOURCE_DIR}/res/brenvik.manifest;${CMAKE_SOURCE_DIR}/res/maker.h;${CMAKE_SOURCE_DIR}/res/resource.h")
+    "${CMAKE_SOURCE_DIR}/res/brenvik.ico;${CMAKE_SOURCE_DIR}/res/brenvik.manifest;${CMAKE_SOURCE_DIR}/res/maker.h;${CMAKE_SOURCE_DIR}/res/resource.h;${CMAKE_BINARY_DIR}/generated/res/version.h")
 
 add_executable(Brenvik-USB WIN32 ${CMAKE_SOURCE_DIR}/shell/main_win32.cpp
                                  $<TARGET_OBJECTS:brenvik_resources>)
 target_link_libraries(Brenvik-USB PRIVATE brenvik_framework brenvik_adapter_win32)
 # The stand-in adapter library lies beside the program in every build, as the vendor's would.
 add_dependencies(Brenvik-USB ftcspi_stand_in)
+# So do the pictures the window paints (drawn by scripts/make_images.py), which the program
+# opens from its current directory.
+file(GLOB BRENVIK_IMAGES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/res/images/*.png)
+add_custom_target(brenvik_images
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${BRENVIK_IMAGES} ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}
+    DEPENDS ${BRENVIK_IMAGES} VERBATIM)
+add_dependencies(Brenvik-USB brenvik_images)
 target_link_options(Brenvik-USB PRIVATE -municode)
 
 # Helpers for Windows tests: drive a running program, read dialog templates, run a dialog on a
@@ -64,3 +72,12 @@ target_link_options(startup-minimal PRIVATE -municode)
 add_executable(startup-timer ${CMAKE_SOURCE_DIR}/bench/startup/startup_timer.cpp)
 target_link_libraries(startup-timer PRIVATE brenvik_wintest_support)
 target_link_options(startup-timer PRIVATE -municode)
+
+# Painting benchmark (bench/look/run.sh): repaint cost of the main window with and without its
+# pictures, and a GDI object, handle and memory soak of repaints and monitor ticks. Not
+# registered with CTest.
+add_executable(look-bench ${CMAKE_SOURCE_DIR}/bench/look/look_bench.cpp
+                          $<TARGET_OBJECTS:brenvik_resources>)
+target_link_libraries(look-bench PRIVATE brenvik_wintest_support brenvik_virtual_supply)
+target_link_options(look-bench PRIVATE -municode)
+add_dependencies(look-bench Brenvik-USB)

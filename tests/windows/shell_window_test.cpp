@@ -1,6 +1,6 @@
 // The main window as the program builds it, run on a thread of the test program and examined
 // live: controls against their template, start-up state, status bar, menus, fonts, the About
-// box and the Enter key.
+// box, the Enter key, and what the window paints: pictures, colour buttons, field 1017.
 
 #include "framework/handles.h"
 #include "framework/module_path.h"
@@ -13,6 +13,7 @@
 #include "virtual_supply/virtual_bridge.h"
 
 #include <commctrl.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
 #include <thread>
@@ -35,6 +36,8 @@ public:
     QuietMainWindow()
         : CBrenvikforCustomDlg(framework::modulePath(),
                                applicationName(framework::modulePath()).wstring(), state, clock) {}
+
+    ProgramState& programState() { return state; }
 
 protected:
     bool onInitDialog() override {
@@ -61,6 +64,7 @@ protected:
 
     static inline std::unique_ptr<LiveDialog> shared;
     HWND window = shared->hwnd();
+    QuietMainWindow& dialog = static_cast<QuietMainWindow&>(shared->dialog());
 };
 
 TEST_F(MainWindow, StartsWithFocusOnTheChargeSelectorBoxNothingDisabledAndReady) {
@@ -184,6 +188,190 @@ TEST_F(MainWindow, AboutBoxFromTheSystemMenuAndHelpAboutOtherSystemCommandsAsUsu
     EXPECT_TRUE(::IsIconic(window));
     ::SendMessageW(window, WM_SYSCOMMAND, SC_RESTORE, 0);
     EXPECT_FALSE(::IsIconic(window));
+}
+
+// A 32-bit top-down bitmap to draw into and read back as 0xRRGGBB pixels.
+class Canvas {
+public:
+    Canvas(int width, int height) : width_(width), dc_(::CreateCompatibleDC(nullptr)) {
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        void* bits = nullptr;
+        bitmap_.reset(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        bits_ = static_cast<const std::uint32_t*>(bits);
+        selected_ = framework::SelectedObject(dc_.get(), bitmap_.get());
+    }
+    HDC dc() const { return dc_.get(); }
+    std::uint32_t at(int x, int y) const {
+        ::GdiFlush();
+        return bits_[y * width_ + x] & 0xFFFFFF;
+    }
+
+private:
+    int width_;
+    framework::UniqueMemoryDc dc_;
+    framework::UniqueBitmap bitmap_;
+    framework::SelectedObject selected_{nullptr, nullptr};
+    const std::uint32_t* bits_ = nullptr;
+};
+
+std::uint32_t pixelOf(COLORREF colour) {
+    return (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
+}
+
+struct Rendered {
+    std::uint32_t left[4];   // x = 0..3 at half height
+    std::uint32_t bottom[4]; // y = h-1..h-4 at half width
+    POINT captionTopLeft;    // first pixel of the caption colour inside the frame
+    int captionPixels;
+    int greyPixels;
+};
+
+// Draws a colour button of the main window into a bitmap, as the button asks its owner to
+// (WM_PRINTCLIENT), or with the given item state through the owner's WM_DRAWITEM.
+Rendered renderButton(HWND window, int id, UINT itemState, std::uint32_t caption,
+                      bool throughButton = false) {
+    const HWND button = ::GetDlgItem(window, id);
+    RECT rect{};
+    ::GetClientRect(button, &rect);
+    const Canvas canvas(rect.right, rect.bottom);
+    const framework::SelectedObject font(
+        canvas.dc(), reinterpret_cast<HGDIOBJ>(::SendMessageW(button, WM_GETFONT, 0, 0)));
+    if (throughButton) {
+        ::SendMessageW(button, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()), PRF_CLIENT);
+    } else {
+        DRAWITEMSTRUCT item{ODT_BUTTON,  UINT(id), 0, ODA_DRAWENTIRE, itemState, button,
+                            canvas.dc(), rect,     0};
+        ::SendMessageW(window, WM_DRAWITEM, id, reinterpret_cast<LPARAM>(&item));
+    }
+    Rendered out{{}, {}, {-1, -1}, 0, 0};
+    for (int i = 0; i < 4; ++i) {
+        out.left[i] = canvas.at(i, rect.bottom / 2);
+        out.bottom[i] = canvas.at(rect.right / 2, rect.bottom - 1 - i);
+    }
+    for (int y = 5; y < rect.bottom - 5; ++y) {
+        for (int x = 5; x < rect.right - 5; ++x) {
+            const std::uint32_t pixel = canvas.at(x, y);
+            if (pixel == caption && out.captionPixels++ == 0) {
+                out.captionTopLeft = {x, y};
+            }
+            out.greyPixels += pixel == 0x808080 ? 1 : 0;
+        }
+    }
+    return out;
+}
+
+TEST_F(MainWindow, ColourButtonsDrawFaceFrameAndCaptionByState) {
+    const std::uint32_t face = pixelOf(::GetSysColor(COLOR_BTNFACE));
+    const std::uint32_t highlight = pixelOf(::GetSysColor(COLOR_BTNHIGHLIGHT));
+    const std::uint32_t light = pixelOf(::GetSysColor(COLOR_3DLIGHT));
+    const std::uint32_t shadow = pixelOf(::GetSysColor(COLOR_BTNSHADOW));
+    const std::uint32_t dark = pixelOf(::GetSysColor(COLOR_3DDKSHADOW));
+
+    // Idle, drawn as the button asks for it: white on green, raised frame.
+    const Rendered idle = renderButton(window, IDC_BTN_APPLY, 0, 0xFFFFFF, true);
+    EXPECT_EQ(std::vector(idle.left, idle.left + 3),
+              (std::vector<std::uint32_t>{highlight, light, 0x008000}));
+    EXPECT_EQ(std::vector(idle.bottom, idle.bottom + 3),
+              (std::vector<std::uint32_t>{dark, shadow, 0x008000}));
+    EXPECT_GT(idle.captionPixels, 20);
+
+    // Pressed: two dark rings, no outline, the caption one pixel right and down.
+    const Rendered pressed = renderButton(window, IDC_BTN_APPLY, ODS_SELECTED, 0xFFFFFF);
+    EXPECT_EQ(std::vector(pressed.left, pressed.left + 3),
+              (std::vector<std::uint32_t>{dark, shadow, 0x008000}));
+    EXPECT_EQ(std::vector(pressed.bottom, pressed.bottom + 3),
+              (std::vector<std::uint32_t>{dark, shadow, 0x008000}));
+    EXPECT_EQ(std::pair(pressed.captionTopLeft.x, pressed.captionTopLeft.y),
+              std::pair(idle.captionTopLeft.x + 1, idle.captionTopLeft.y + 1));
+
+    // Focused: a black outline around the raised frame.
+    const Rendered focused = renderButton(window, IDC_BTN_START, ODS_FOCUS, 0xFFFFFF);
+    EXPECT_EQ(std::vector(focused.left, focused.left + 4),
+              (std::vector<std::uint32_t>{0x000000, highlight, light, 0x008000}));
+    EXPECT_EQ(std::vector(focused.bottom, focused.bottom + 4),
+              (std::vector<std::uint32_t>{0x000000, dark, shadow, 0x008000}));
+
+    // Disabled: the system face with a white and grey engraved caption.
+    const Rendered disabled = renderButton(window, IDC_BTN_APPLY, ODS_DISABLED, 0xFFFFFF);
+    EXPECT_EQ(disabled.left[2], face);
+    EXPECT_GT(disabled.captionPixels, 0);
+    EXPECT_GT(disabled.greyPixels, 20);
+
+    // Monitoring colours: white on red.
+    dialog.startStopButton().setColours(RGB(255, 255, 255), RGB(255, 0, 0));
+    const Rendered red = renderButton(window, IDC_BTN_START, 0, 0xFFFFFF, true);
+    dialog.startStopButton().setColours(RGB(255, 255, 255), RGB(0, 128, 0));
+    EXPECT_EQ(red.left[2], 0xFF0000u);
+    EXPECT_GT(red.captionPixels, 20);
+
+    // A colour button made at run time is owner-drawn whatever style it was asked for.
+    CColorButton made;
+    ASSERT_TRUE(made.create(window, L"GO", WS_CHILD | BS_PUSHBUTTON, {0, 0, 40, 20}, 2000));
+    EXPECT_EQ(::GetWindowLongW(made.hwnd(), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
+    ::DestroyWindow(made.hwnd());
+}
+
+TEST_F(MainWindow, BatteryInstalledTimeBackgroundByBatteryAge) {
+    const framework::WindowDc dc(::GetDlgItem(window, IDC_EDT_BATTERY_TIME));
+    const std::uint32_t face = pixelOf(::GetSysColor(COLOR_BTNFACE));
+    const std::pair<int, std::uint32_t> cases[] = {
+        {1, 0x00FF00}, {2, 0xFFFF00}, {3, 0xFF0000}, {0, face}, {4, face}};
+    for (const auto& [age, background] : cases) {
+        dialog.programState().monitor.batteryAge = static_cast<monitor::BatteryAge>(age);
+        ::SetBkMode(dc.get(), TRANSPARENT);
+        const LRESULT brush =
+            ::SendMessageW(window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc.get()),
+                           reinterpret_cast<LPARAM>(::GetDlgItem(window, IDC_EDT_BATTERY_TIME)));
+        EXPECT_NE(brush, 0);
+        EXPECT_EQ(std::pair(pixelOf(::GetBkColor(dc.get())), ::GetBkMode(dc.get())),
+                  std::pair(background, OPAQUE))
+            << age;
+    }
+    dialog.programState().monitor.batteryAge = monitor::BatteryAge::None;
+}
+
+// The window's client area as it shows after a full repaint.
+std::vector<std::uint32_t> paintedPixels(HWND window, const std::vector<POINT>& points) {
+    ::RedrawWindow(window, nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    RECT client{};
+    ::GetClientRect(window, &client);
+    const Canvas canvas(client.right, client.bottom);
+    const framework::WindowDc source(window);
+    ::BitBlt(canvas.dc(), 0, 0, client.right, client.bottom, source.get(), 0, 0, SRCCOPY);
+    std::vector<std::uint32_t> pixels;
+    for (const POINT& point : points) {
+        pixels.push_back(canvas.at(point.x, point.y));
+    }
+    return pixels;
+}
+
+TEST_F(MainWindow, PicturesPaintedAtTheirPlacesWithWhiteSeeThrough) {
+    const std::uint32_t face = pixelOf(::GetSysColor(COLOR_BTNFACE));
+    // Logo square, white beside it; the supply's lamp; the battery's frame, its inner top.
+    const std::vector<POINT> points{{2, 2}, {66, 2}, {317, 101}, {735, 95}, {738, 98}};
+    EXPECT_EQ(paintedPixels(window, points),
+              (std::vector<std::uint32_t>{0x000000, face, 0x3CC85A, 0x000000, face}));
+    dialog.programState().activity = true;
+    EXPECT_EQ(paintedPixels(window, points),
+              (std::vector<std::uint32_t>{0x000000, face, 0x3CC85A, 0x000000, 0x3CC85A}));
+    dialog.programState().activity = false;
+
+    // The About box's logo at (20, 10): its black square, the white roof in it seen through.
+    ::PostMessageW(window, WM_COMMAND, ID_HELP_ABOUT, 0);
+    const HWND about = waitForWindow(::GetCurrentProcessId(), L"About Brenvik-USB", 10s);
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(paintedPixels(about, {{22, 12}, {36, 24}}), (std::vector<std::uint32_t>{0, face}));
+    pressButton(about, IDOK);
+    EXPECT_TRUE(waitUntilGone(about, 10s));
+
+    // Started elsewhere, the program finds no pictures and paints the rest as usual.
+    const std::filesystem::path folder = std::filesystem::current_path();
+    std::filesystem::current_path(folder.root_path());
+    const std::vector<std::uint32_t> missing = paintedPixels(window, points);
+    std::filesystem::current_path(folder);
+    EXPECT_EQ(missing, (std::vector<std::uint32_t>{face, face, face, face, face}));
 }
 
 // The menu is another process's to read only in Windows, not in Wine: START and STOP are

@@ -1,6 +1,8 @@
 // The stand-in adapter library: the virtual bridge and supply behind the same ordinals as the
 // vendor's FTCSPI.dll. The bridge is set up at the first call, from the environment:
-//   BRENVIK_VSUPPLY_SCENARIO  scenario file (default: a model-1 supply with plausible values)
+//   BRENVIK_VSUPPLY_SCENARIO  scenario file (default: virtual-supply-scenario.txt beside this
+//                             library if there is one, as in the demo installation; otherwise a
+//                             model-1 supply with plausible values)
 //   BRENVIK_VSUPPLY_STATE     state file (default: virtual-supply-state.txt beside this library;
 //                             "none" keeps nothing across runs)
 //   BRENVIK_VSUPPLY_TRACE     trace file to append every call to (default: no trace)
@@ -54,6 +56,12 @@ HostOptions optionsFromEnvironment() {
     HostOptions options;
     if (const auto scenario = environment(L"BRENVIK_VSUPPLY_SCENARIO")) {
         options.scenarioFile = *scenario;
+    } else {
+        std::error_code error;
+        auto beside = libraryFolder() / L"virtual-supply-scenario.txt";
+        if (std::filesystem::exists(beside, error)) {
+            options.scenarioFile = std::move(beside);
+        }
     }
     const auto state = environment(L"BRENVIK_VSUPPLY_STATE");
     if (!state) {

@@ -89,13 +89,18 @@ fs::path brenvikExecutable() {
     return framework::modulePath().parent_path() / "Brenvik-USB.exe";
 }
 
-RunningProgram RunningProgram::start(const fs::path& executable) {
+RunningProgram RunningProgram::start(const fs::path& executable, std::wstring_view arguments,
+                                     const fs::path& folder) {
     std::wstring commandLine = L"\"" + executable.wstring() + L"\"";
+    if (!arguments.empty()) {
+        commandLine.append(L" ").append(arguments);
+    }
+    const fs::path workingFolder = folder.empty() ? executable.parent_path() : folder;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
     if (::CreateProcessW(executable.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                         nullptr, executable.parent_path().c_str(), &startup, &info) == FALSE) {
+                         nullptr, workingFolder.c_str(), &startup, &info) == FALSE) {
         throw std::runtime_error("CreateProcessW failed for " + executable.string());
     }
     ::CloseHandle(info.hThread);
@@ -156,6 +161,13 @@ HWND waitForWindow(DWORD processId, std::wstring_view caption, std::chrono::mill
 
 bool waitUntilGone(HWND window, std::chrono::milliseconds timeout) {
     return pollUntil(timeout, [&] { return ::IsWindow(window) == FALSE; });
+}
+
+std::wstring waitForStatus(HWND window, std::wstring_view text) {
+    const HWND bar = statusBar(window);
+    std::wstring shown;
+    pollUntil(kAnswerTimeout, [&] { return (shown = statusBarText(bar, 1)) == text; });
+    return shown;
 }
 
 std::wstring className(HWND window) {
@@ -364,10 +376,7 @@ RunningProgram ProgramSession::start() {
 }
 
 std::wstring ProgramSession::waitForStatus(std::wstring_view text) const {
-    const HWND bar = statusBar(window_);
-    std::wstring shown;
-    pollUntil(kAnswerTimeout, [&] { return (shown = statusBarText(bar, 1)) == text; });
-    return shown;
+    return wintest::waitForStatus(window_, text);
 }
 
 void ProgramSession::answerFileDialog(std::wstring_view caption, const fs::path& file) const {

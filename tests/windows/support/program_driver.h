@@ -26,8 +26,10 @@ fs::path brenvikExecutable();
 
 class RunningProgram {
 public:
-    // Starts `executable` in its own folder; throws when the process cannot be created.
-    static RunningProgram start(const fs::path& executable);
+    // Starts `executable` with `arguments` in `folder` (its own folder when empty); throws when
+    // the process cannot be created.
+    static RunningProgram start(const fs::path& executable, std::wstring_view arguments = {},
+                                const fs::path& folder = {});
 
     RunningProgram(RunningProgram&&) noexcept = default;
     RunningProgram& operator=(RunningProgram&&) noexcept = default;
@@ -61,6 +63,9 @@ HWND waitForWindow(DWORD processId, std::wstring_view caption,
                    std::chrono::milliseconds timeout = 30s);
 // Waits until `window` is gone; false after the timeout.
 bool waitUntilGone(HWND window, std::chrono::milliseconds timeout = 30s);
+// Waits until the status line of `window` reads `text` (the connect step blocks the window while
+// it runs); the status line as last read.
+std::wstring waitForStatus(HWND window, std::wstring_view text);
 
 std::wstring className(HWND window);
 std::wstring controlText(HWND dialog, int id);
@@ -151,8 +156,7 @@ public:
     // when none appears.
     RunningProgram start();
     HWND window() const { return window_; }
-    // Waits until the status line reads `text` (the connect step blocks the window while it
-    // runs); the status line as last read.
+    // waitForStatus on window().
     std::wstring waitForStatus(std::wstring_view text) const;
     // Answers the file dialog with `caption` (of the last program started): types `file` into
     // its file name box and presses its default button. Returns once the program has carried

@@ -1,0 +1,47 @@
+#pragma once
+// The sub-commands of the command line and what they need from the process around them, so
+// that tests run them in-process with their own streams, clocks and supply.
+
+#include "cli/session.h"
+#include "device/adapter_library.h"
+#include "ui/clock.h"
+#include "virtual_supply/hosted_bridge.h"
+
+#include <atomic>
+#include <functional>
+#include <istream>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace brenvik::cli {
+
+// Wall time for timestamps and the slots of the monitoring loop.
+class PollTimer {
+public:
+    virtual ~PollTimer() = default;
+    virtual WallTime now() = 0;
+    // Returns at `deadline`, or as soon as `stop` is set.
+    virtual void waitUntil(WallTime deadline, const std::atomic<bool>& stop) = 0;
+};
+
+struct Console {
+    std::ostream& out;
+    std::ostream& err;
+    std::istream& in;
+    Clock& clock;     // the protocol's waits
+    PollTimer& timer; // timestamps and monitoring slots
+    // Set by Ctrl+C while caught; outside monitoring Ctrl+C ends the program as usual.
+    const std::atomic<bool>& interrupted;
+    std::function<void(bool caught)> catchInterrupts;
+    // The installed adapter library; nothing where the platform has none.
+    std::function<std::unique_ptr<device::AdapterLibrary>()> installedLibrary;
+    // State and trace files of the virtual supply chosen with --virtual.
+    vsupply::HostOptions virtualSupply;
+};
+
+// Runs one command line (without the program name) and returns the exit code.
+int runCommandLine(const std::vector<std::string>& args, Console& console);
+
+} // namespace brenvik::cli

@@ -1,0 +1,387 @@
+#include "cli/commands.h"
+#include "cli/verification.h"
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace brenvik::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Strings = std::vector<std::string>;
+
+// Protocol waits and monitoring slots on one made-up time line starting 2026-12-07 08:00:00 UTC:
+// every wait moves it on at once.
+class FakeTime final : public Clock, public PollTimer {
+public:
+    void sleep(std::chrono::milliseconds duration) override {
+        waits.push_back(static_cast<int>(duration.count()));
+        now_ += duration;
+    }
+    WallTime now() override { return now_; }
+    void waitUntil(WallTime deadline, const std::atomic<bool>&) override {
+        if (beforeSlot) {
+            beforeSlot(slots);
+        }
+        ++slots;
+        now_ = std::max(now_, deadline);
+    }
+
+    std::vector<int> waits;
+    int slots = 0;
+    std::function<void(int)> beforeSlot;
+
+private:
+    WallTime now_ = WallTime(std::chrono::sys_days(std::chrono::year(2026) / 12 / 7)) + 8h;
+};
+
+struct Result {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+// A folder of files and a supply kept in a state file, driven by in-process runs.
+class CommandLine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("brenvik-cli-" +
+                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    std::string write(const std::string& name, const std::string& text) const {
+        std::ofstream(dir_ / name, std::ios::binary) << text;
+        return path(name);
+    }
+    std::string read(const std::string& name) const {
+        std::ifstream in(dir_ / name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    // A supply whose readings and hours stand still; `extra` adds scenario lines.
+    std::string scenario(const std::string& extra = "") const {
+        return write("scenario.txt",
+                     "hour_length_ms = 0\njitter = 0\ncontrol_file = control.txt\n" + extra);
+    }
+
+    Result run(const Strings& args, const std::string& state = "state.txt",
+               const std::string& input = "") {
+        std::ostringstream out;
+        std::ostringstream err;
+        std::istringstream in(input);
+        Console console{out,
+                        err,
+                        in,
+                        time,
+                        time,
+                        interrupted,
+                        [](bool) {},
+                        [] { return std::unique_ptr<device::AdapterLibrary>(); },
+                        {std::nullopt, dir_ / state, std::nullopt}};
+        const int code = runCommandLine(args, console);
+        return {code, out.str(), err.str()};
+    }
+
+    // Lines of the trace file whose frame starts with one of the codes.
+    std::string traceOf(const std::string& name, std::initializer_list<std::string> codes) const {
+        std::istringstream in(read(name));
+        std::string lines;
+        for (std::string line; std::getline(in, line);) {
+            for (const std::string& code : codes) {
+                if (line.find(" frame " + code + " ") != std::string::npos) {
+                    lines += line.substr(25) + "\n";
+                }
+            }
+        }
+        return lines;
+    }
+
+    FakeTime time;
+    std::atomic<bool> interrupted{false};
+
+private:
+    fs::path dir_;
+};
+
+TEST_F(CommandLine, StatusPrintsEveryFieldAfterTheMandatedWaits) {
+    const Result text = run({"--virtual", scenario("charge_selection = 1"), "status"});
+    EXPECT_EQ(text.code, 0) << text.err;
+    EXPECT_EQ(text.out, "Part number:                   TRQ 60-40-20\n"
+                        "Firmware version:              2.3\n"
+                        "Main output voltage:           27.51 Volts\n"
+                        "Battery voltage:               27.18 Volts\n"
+                        "Battery charge current:        1.01 Amps\n"
+                        "Total power-up time:           12345 Hours\n"
+                        "Battery installed time:        8760 Hours\n"
+                        "# of AC Faults detected:       3\n"
+                        "# of System Faults detected:   1\n"
+                        "FAI activated:                 No\n"
+                        "Output latching on FAI:        No\n"
+                        "AC Fault status:               No fault\n"
+                        "System Fault status:           No fault\n"
+                        "AC Fault reporting delay:      0:05:00\n"
+                        "System Fault reporting delay:  0:00:30\n"
+                        "Battery Charge Selector:       1 (5 to 8 Ah Battery)\n"
+                        "Installation date:             2/7/2010\n");
+    // Connection (pins settle twice, read-back), then the monitor tick's block.
+    EXPECT_EQ(time.waits,
+              (std::vector<int>{200, 200, 1000, 1000, 100, 100, 100, 100, 100, 100, 100}));
+
+    const Result json = run({"status", "--json", "--virtual", scenario()});
+    EXPECT_EQ(json.code, 0) << json.err;
+    EXPECT_EQ(json.out,
+              R"({"acFaultCount":3,"acFaultDelay":{"hours":0,"minutes":5,"seconds":0},)"
+              R"("acFaultStatus":"No fault","batteryInstalledHours":8760,"batteryVoltage":27.18,)"
+              R"("chargeCurrent":1.01,"chargeSelection":{"index":0,"text":"9 to 40 Ah Battery"},)"
+              R"("faiActivated":"No","firmware":"2.3","installDate":{"day":7,"month":2,)"
+              R"("year":2010},"outputLatching":"No","outputVoltage":27.51,)"
+              R"("partNumber":"TRQ 60-40-20","powerUpHours":12345,"systemFaultCount":1,)"
+              R"("systemFaultDelay":{"hours":0,"minutes":0,"seconds":30},)"
+              R"("systemFaultStatus":"No fault"})"
+              "\n");
+}
+
+TEST_F(CommandLine, FailuresEndWithTheirExitCodeAndOneLine) {
+    struct Case {
+        std::string scenarioLines;
+        Strings args; // the scenario file is appended after --virtual where "S" stands
+        int code;
+        std::string err;
+    };
+    const std::vector<Case> cases{
+        {"", {"status"}, 1, "brenvik: no adapter library on this system; use --virtual\n"},
+        {"count_zero = yes",
+         {"--virtual", "S", "status"},
+         1,
+         "brenvik: no device: no bridge with channel \"A\" could be opened\n"},
+        {"no_ack = 3",
+         {"--virtual", "S", "status"},
+         2,
+         "brenvik: communication failed: the supply did not answer the read-back\n"},
+        {"no_ack = 10",
+         {"--virtual", "S", "status"},
+         2,
+         "brenvik: communication failed: Fail, Communicate error,please try again. \n"},
+        {"", {"--virtual", "missing.txt", "status"}, 4, "brenvik: missing.txt: cannot be read\n"},
+        {"",
+         {"--virtual", "S", "monitor", "--csv", "no-such-folder/poll.csv"},
+         4,
+         "brenvik: no-such-folder/poll.csv: cannot be written\n"},
+        {"", {"--virtual", "S", "--trace", ".", "status"}, 4, "brenvik: .: cannot be written\n"},
+    };
+    for (const Case& c : cases) {
+        Strings args = c.args;
+        std::replace(args.begin(), args.end(), std::string("S"), scenario(c.scenarioLines));
+        const Result result = run(args);
+        EXPECT_EQ(result.code, c.code) << c.scenarioLines;
+        EXPECT_EQ(result.err, c.err) << c.scenarioLines;
+    }
+}
+
+TEST_F(CommandLine, MonitorKeepsPollingThroughAnUnplugAndAppendsWholeRows) {
+    const std::string csv = write("poll.csv", "earlier,row\n");
+    // The supply vanishes before the fourth poll and comes back before the seventh.
+    time.beforeSlot = [this](int slot) {
+        if (slot == 3) {
+            write("control.txt", "plugged = no\n");
+        } else if (slot == 6) {
+            write("control.txt", "plugged = yes\n");
+        }
+    };
+    const Result result =
+        run({"--virtual", scenario(), "monitor", "--interval", "2", "--count", "10", "--csv", csv});
+    EXPECT_EQ(result.code, 0) << result.err;
+
+    const std::string good = ",ok,27.51,27.18,1.01,12345,8760,3,1,No,No,No fault,No fault\n";
+    const std::string failed = ",\"Fail, Communicate error,please try again. \",,,,,,,,,,,\n";
+    std::string expected = "earlier,row\n";
+    // Slots every 2 s from the first poll, which follows the connection's 2.7 s.
+    for (int poll = 0; poll < 10; ++poll) {
+        expected += "2026-12-07T08:00:" + std::string(poll < 4 ? "0" : "") +
+                    std::to_string(2 + 2 * poll) + ".700Z" +
+                    (poll >= 3 && poll <= 5 ? failed : good);
+    }
+    EXPECT_EQ(read("poll.csv"), expected);
+    EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 10);
+
+    // Without a count, Ctrl+C during the wait for the third slot ends the loop after two polls.
+    time.beforeSlot = [this](int slot) { interrupted = slot == 12; };
+    const Result stopped = run({"--virtual", scenario(), "monitor", "--csv", csv});
+    EXPECT_EQ(stopped.code, 0) << stopped.err;
+    EXPECT_EQ(read("poll.csv").substr(expected.size()),
+              "2026-12-07T08:00:23.800Z" + good + "2026-12-07T08:00:24.800Z" + good);
+}
+
+// AC fault delay 1:02:03 and the battery timer reset; the other settings stay as they are.
+constexpr std::string_view kDelayAndReset = "[SystemParameter]\nAcFltDelayHr=1\nAcFltDelayMin=2\n"
+                                            "AcFltDelaySec=3\nbAcFltDelay=1\nbResetBatCon=1\n";
+
+TEST_F(CommandLine, ApplyWritesVerifiesAndReportsTheUnit) {
+    const std::string supply = scenario("system_delay = 0:0:0\ncharge_selection = 1\n");
+    const Result result =
+        run({"--virtual", supply, "--trace", path("trace.txt"), "apply", "--config",
+             write("unit.ini", std::string(kDelayAndReset)), "--report", path("report.csv")},
+            "state.txt", "y\n");
+    EXPECT_EQ(result.code, 0) << result.err;
+    EXPECT_EQ(result.out, "Battery Charge Selector: No change\n"
+                          "AC Fault reporting delay time in: 01: 02: 03 \n"
+                          "System Fault reporting delay time in: No change\n"
+                          "Battery installed time will be reset to 0\n"
+                          "Proceed? [y/N] Applied to TRQ 60-40-20: settings write; battery timer "
+                          "reset; verified\n");
+    EXPECT_EQ(traceOf("trace.txt", {"01", "02", "05", "06"}),
+              "frame 01 55 03 02 01 00 00 00 01 00 5D reply 55 03 02 01 00 00 00 01 00 5D "
+              "status 0 delivered 10/10\n"
+              "frame 02 55 03 02 01 00 00 00 01 00 00 reply 03 02 01 00 00 00 01 00 00 00 "
+              "status 0 delivered 10/10\n"
+              "frame 05 55 reply 55 status 0 delivered 1/1\n"
+              "frame 06 55 reply 00 00 00 status 0 delivered 3/3\n");
+    EXPECT_EQ(read("report.csv"),
+              "time,part_number,firmware,power_up_hours,settings_before,settings_after,actions,"
+              "verify\n"
+              "2026-12-07T08:00:02.700Z,TRQ 60-40-20,2.3,12345,charge 1; AC 0:05:00; system "
+              "0:00:00; date 2/7/2010,charge 1; AC 1:02:03; system 0:00:00; date 2/7/2010,"
+              "settings write; battery timer reset,verified\n");
+}
+
+TEST_F(CommandLine, ApplyFailuresAreReportedWithTheirExitCode) {
+    struct Case {
+        std::string scenarioLines;
+        std::string answer;
+        int code;
+        std::string verify; // the report's last column
+    };
+    const std::vector<Case> cases{
+        {"wrong_echo = 2:3", "y", 2, "communication failed: settings write"},
+        {"no_ack = 5", "y", 2, "communication failed: battery timer reset"},
+        {"", "n", 5, "cancelled by the operator"},
+    };
+    for (const Case& c : cases) {
+        fs::remove(path("report.csv"));
+        const Result result =
+            run({"--virtual", scenario(c.scenarioLines), "apply", "--config",
+                 write("unit.ini", std::string(kDelayAndReset)), "--report", path("report.csv")},
+                "state.txt", c.answer + "\n");
+        EXPECT_EQ(result.code, c.code) << c.scenarioLines;
+        EXPECT_EQ(result.err, "brenvik: " + c.verify + "\n");
+        const std::string report = read("report.csv");
+        EXPECT_EQ(report.substr(report.rfind(',') + 1), c.verify + "\n");
+    }
+}
+
+TEST_F(CommandLine, BadInputIsRefusedBeforeAnythingIsSent) {
+    struct Case {
+        std::string file; // contents of unit.ini; empty: no such file
+        std::string report;
+        std::string err;
+    };
+    const std::vector<Case> cases{
+        {"", "report.csv", "unit.ini: cannot be read"},
+        {"[SystemParameter]\nAcFltDelayMin=5x\n", "report.csv",
+         "unit.ini: AcFltDelayMin: \"5x\" is not an integer"},
+        {"[SystemParameter]\nAcFltDelayHr=1\n", "report.csv",
+         "unit.ini: bChargeCurrent, bAcFltDelay, bSysFltDelay, bResetBatCon, bResetFaultCounts, "
+         "bInstallDate: all 0, nothing to apply"},
+        {"[SystemParameter]\nAcFltDelayMin=60\nbAcFltDelay=1\n", "report.csv",
+         "unit.ini: AcFltDelayMin: Enter an integer between 0 and 59."},
+        {"[SystemParameter]\nICharge=6\nbChargeCurrent=1\n", "report.csv",
+         "unit.ini: ICharge: Enter an integer between 0 and 5."},
+        {"[SystemParameter]\nInstallMM=2\nInstallDD=30\nInstallYYYY=2011\nbInstallDate=1\n",
+         "report.csv", "unit.ini: InstallMM/InstallDD/InstallYYYY: Enter installation date error."},
+        {std::string(kDelayAndReset), "missing/report.csv",
+         "missing/report.csv: cannot be written"},
+    };
+    write("report.csv", "earlier,row\n");
+    for (const Case& c : cases) {
+        fs::remove(path("unit.ini"));
+        if (!c.file.empty()) {
+            write("unit.ini", c.file);
+        }
+        const Result result =
+            run({"--virtual", scenario(), "--trace", path("trace.txt"), "apply", "--config",
+                 path("unit.ini"), "--yes", "--report", path(c.report)});
+        EXPECT_EQ(result.code, 4) << c.file;
+        EXPECT_EQ(result.err, "brenvik: " + path("") + c.err + "\n");
+        EXPECT_EQ(read("report.csv"), "earlier,row\n");
+        EXPECT_EQ(read("trace.txt"), "");
+    }
+}
+
+TEST_F(CommandLine, ReadThenApplyCopiesTheSettingsToAnotherSupply) {
+    write("first.txt", "ac_delay = 2:3:4\nsystem_delay = 0:1:5\ncharge_selection = 2\n");
+    const Result copied =
+        run({"--virtual", scenario(), "read", "--config", path("copy.ini")}, "first.txt");
+    EXPECT_EQ(copied.code, 0) << copied.err;
+    const Result applied = run(
+        {"--virtual", scenario(), "apply", "--config", path("copy.ini"), "--yes"}, "second.txt");
+    EXPECT_EQ(applied.code, 0) << applied.err;
+    const auto settings = [this](const std::string& state) {
+        const std::string text = read(state);
+        return text.substr(0, text.find("install_date"));
+    };
+    EXPECT_EQ(settings("second.txt"), settings("first.txt"));
+    EXPECT_EQ(settings("second.txt"),
+              "ac_delay = 2:3:4\nsystem_delay = 0:1:5\ncharge_selection = 2\n");
+}
+
+TEST(Verification, NamesEverySettingTheSupplyDoesNotHold) {
+    // AC fault delay 1:02:03, system fault delay 0:00:30, selection 2, date 7/18/2011 on both
+    // sides: the settings record and the block use the same field names.
+    const auto sameValues = [](auto& x) {
+        x.acFaultHours = 1;
+        x.acFaultMinutes = 2;
+        x.acFaultSeconds = 3;
+        x.sysFaultSeconds = 30;
+        x.chargeSelection = 2;
+        x.installMonth = 7;
+        x.installDay = 18;
+        x.installYear = 2011;
+    };
+    DeviceSettings asked;
+    sameValues(asked);
+    asked.optChargeSelector = asked.optAcFaultDelay = asked.optSysFaultDelay = 1;
+    asked.optResetBatteryTimer = asked.optResetFaultCounts = asked.optInstallDate = 1;
+    monitor::StatusBlock held;
+    sameValues(held);
+    EXPECT_EQ(verificationDifferences(asked, held), std::vector<std::string>{});
+
+    held.acFaultSeconds = 4;
+    held.chargeSelection = 1;
+    held.installYear = 2012;
+    held.batteryHours = 1;
+    held.sysFaultCount = 2;
+    EXPECT_EQ(verificationDifferences(asked, held),
+              (std::vector<std::string>{
+                  "charge selection 1, asked 2", "AC fault delay 1:02:04, asked 1:02:03",
+                  "installation date 7/18/2012, asked 7/18/2011",
+                  "battery installed hours 1, asked 0", "fault counts 0/2, asked 0/0"}));
+    // What was not asked for is not compared.
+    asked.optChargeSelector = asked.optAcFaultDelay = asked.optInstallDate = 0;
+    asked.optResetBatteryTimer = asked.optResetFaultCounts = 0;
+    EXPECT_EQ(verificationDifferences(asked, held), std::vector<std::string>{});
+}
+
+TEST_F(CommandLine, TraceRecordsEveryTransactionWithItsTime) {
+    const Result result = run({"--virtual", scenario(), "--trace", path("trace.txt"), "status"});
+    EXPECT_EQ(result.code, 0) << result.err;
+    const std::string trace = read("trace.txt");
+    EXPECT_EQ(trace.substr(0, trace.find('\n', trace.find('\n') + 1) + 1),
+              "2026-12-07T08:00:01.400Z frame 03 55 reply 55 status 0 delivered 1/1\n"
+              "2026-12-07T08:00:02.400Z frame 04 55 reply 39 30 00 03 00 01 00 38 22 00 00 05 "
+              "status 0 delivered 12/12\n");
+    EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 10);
+}
+
+} // namespace
+} // namespace brenvik::cli
