@@ -87,7 +87,8 @@ TEST(Scenario, FilesDriveTheStandInFromOutsideTheProgram) {
     }
     const std::string trace = wintest::fileBytes(kFolder / "trace.txt");
     EXPECT_NE(trace.find("call ord=20 count count=2 status=0\n"), std::string::npos) << trace;
-    EXPECT_NE(trace.find("call ord=21 describe index=1 name=\"Test Bridge A\""), std::string::npos);
+    EXPECT_NE(trace.find("call ord=21 describe index=1 sizes=100/5 name=\"Test Bridge A\""),
+              std::string::npos);
     EXPECT_NE(trace.find(" frame=0a55 reply= delivered=0/1 status=4\n"), std::string::npos);
     EXPECT_NE(wintest::fileBytes(kFolder / "state.txt").find("install_date = 7/18/2011"),
               std::string::npos);
