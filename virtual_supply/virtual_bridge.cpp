@@ -10,6 +10,7 @@ namespace {
 
 constexpr std::uint32_t kBaseClockHz = 60'000'000;
 constexpr std::uint32_t kMaxFrame = 11;
+constexpr std::uint8_t kResetLatencyMs = 16;
 
 std::string hex(std::span<const std::uint8_t> bytes) {
     static constexpr char kDigits[] = "0123456789abcdef";
@@ -96,36 +97,55 @@ FtcStatus VirtualBridge::closeDevice(FtcHandle handle) {
     return finish(ordinal::kClose, "close", handleText(handle), status);
 }
 
-FtcStatus VirtualBridge::initDevice(FtcHandle handle, std::uint32_t clockDivisor) {
-    const FtcStatus status =
-        handleCall(ordinal::kInit, "init", handle, "divisor=" + std::to_string(clockDivisor));
+FtcStatus VirtualBridge::clockCall(std::uint32_t ordinal, std::string_view name, FtcHandle handle,
+                                   std::optional<std::uint32_t> divisor,
+                                   std::optional<bool> divideByFive) {
+    FtcStatus status = begin(ordinal);
     if (status == device::kStatusSuccess) {
-        clockDivisor_ = clockDivisor;
+        status = checkHandle(handle);
     }
-    return status;
+    std::string arguments = handleText(handle);
+    if (divisor) {
+        arguments += " divisor=" + std::to_string(*divisor);
+    }
+    if (status == device::kStatusSuccess) {
+        clockDivisor_ = divisor.value_or(clockDivisor_);
+        divideByFive_ = divideByFive.value_or(divideByFive_);
+        arguments += " clock=" + std::to_string(spiClockHz());
+    }
+    return finish(ordinal, name, arguments, status);
+}
+
+std::uint32_t VirtualBridge::spiClockHz() const {
+    const std::uint32_t base = divideByFive_ ? kBaseClockHz / 5 : kBaseClockHz;
+    return base / ((1 + clockDivisor_) * 2);
+}
+
+FtcStatus VirtualBridge::initDevice(FtcHandle handle, std::uint32_t clockDivisor) {
+    return clockCall(ordinal::kInit, "init", handle, clockDivisor, std::nullopt);
 }
 
 FtcStatus VirtualBridge::setClock(FtcHandle handle, std::uint32_t clockDivisor,
                                   std::uint32_t* clockFrequencyHz) {
-    FtcStatus status = begin(ordinal::kSetClock);
+    if (clockFrequencyHz == nullptr) {
+        begin(ordinal::kSetClock);
+        return finish(ordinal::kSetClock, "set-clock", "malformed", kStatusInvalidParameter);
+    }
+    const FtcStatus status =
+        clockCall(ordinal::kSetClock, "set-clock", handle, clockDivisor, std::nullopt);
     if (status == device::kStatusSuccess) {
-        status = checkHandle(handle);
+        *clockFrequencyHz = spiClockHz();
     }
-    if (status == device::kStatusSuccess && clockFrequencyHz == nullptr) {
-        status = kStatusInvalidParameter;
-    }
-    if (status == device::kStatusSuccess) {
-        clockDivisor_ = clockDivisor;
-        const std::uint32_t base = divideByFive_ ? kBaseClockHz / 5 : kBaseClockHz;
-        *clockFrequencyHz = base / ((1 + clockDivisor) * 2);
-    }
-    return finish(ordinal::kSetClock, "set-clock",
-                  handleText(handle) + " divisor=" + std::to_string(clockDivisor), status);
+    return status;
 }
 
 FtcStatus VirtualBridge::setLoopback(FtcHandle handle, std::uint32_t loopbackOn) {
-    return handleCall(ordinal::kSetLoopback, "set-loopback", handle,
-                      "on=" + std::to_string(loopbackOn));
+    const FtcStatus status = handleCall(ordinal::kSetLoopback, "set-loopback", handle,
+                                        "on=" + std::to_string(loopbackOn));
+    if (status == device::kStatusSuccess) {
+        loopback_ = loopbackOn != 0;
+    }
+    return status;
 }
 
 FtcStatus VirtualBridge::getDllVersion(char* buffer, std::uint32_t bufferSize) {
@@ -176,7 +196,9 @@ FtcStatus VirtualBridge::getHiSpeedDeviceNameLocIdChannel(std::uint32_t index, c
                         entry.channel + "\" type=" + std::to_string(entry.type);
         }
     }
-    return finish(ordinal::kDescribe, "describe", "index=" + std::to_string(index) + described,
+    return finish(ordinal::kDescribe, "describe",
+                  "index=" + std::to_string(index) + " sizes=" + std::to_string(nameSize) + "/" +
+                      std::to_string(channelSize) + described,
                   status);
 }
 
@@ -202,7 +224,10 @@ FtcStatus VirtualBridge::openHiSpeedDevice(const char* name, std::uint32_t locat
         } else {
             openHandle_ = nextHandle_++;
             *handle = *openHandle_;
+            // A freshly opened channel starts from the chip's reset state.
             divideByFive_ = true;
+            loopback_ = false;
+            latency_ = kResetLatencyMs;
             arguments.append(1, ' ').append(handleText(*handle));
         }
     }
@@ -224,20 +249,11 @@ FtcStatus VirtualBridge::getHiSpeedDeviceType(FtcHandle handle, std::uint32_t* d
 }
 
 FtcStatus VirtualBridge::turnOnDivideByFiveClock(FtcHandle handle) {
-    const FtcStatus status = handleCall(ordinal::kDivideByFiveOn, "divide-by-five-on", handle, {});
-    if (status == device::kStatusSuccess) {
-        divideByFive_ = true;
-    }
-    return status;
+    return clockCall(ordinal::kDivideByFiveOn, "divide-by-five-on", handle, std::nullopt, true);
 }
 
 FtcStatus VirtualBridge::turnOffDivideByFiveClock(FtcHandle handle) {
-    const FtcStatus status =
-        handleCall(ordinal::kDivideByFiveOff, "divide-by-five-off", handle, {});
-    if (status == device::kStatusSuccess) {
-        divideByFive_ = false;
-    }
-    return status;
+    return clockCall(ordinal::kDivideByFiveOff, "divide-by-five-off", handle, std::nullopt, false);
 }
 
 FtcStatus VirtualBridge::setDeviceLatencyTimer(FtcHandle handle, std::uint8_t milliseconds) {
@@ -283,10 +299,22 @@ FtcStatus VirtualBridge::setHiSpeedDeviceGpios(FtcHandle handle,
     if (status == device::kStatusSuccess) {
         status = checkHandle(handle);
     }
+    std::string arguments = handleText(handle);
     if (status == device::kStatusSuccess && (lowPins == nullptr || highPins == nullptr)) {
         status = kStatusInvalidParameter;
     }
-    return finish(ordinal::kSetPins, "set-pins", handleText(handle), status);
+    if (status == device::kStatusSuccess) {
+        // Chip select and the four low lines, then direction/level of the eight high lines.
+        arguments += " low=" + std::to_string(lowPins->chipSelect) + "," +
+                     std::to_string(lowPins->gpio1) + "," + std::to_string(lowPins->gpio2) + "," +
+                     std::to_string(lowPins->gpio3) + "," + std::to_string(lowPins->gpio4) +
+                     " high=";
+        for (const auto& pin : highPins->pins) {
+            arguments += std::to_string(pin.direction) + "/" + std::to_string(pin.level) +
+                         (&pin == &highPins->pins.back() ? "" : ",");
+        }
+    }
+    return finish(ordinal::kSetPins, "set-pins", arguments, status);
 }
 
 FtcStatus VirtualBridge::getHiSpeedDeviceGpios(FtcHandle handle, device::HighPinStates* highPins) {
@@ -375,7 +403,13 @@ FtcStatus VirtualBridge::writeRead(FtcHandle handle, const device::StartConditio
         status = kStatusIoError;
     }
     std::uint32_t delivered = 0;
-    if (status == device::kStatusSuccess) {
+    if (status == device::kStatusSuccess && loopback_) {
+        // Data out is wired back to data in inside the chip: the supply is never asked, and the
+        // reply repeats the frame, padded with the idle line.
+        std::fill_n(reply, replyBytes, kIdleLine);
+        std::copy_n(frame, std::min(frameBytes, replyBytes), reply);
+        delivered = replyBytes;
+    } else if (status == device::kStatusSuccess) {
         const auto answer = supply_.exchange(frameBytesSent, replyBytes);
         std::copy(answer.begin(), answer.end(), reply);
         delivered = static_cast<std::uint32_t>(answer.size());
@@ -383,8 +417,11 @@ FtcStatus VirtualBridge::writeRead(FtcHandle handle, const device::StartConditio
     *replyBytesDelivered = delivered;
     applyPlugEvents(code, false);
     return finish(ordinal::kTransfer, "transfer",
-                  handleText(handle) + " frame=" + hex(frameBytesSent) +
-                      " reply=" + hex({reply, delivered}) +
+                  handleText(handle) + " start=" + std::to_string(start->clockPinState) + "," +
+                      std::to_string(start->dataOutPinState) + "," +
+                      std::to_string(start->chipSelectPinState) +
+                      " cs-line=" + std::to_string(start->chipSelectLine) +
+                      " frame=" + hex(frameBytesSent) + " reply=" + hex({reply, delivered}) +
                       " delivered=" + std::to_string(delivered) + "/" + std::to_string(replyBytes),
                   status);
 }

@@ -76,7 +76,7 @@ struct BridgeFaults {
     bool operator==(const BridgeFaults&) const = default;
 };
 
-class VirtualBridge final : public device::AdapterLibrary {
+class VirtualBridge : public device::AdapterLibrary {
 public:
     // One line per library call, already formatted, without a line end.
     using TraceSink = std::function<void(std::string_view)>;
@@ -100,6 +100,11 @@ public:
     // Command codes of every transfer that carried a frame, in order.
     const std::vector<std::uint8_t>& commandsSent() const { return commands_; }
     std::uint32_t transferCount() const { return transfers_; }
+    // The SPI clock the channel runs at: the chip's base clock (12 MHz while divide-by-five is on,
+    // 60 MHz when it is off) divided by (1 + divisor) * 2.
+    std::uint32_t spiClockHz() const;
+    std::uint8_t latencyMs() const { return latency_; }
+    bool loopback() const { return loopback_; }
     // Starts the call log, command log and all call counters afresh.
     void forgetCalls();
 
@@ -146,6 +151,9 @@ private:
     // A call on an open handle with no further effect than its status.
     FtcStatus handleCall(std::uint32_t ordinal, std::string_view name, FtcHandle handle,
                          const std::string& arguments);
+    // A call that sets the channel's clock: its divisor, or divide-by-five on or off.
+    FtcStatus clockCall(std::uint32_t ordinal, std::string_view name, FtcHandle handle,
+                        std::optional<std::uint32_t> divisor, std::optional<bool> divideByFive);
     void applyPlugEvents(std::uint8_t code, bool beforeAnswer);
 
     std::vector<DeviceEntry> devices_;
@@ -154,9 +162,10 @@ private:
     bool plugged_ = true;
     std::optional<FtcHandle> openHandle_;
     FtcHandle nextHandle_ = 0x1000;
-    std::uint8_t latency_ = 16;
+    std::uint8_t latency_ = 0;
     std::uint32_t clockDivisor_ = 0;
     bool divideByFive_ = true;
+    bool loopback_ = false;
     std::string dllVersion_ = "2.0";
     std::vector<std::uint32_t> calls_;
     std::vector<std::uint8_t> commands_;

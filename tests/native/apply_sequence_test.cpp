@@ -4,6 +4,7 @@
 #include "res/resource.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_window.h"
+#include "tests/support/operator_texts.h"
 #include "virtual_supply/scenario.h"
 #include "virtual_supply/virtual_bridge.h"
 
@@ -20,6 +21,8 @@
 namespace brenvik {
 namespace {
 
+namespace text = testing::text;
+
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Codes = std::vector<int>;
@@ -28,11 +31,11 @@ using Box = std::tuple<std::string, std::string, MessageIcon, MessageButtons>;
 using Boxes = std::vector<Box>;
 using enum MessageResult;
 
-const Box kCommError{"Communicate error,please try again.", "Fail", MessageIcon::Error,
+const Box kCommError{text::kApplyCommError, text::kFailCaption, MessageIcon::Error,
                      MessageButtons::RetryCancel};
-const Box kNoDevice{"Can not find device,please check device and try again.", "Fail",
-                    MessageIcon::Error, MessageButtons::RetryCancel};
-const Box kSuccess{"Write EEPROM success.", "Pass", MessageIcon::None, MessageButtons::Ok};
+const Box kNoDevice{text::kApplyNoDevice, text::kFailCaption, MessageIcon::Error,
+                    MessageButtons::RetryCancel};
+const Box kSuccess{text::kApplySuccess, text::kPassCaption, MessageIcon::None, MessageButtons::Ok};
 
 TEST(ChangeSummary, ValueLinesByOptionAndPartNumberActionLinesPackedFromTheTop) {
     const std::string no = "No change", timer = "Battery installed time will be reset to 0",
@@ -58,14 +61,27 @@ TEST(ChangeSummary, ValueLinesByOptionAndPartNumberActionLinesPackedFromTheTop) 
          "",
          {no, "01: 02: 03 ", "255: 00: 30 ", "", "", ""}},
         {{.optSysFaultDelay = 1}, "", {no, no, "00: 00: 00 ", "", "", ""}},
-        {charge(0), "TRQ 60-40-20", {"9 to 40 Ah Battery .", no, no, "", "", ""}},
-        {charge(0), "TRQ 220-160", {"18 to >80 Ah Battery.", no, no, "", "", ""}},
-        {charge(1), "TRQ 120-80", {"9 to 12 Ah Battery.", no, no, "", "", ""}},
-        {charge(0), "", {"Full scale.", no, no, "", "", ""}},
-        {charge(3), "trq 60-40-20", {"1/8 Full scale.", no, no, "", "", ""}},
+        {{10, 9, 10, 0, 0, 0, 0, 2, 7, 2010, 0, 1}, "", {no, "10: 09: 10 ", no, "", "", ""}},
     };
     for (const auto& [settings, partNumber, expected] : cases) {
         EXPECT_EQ(buildChangeSummary(settings, partNumber), expected) << expected.actionLine1;
+    }
+    // The charge selection in words for each selection; one the selector never offers shows
+    // nothing, and a part number matches only as written.
+    const std::pair<std::string, const Texts*> wordings[] = {
+        {"TRQ 60-40-20", &text::kSummaryModel1},
+        {"TRQ 120-80", &text::kSummaryModel23},
+        {"TRQ 220-160", &text::kSummaryModel23},
+        {"", &text::kSummaryUnknown},
+        {"trq 60-40-20", &text::kSummaryUnknown}};
+    for (const auto& [partNumber, lines] : wordings) {
+        Texts shown;
+        for (int selection = 0; selection <= 4; ++selection) {
+            shown.push_back(buildChangeSummary(charge(selection), partNumber).chargeSelection);
+        }
+        Texts expected = *lines;
+        expected.push_back("");
+        EXPECT_EQ(shown, expected) << partNumber;
     }
 }
 
@@ -133,16 +149,16 @@ TEST(WriteSequence, AllSixOptionsSendTheWorkedFramesInOrderWithASecondBeforeEach
                                  "0b55", "0c55", "0d550712140b009a", "0e550712140b0000"}));
     EXPECT_EQ(rig.clock.waits, (std::vector{1000ms, 1000ms, 1000ms, 1000ms}));
     EXPECT_EQ(rig.window.statusHistory,
-              (Texts{"Pass, Writing EEPROM ... ", "Pass, Write EEPROM success. ",
-                     "Pass, Resting battery connect time ... ",
-                     "Pass, Rest battery connect time success. ",
-                     "Pass, Resting AC and System Fault counts ... ",
-                     "Pass, Rest AC and System Fault counts success. ",
-                     "Pass, Setting battery installation date  ... ",
-                     "Pass, Setting battery installation date success. "}));
+              (Texts{text::kWriting, text::kWriteSuccess, text::kResettingBattery,
+                     text::kResetBatterySuccess, text::kResettingFaults, text::kResetFaultsSuccess,
+                     text::kSettingDate, text::kSetDateSuccess}));
     EXPECT_EQ(rig.monitor.lastRead, (monitor::LastReadSettings{1, 1, 2, 3, 0, 0, 0}));
     EXPECT_EQ(rig.link.bridge.supply().state().installDate,
               (std::array<std::uint8_t, 4>{7, 18, 20, 11}));
+    EXPECT_EQ(std::tuple(rig.window.controlText(1058), rig.window.controlText(1059),
+                         rig.window.controlText(1060)),
+              std::tuple("7", "18", "2011"))
+        << "the confirmed date is taken over";
     EXPECT_EQ(rig.link.bridge.supply().state().acFaultCount, 0);
     EXPECT_TRUE(rig.window.isEnabled(1011) && rig.window.isEnabled(1012));
 }
@@ -174,7 +190,7 @@ TEST(WriteSequence, FailedChecksEndTheirActionAndTheLaterActionsStillRun) {
 TEST(WriteSequence, ConfirmDifferingInOneByteChangesNothingSoTheNextWriteSendsTheOldValues) {
     Rig rig({1000}, "wrong_echo = 2:3");
     EXPECT_EQ(rig.write(), (WriteOutcome{{true, false}, {}, {}, {}}));
-    EXPECT_EQ(rig.window.statusText(), "Fail, Communicate error,please try again. ");
+    EXPECT_EQ(rig.window.statusText(), text::kCommErrorStop);
     EXPECT_EQ(rig.monitor.lastRead, (monitor::LastReadSettings{3, 2, 15, 30, 7, 8, 9}));
     EXPECT_EQ(rig.model.settings.acFaultHours, 1);
 
@@ -246,8 +262,7 @@ TEST(ApplySequence, AfterRetryTheNextClickSavesThePanelAndReconnectsFirst) {
 
     EXPECT_EQ(rig.codes(), (Codes{11, 12, 3, 4, 4, 4, 4, 11, 12, 13, 14}));
     EXPECT_EQ(rig.window.messageTexts(),
-              (Texts{"Communicate error,please try again.", "Enter installation date error.",
-                     "Communicate error,please try again."}));
+              (Texts{text::kApplyCommError, text::kDateError, text::kApplyCommError}));
     std::ifstream saved(rig.files.working);
     const std::string text{std::istreambuf_iterator<char>(saved), {}};
     EXPECT_NE(text.find("AcFltDelayHr=4"), std::string::npos) << text;

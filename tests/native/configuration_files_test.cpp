@@ -2,6 +2,7 @@
 #include "programming/panel.h"
 #include "res/resource.h"
 #include "tests/support/fake_window.h"
+#include "tests/support/operator_texts.h"
 
 #include <array>
 #include <bit>
@@ -27,12 +28,7 @@ std::string readBytes(const fs::path& file) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-const std::string kSavedFile =
-    "[SystemParameter]\r\nAcFltDelayHr=1\r\nAcFltDelayMin=2\r\nAcFltDelaySec=3\r\n"
-    "SysFltDelayHr=4\r\nSysFltDelayMin=5\r\nSysFltDelaySec=6\r\n"
-    "InstallMM=7\r\nInstallDD=8\r\nInstallYYYY=2019\r\nICharge=2\r\n"
-    "bChargeCurrent=1\r\nbAcFltDelay=0\r\nbSysFltDelay=1\r\n"
-    "bResetBatCon=0\r\nbResetFaultCounts=1\r\nbInstallDate=0\r\n";
+using text::kSavedFile;
 
 // A file dialog that wanders off to another folder before answering, as real ones may.
 class WanderingWindow : public FakeWindow {
@@ -141,9 +137,9 @@ TEST_F(ConfigurationFilesTest, SaveThatCannotWriteTellsTheOperatorAndKeepsTheFil
     config::saveConfiguration(window, model, files);
     ASSERT_EQ(window.messages.size(), 2u);
     for (const RecordedMessage& m : window.messages) {
-        EXPECT_EQ(
-            std::tuple(m.text, m.caption, m.icon, m.buttons),
-            std::tuple(config::kSaveFailedText, "Fail", MessageIcon::Error, MessageButtons::Ok));
+        EXPECT_EQ(std::tuple(m.text, m.caption, m.icon, m.buttons),
+                  std::tuple(text::kSaveFailed, text::kFailCaption, MessageIcon::Error,
+                             MessageButtons::Ok));
     }
     EXPECT_EQ(fs::current_path(), start);
     EXPECT_EQ(readBytes(locked), "[Site]\r\nName=North\r\n");

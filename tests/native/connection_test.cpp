@@ -1,9 +1,9 @@
 #include "device/connection.h"
 #include "programming/panel.h"
 #include "res/resource.h"
-#include "ui/status_texts.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_window.h"
+#include "tests/support/operator_texts.h"
 #include "virtual_supply/virtual_bridge.h"
 
 #include <algorithm>
@@ -17,6 +17,7 @@
 namespace brenvik::device {
 namespace {
 
+namespace text = testing::text;
 namespace fs = std::filesystem;
 namespace ord = vsupply::ordinal;
 using namespace std::chrono_literals;
@@ -27,9 +28,8 @@ using Waits = std::vector<std::chrono::milliseconds>;
 // and selection, and whether APPLY is enabled.
 using Entries = std::tuple<std::string, std::set<int>, Texts, int, bool>;
 
-const Texts kDefaultItems{"Default Charge Current", "1/2 Default Charge Current",
-                          "1/4 Default Charge Current", "1/8 Default Charge Current"};
-const Texts kModel1Items{"9 to 40 Ah Battery", "5 to 8 Ah Battery", "4 Ah Battery", "2 Ah Battery"};
+using text::kDefaultItems;
+using text::kModel1Items;
 const Entries kOperatorEntries{
     "5", {IDC_CHK_AC_FAULT_DELAY, IDC_CHK_INSTALL_DATE}, kDefaultItems, 0, true};
 
@@ -45,10 +45,6 @@ const std::vector<vsupply::DeviceEntry> kDevices{
 // three describes, open, type, the set-up from 6 to 31, then the five transfers.
 const Calls kSequence{18, 20, 21, 21, 21, 22, 23, 6,  28, 27, 28, 27, 28, 29,
                       25, 29, 8,  26, 8,  9,  30, 31, 33, 33, 33, 33, 33};
-
-Texts texts(std::initializer_list<std::string_view> list) {
-    return {list.begin(), list.end()};
-}
 
 // A configuration file with AC fault hours acHours, selection 2 and option boxes 1001 and 1031
 // ticked; the reader takes the keys left out as 0.
@@ -104,16 +100,52 @@ class Connection : public ::testing::Test, protected Rig {};
 TEST_F(Connection, ConnectTimerOpensTheFirstChannelAInitialisesAndShowsTheSupply) {
     operatorEntries();
     window.timers = {{IDT_CONNECT, 500}, {IDT_MONITOR, 1000}};
+    Texts trace;
+    bridge.setTrace([&](std::string_view line) { trace.emplace_back(line); });
     connectTimerStep(ctx);
 
     EXPECT_EQ(window.invalidations, (std::vector<bool>{false, false}));
     EXPECT_EQ(window.timers, (std::map<int, unsigned>{{IDT_MONITOR, 1000u}}));
-    EXPECT_EQ(bridge.calls(), kSequence);
+    // What the bridge was asked for: buffer sizes, clock divisors and the SPI clock they give
+    // (100 kHz from 60 MHz at the end), latencies, loopback, pins and each transfer's start
+    // condition and chip-select line.
+    ASSERT_EQ(trace.size(), kSequence.size());
+    EXPECT_EQ(Texts(trace.begin(), trace.begin() + 23),
+              (Texts{"call ord=18 dll-version size=10 status=0",
+                     "call ord=20 count count=4 status=0",
+                     "call ord=21 describe index=0 sizes=100/5 name=\"Bridge B\" location=1 "
+                     "channel=\"B\" type=1 status=0",
+                     "call ord=21 describe index=1 sizes=100/5 name=\"Bridge C\" location=2 "
+                     "channel=\"C\" type=1 status=0",
+                     "call ord=21 describe index=2 sizes=100/5 name=\"Bridge A\" location=3 "
+                     "channel=\"A\" type=1 status=0",
+                     "call ord=22 open name=\"Bridge A\" location=3 channel=\"A\" handle=4096 "
+                     "status=0",
+                     "call ord=23 device-type handle=4096 status=0",
+                     "call ord=6 init handle=4096 divisor=299 clock=20000 status=0",
+                     "call ord=28 get-latency handle=4096 status=0",
+                     "call ord=27 set-latency handle=4096 ms=50 status=0",
+                     "call ord=28 get-latency handle=4096 status=0",
+                     "call ord=27 set-latency handle=4096 ms=16 status=0",
+                     "call ord=28 get-latency handle=4096 status=0",
+                     "call ord=29 clock-query divisor=0 status=0",
+                     "call ord=25 divide-by-five-on handle=4096 clock=20000 status=0",
+                     "call ord=29 clock-query divisor=0 status=0",
+                     "call ord=8 set-clock handle=4096 divisor=299 clock=20000 status=0",
+                     "call ord=26 divide-by-five-off handle=4096 clock=100000 status=0",
+                     "call ord=8 set-clock handle=4096 divisor=299 clock=100000 status=0",
+                     "call ord=9 set-loopback handle=4096 on=0 status=0",
+                     "call ord=30 set-pins handle=4096 low=0,0,0,0,0 "
+                     "high=1/0,1/0,1/0,1/0,1/0,1/0,1/0,1/0 status=0",
+                     "call ord=31 get-pins handle=4096 status=0",
+                     "call ord=33 transfer handle=4096 start=0,0,1 cs-line=0 frame=0355 reply=55 "
+                     "delivered=1/1 status=0"}));
+    EXPECT_EQ(std::tuple(bridge.spiClockHz(), bridge.latencyMs(), bridge.loopback()),
+              std::tuple(100000u, std::uint8_t{16}, false));
     EXPECT_EQ(clock.waits, (Waits{200ms, 200ms, 1000ms, 1000ms, 100ms, 100ms, 100ms}));
     EXPECT_EQ(window.statusHistory,
-              texts({status::kSearchingDevice, status::kReadingStatus, status::kConnectSuccess}));
+              Texts({text::kSearching, text::kReading, text::kConnectSuccess}));
     EXPECT_TRUE(link.linkOk);
-    EXPECT_EQ(link.startCondition.chipSelectPinState, 1u);
 
     EXPECT_EQ(entries(), Entries("2", {}, kModel1Items, 3, false));
 }
@@ -133,13 +165,12 @@ TEST_F(Connection, EachFailingCallStopsTheSequenceUnlessItIsPassedOver) {
 
         if (at == 0 || at == 10 || at == 11 || at == 15) {
             EXPECT_EQ(r.bridge.calls(), kSequence);
-            EXPECT_EQ(r.window.statusText(), status::kConnectSuccess);
+            EXPECT_EQ(r.window.statusText(), text::kConnectSuccess);
             EXPECT_TRUE(r.link.linkOk);
             continue;
         }
         EXPECT_EQ(r.bridge.calls(), Calls(kSequence.begin(), kSequence.begin() + at + 1));
-        EXPECT_EQ(r.window.statusHistory,
-                  texts({at == 1 ? status::kCheckCable : status::kSearchingDevice}));
+        EXPECT_EQ(r.window.statusHistory, Texts({at == 1 ? text::kCheckCable : text::kSearching}));
         EXPECT_FALSE(r.link.linkOk);
         EXPECT_EQ(r.link.adapterStatus, vsupply::kStatusIoError);
         EXPECT_EQ(r.link.handle.has_value(), at > 5) << "open is call 5";
@@ -154,7 +185,7 @@ TEST_F(Connection, NoChannelASetsStatus27AndOpensNothing) {
     connectDevice(ctx);
     EXPECT_EQ(bridge.calls(), (Calls{18, 20, 21, 21, 21}));
     EXPECT_EQ(link.adapterStatus, kStatusNoChannelA);
-    EXPECT_EQ(window.statusHistory, texts({status::kSearchingDevice}));
+    EXPECT_EQ(window.statusHistory, Texts({text::kSearching}));
     EXPECT_FALSE(link.linkOk);
     EXPECT_EQ(entries(), kOperatorEntries);
 }
@@ -170,7 +201,7 @@ TEST_F(Connection, CountZeroLoadsTheCurrentFile) {
     EXPECT_EQ(bridge.calls(), (Calls{18, 20, 33}));
     EXPECT_EQ(clock.waits, Waits{1000ms});
     EXPECT_EQ(window.statusHistory,
-              texts({status::kCheckCable, status::kCommErrorStop, status::kConnectFail}));
+              Texts({text::kCheckCable, text::kCommErrorStop, text::kConnectFail}));
     EXPECT_FALSE(link.linkOk);
     EXPECT_EQ(entries(), Entries("99", kFileBoxes, kDefaultItems, 2, true));
     EXPECT_EQ(files.current, directory / "chosen.ini");
@@ -180,7 +211,7 @@ TEST_F(Connection, CountZeroLoadsTheCurrentFile) {
 TEST_F(Connection, AnOpenHandleIsClosedBeforeTheNextAttempt) {
     bridge.faults().failingCalls = {{ord::kInit, 2}, {ord::kCount, 3}};
     connectDevice(ctx);
-    ASSERT_EQ(window.statusText(), status::kConnectSuccess);
+    ASSERT_EQ(window.statusText(), text::kConnectSuccess);
     const auto first = link.handle;
     const auto callsBefore = bridge.calls().size();
 
@@ -203,11 +234,10 @@ TEST_F(Connection, AnOpenHandleIsClosedBeforeTheNextAttempt) {
 // every row but the first.
 TEST_F(Connection, SilentReconnectShowsThePendingEntriesOfTheWorkingFile) {
     for (const auto& [failingCall, lastText] :
-         {std::pair{0u, status::kConnectSuccess}, std::pair{ord::kCount, status::kCheckCable},
-          std::pair{ord::kSetLoopback, status::kSearchingDevice},
-          std::pair{0u, status::kConnectFail}}) {
+         {std::pair{0u, text::kConnectSuccess}, std::pair{ord::kCount, text::kCheckCable},
+          std::pair{ord::kSetLoopback, text::kSearching}, std::pair{0u, text::kConnectFail}}) {
         SCOPED_TRACE(lastText);
-        const bool connected = lastText == status::kConnectSuccess;
+        const bool connected = lastText == text::kConnectSuccess;
         Rig r;
         r.bridge.faults().failingCalls.push_back({failingCall, 0});
         if (!connected) {

@@ -1,4 +1,5 @@
 #include "tests/support/fake_window.h"
+#include "tests/support/operator_texts.h"
 #include "ui/data_exchange.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +24,7 @@ std::optional<std::int32_t> readFirstOfTwo(const std::string& text) {
         return a;
     }
     EXPECT_EQ(std::pair(a, b), std::pair(11, 22)) << "later fields keep their values";
-    EXPECT_EQ(window.messageTexts(), std::vector<std::string>{"Enter an integer."});
+    EXPECT_EQ(window.messageTexts(), std::vector<std::string>{text::kNotAnInteger});
     EXPECT_EQ(window.messages.at(0).caption, window.appName);
     EXPECT_EQ(window.focused, 1);
     return std::nullopt;

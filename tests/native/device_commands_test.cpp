@@ -1,7 +1,7 @@
 #include "device/commands.h"
-#include "ui/status_texts.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_window.h"
+#include "tests/support/operator_texts.h"
 #include "virtual_supply/virtual_bridge.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +11,8 @@
 namespace brenvik::device {
 namespace {
 
+namespace text = testing::text;
+using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 using Texts = std::vector<std::string>;
 using Waits = std::vector<std::chrono::milliseconds>;
@@ -41,6 +43,7 @@ TEST(CommandFrames, WorkedFramesByteForByte) {
     EXPECT_EQ(sent(settingsWriteConfirm(kSettings)),
               (Bytes{0x02, 0x55, 0x03, 0x02, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00}));
     EXPECT_EQ(dateBytes(7, 18, 2011), kDate);
+    EXPECT_EQ(yearOf(kDate), 2011);
     EXPECT_EQ(sent(installDateRequest(kDate)),
               (Bytes{0x0D, 0x55, 0x07, 0x12, 0x14, 0x0B, 0x00, 0x9A}));
     EXPECT_EQ(sent(installDateConfirm(kDate)),
@@ -52,6 +55,11 @@ TEST(CommandFrames, WorkedFramesByteForByte) {
     for (std::uint8_t code : {0, 7, 8, 9, 15, 255}) {
         EXPECT_FALSE(commandShape(code)) << int{code};
     }
+    // A code without a shape is sent asking for one byte, and no reply to it passes.
+    EXPECT_EQ(matchingConfirmBytes(plainFrame(3), replyOf({0x55})), 0u) << "not a confirm";
+    EXPECT_FALSE(replyPasses(plainFrame(7), replyOf({0x55})));
+    vsupply::VirtualLink rig;
+    EXPECT_EQ(send(rig.link, plainFrame(7)).requested, 1u);
 }
 
 // Each command's frame and reply have the lengths of its shape. Its good reply passes; changing a
@@ -109,14 +117,14 @@ TEST(TwoStep, EachOperationWithItsTextsWaitAndFailures) {
         std::string_view requestText, confirmText, requestFail;
         bool reset;
     };
-    const Row rows[] = {{settingsWrite(kSettings), status::kWritingEeprom,
-                         status::kWriteEepromSuccess, status::kCommErrorStop, false},
-                        {batteryTimerReset(), status::kResettingBatteryTime,
-                         status::kResetBatteryTimeSuccess, status::kCommErrorBang, true},
-                        {faultCountReset(), status::kResettingFaultCounts,
-                         status::kResetFaultCountsSuccess, status::kCommErrorBang, true},
-                        {installDateSet(kDate), status::kSettingInstallDate,
-                         status::kSetInstallDateSuccess, status::kCommErrorBang, false}};
+    const Row rows[] = {{settingsWrite(kSettings), text::kWriting, text::kWriteSuccess,
+                         text::kCommErrorStop, false},
+                        {batteryTimerReset(), text::kResettingBattery, text::kResetBatterySuccess,
+                         text::kCommErrorBang, true},
+                        {faultCountReset(), text::kResettingFaults, text::kResetFaultsSuccess,
+                         text::kCommErrorBang, true},
+                        {installDateSet(kDate), text::kSettingDate, text::kSetDateSuccess,
+                         text::kCommErrorBang, false}};
     enum class Fault { None, Request, WrongAnswer, Unplugged };
     for (const Row& row : rows) {
         const std::uint8_t request = row.operation.request.code();
@@ -150,11 +158,11 @@ TEST(TwoStep, EachOperationWithItsTextsWaitAndFailures) {
             EXPECT_EQ(rig.link.linkOk, confirmOk || (requestOk && row.reset));
             EXPECT_EQ(rig.bridge.commandsSent(),
                       (requestOk ? Bytes{request, confirm} : Bytes{request}));
-            EXPECT_EQ(clock.waits, (requestOk ? Waits{kConfirmDelay} : Waits{}));
+            EXPECT_EQ(clock.waits, (requestOk ? Waits{1000ms} : Waits{}));
             EXPECT_EQ(window.statusHistory, !requestOk ? texts({row.requestFail})
                                             : confirmOk
                                                 ? texts({row.requestText, row.confirmText})
-                                                : texts({row.requestText, status::kCommErrorStop}));
+                                                : texts({row.requestText, text::kCommErrorStop}));
         }
     }
 }

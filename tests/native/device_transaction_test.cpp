@@ -1,4 +1,5 @@
 #include "device/transaction.h"
+#include "virtual_supply/virtual_bridge.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -9,33 +10,10 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Records the arguments of the last transfer and answers with a scripted reply.
-class TransferRecorder final : public AdapterLibrary {
+// Records the arguments of the last transfer and answers with a scripted reply; every other call
+// is the virtual bridge's.
+class TransferRecorder final : public vsupply::VirtualBridge {
 public:
-    FtcStatus closeDevice(FtcHandle) override { return 0; }
-    FtcStatus initDevice(FtcHandle, std::uint32_t) override { return 0; }
-    FtcStatus setClock(FtcHandle, std::uint32_t, std::uint32_t*) override { return 0; }
-    FtcStatus setLoopback(FtcHandle, std::uint32_t) override { return 0; }
-    FtcStatus getDllVersion(char*, std::uint32_t) override { return 0; }
-    FtcStatus getNumHiSpeedDevices(std::uint32_t*) override { return 0; }
-    FtcStatus getHiSpeedDeviceNameLocIdChannel(std::uint32_t, char*, std::uint32_t, std::uint32_t*,
-                                               char*, std::uint32_t, std::uint32_t*) override {
-        return 0;
-    }
-    FtcStatus openHiSpeedDevice(const char*, std::uint32_t, const char*, FtcHandle*) override {
-        return 0;
-    }
-    FtcStatus getHiSpeedDeviceType(FtcHandle, std::uint32_t*) override { return 0; }
-    FtcStatus turnOnDivideByFiveClock(FtcHandle) override { return 0; }
-    FtcStatus turnOffDivideByFiveClock(FtcHandle) override { return 0; }
-    FtcStatus setDeviceLatencyTimer(FtcHandle, std::uint8_t) override { return 0; }
-    FtcStatus getDeviceLatencyTimer(FtcHandle, std::uint8_t*) override { return 0; }
-    FtcStatus getHiSpeedDeviceClock(std::uint32_t, std::uint32_t*) override { return 0; }
-    FtcStatus setHiSpeedDeviceGpios(FtcHandle, const LowPinStates*,
-                                    const HighPinSettings*) override {
-        return 0;
-    }
-    FtcStatus getHiSpeedDeviceGpios(FtcHandle, HighPinStates*) override { return 0; }
     FtcStatus writeRead(FtcHandle handle, const StartCondition* start, std::uint32_t frameBitOrder,
                         std::uint32_t frameClockEdge, std::uint32_t frameBits,
                         const std::uint8_t* frame, std::uint32_t frameBytes,

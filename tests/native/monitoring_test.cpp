@@ -3,6 +3,7 @@
 #include "shell/main_window_core.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_window.h"
+#include "tests/support/operator_texts.h"
 #include "virtual_supply/virtual_bridge.h"
 
 #include <algorithm>
@@ -17,6 +18,8 @@
 
 namespace brenvik {
 namespace {
+
+namespace text = testing::text;
 
 using namespace std::chrono_literals;
 using Ids = std::set<int>;
@@ -113,11 +116,30 @@ TEST(Monitoring, StartLocksThePanelAndStopUnlocksItByTheOptionFlags) {
 // Good, failed and recovering polls: a failed one keeps every value and the timer, the activity
 // flag flips on every tick, the battery age repaints the window only when its class changes.
 TEST(Monitoring, TicksShowGoodPollsAndKeepTheLastValuesThroughFailedOnes) {
-    const Texts good{"30.00", "15.01",    "2.00",     "10000", "26001",        "3",   "1", "Yes",
-                     "Yes",   "No fault", "No fault", "2.3",   "TRQ 60-40-20", "3",   "4", "5",
-                     "0",     "0",        "30",       "9",     "12",           "2013"};
-    const Texts success{"Pass, Reading device status ... ", "Pass, Read device status success! "};
-    const Texts failure{"Fail, Communicate error,please try again. "};
+    const Texts good{"30.00",
+                     "15.01",
+                     "2.00",
+                     "10000",
+                     "26001",
+                     "3",
+                     "1",
+                     "Yes",
+                     "Yes",
+                     "No fault",
+                     "No fault",
+                     "2.3",
+                     text::kPartModel1,
+                     "3",
+                     "4",
+                     "5",
+                     "0",
+                     "0",
+                     "30",
+                     "9",
+                     "12",
+                     "2013"};
+    const Texts success{text::kReading, text::kReadSuccess};
+    const Texts failure{text::kCommErrorStop};
     struct Step {
         bool plugged;
         std::uint32_t batteryHours;
@@ -191,11 +213,11 @@ TEST(Monitoring, ABadFieldShowsOneMessageWhateverRunsWhileItIsOpen) {
         window.whileMessageOpen = nullptr;
         core.onTimer(1);
 
-        EXPECT_EQ(window.messageTexts(), Texts{"Enter an integer."});
+        EXPECT_EQ(window.messageTexts(), Texts{text::kNotAnInteger});
         EXPECT_EQ(commandsWhileOpen, 0u);
         EXPECT_EQ(window.focused, std::optional<int>(1058));
         EXPECT_EQ(window.controlText(1058), "9");
-        EXPECT_EQ(window.statusText(), "Pass, Read device status success! ");
+        EXPECT_EQ(window.statusText(), text::kReadSuccess);
     }
 }
 

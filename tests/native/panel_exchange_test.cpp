@@ -1,6 +1,7 @@
 #include "programming/panel.h"
 #include "res/resource.h"
 #include "tests/support/fake_window.h"
+#include "tests/support/operator_texts.h"
 
 #include <array>
 #include <bit>
@@ -62,7 +63,7 @@ TEST(PanelExchange, NonIntegerStopsTheReadInExchangeOrder) {
         EXPECT_FALSE(panelRead(p.window, p.model));
         EXPECT_EQ(p.values(), (Values{0, 0, 0, 4, 0, sysSeconds, 0, 2, 7, 2010, 0, 0, 0, 0, 0, 0}))
             << "later fields keep their values";
-        ASSERT_EQ(p.window.messageTexts(), std::vector<std::string>{"Enter an integer."});
+        ASSERT_EQ(p.window.messageTexts(), std::vector<std::string>{text::kNotAnInteger});
 
         onDelayEditLostFocus(p.window, p.model);
         EXPECT_EQ(p.window.texts[badField], "x1") << "a focus-loss read puts nothing back";
@@ -112,7 +113,7 @@ TEST(PanelOptionBoxes, NonIntegerTextInsideAClickIsReplacedByTheRecord) {
     p.click(IDC_CHK_INSTALL_DATE, true);
     ASSERT_FALSE(p.window.messages.empty());
     EXPECT_EQ(p.window.messageTexts(),
-              std::vector<std::string>(p.window.messages.size(), "Enter an integer."));
+              std::vector<std::string>(p.window.messages.size(), text::kNotAnInteger));
     EXPECT_EQ(std::pair(p.window.texts[IDC_EDT_AC_MINUTES], p.model.settings.acFaultHours),
               std::pair(std::string("15"), 3))
         << "fields before the bad one are taken";

@@ -1,5 +1,6 @@
 #include "programming/panel.h"
 #include "tests/support/fake_window.h"
+#include "tests/support/operator_texts.h"
 
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -9,7 +10,7 @@ namespace brenvik::testing {
 namespace {
 
 using Texts = std::vector<std::string>;
-const std::string kDateError = "Enter installation date error.";
+using text::kDateError;
 
 // The messages validation shows, each checked for its caption, icon and buttons; validation
 // passes exactly when it shows none.
@@ -18,7 +19,8 @@ Texts validate(const DeviceSettings& settings) {
     const bool valid = validatePanel(window, settings);
     EXPECT_EQ(valid, window.messages.empty());
     for (const RecordedMessage& m : window.messages) {
-        EXPECT_EQ(m.caption, m.text == kDateError ? "Error" : "Brenvik") << m.text;
+        EXPECT_EQ(m.caption, m.text == kDateError ? text::kDateCaption : text::kRangeCaption)
+            << m.text;
         EXPECT_EQ(m.icon, MessageIcon::Error);
         EXPECT_EQ(m.buttons, MessageButtons::Ok);
     }
@@ -67,8 +69,8 @@ Texts validateDate(const std::string& date) {
 
 TEST(PanelValidation, CalendarCheck) {
     // Every year divisible by 4 is a leap year, 2100 too.
-    for (const char* date :
-         {"2/29/2012", "2/29/2100", "2/28/2011", "4/30/2015", "1/31/2010", "12/31/9999"}) {
+    for (const char* date : {"2/29/2012", "2/29/2100", "2/28/2011", "4/30/2015", "1/31/2010",
+                             "3/1/2015", "12/31/9999"}) {
         EXPECT_EQ(validateDate(date), Texts{}) << date;
     }
     for (const char* date : {"2/29/2011", "2/30/2012", "4/31/2015", "6/31/2015", "9/31/2015",
@@ -78,11 +80,15 @@ TEST(PanelValidation, CalendarCheck) {
     const std::string month = "Enter an integer between 1 and 12.";
     const std::string day = "Enter an integer between 1 and 31.";
     const std::string year = "Enter an integer between 1 and 9999.";
-    const std::pair<const char*, Texts> ranges[] = {
-        {"13/5/2015", {month, kDateError}}, {"-1/31/2015", {month, kDateError}},
-        {"0/5/2015", {month, kDateError}},  {"3/0/2015", {day, kDateError}},
-        {"3/32/2015", {day, kDateError}},   {"3/3/0", {year, kDateError}},
-        {"3/3/10000", {year, kDateError}},  {"13/0/0", {month, day, year, kDateError}}};
+    const std::pair<const char*, Texts> ranges[] = {{"13/5/2015", {month, kDateError}},
+                                                    {"-1/31/2015", {month, kDateError}},
+                                                    {"0/5/2015", {month, kDateError}},
+                                                    {"3/0/2015", {day, kDateError}},
+                                                    {"3/32/2015", {day, kDateError}},
+                                                    {"3/3/0", {year, kDateError}},
+                                                    {"3/3/1", {kDateError}},
+                                                    {"3/3/10000", {year, kDateError}},
+                                                    {"13/0/0", {month, day, year, kDateError}}};
     for (const auto& [date, messages] : ranges) {
         EXPECT_EQ(validateDate(date), messages) << date;
     }

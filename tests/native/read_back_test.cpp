@@ -1,9 +1,9 @@
 #include "monitor/read_back.h"
 #include "programming/panel.h"
 #include "res/resource.h"
-#include "ui/status_texts.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_window.h"
+#include "tests/support/operator_texts.h"
 #include "virtual_supply/virtual_bridge.h"
 
 #include <chrono>
@@ -14,12 +14,12 @@
 namespace brenvik::monitor {
 namespace {
 
+namespace text = testing::text;
 using namespace std::chrono_literals;
 using Items = std::vector<std::string>;
 
-const Items kModel1Items{"9 to 40 Ah Battery", "5 to 8 Ah Battery", "4 Ah Battery", "2 Ah Battery"};
-const Items kModel2Items{"18 to >80 Ah Battery", "9 to 12 Ah Battery", "5 to 8 Ah Battery",
-                         "4 Ah Battery"};
+using text::kModel1Items;
+using text::kModel2Items;
 
 class ReadBack : public ::testing::Test {
 protected:
@@ -59,13 +59,13 @@ TEST_F(ReadBack, PanelShowsWhatTheSupplyHoldsAndNothingElse) {
     readBack();
 
     EXPECT_TRUE(virtualLink.link.linkOk);
-    EXPECT_EQ(window.statusHistory, std::vector<std::string>{std::string(status::kReadingStatus)});
+    EXPECT_EQ(window.statusHistory, Items{text::kReading});
     EXPECT_EQ(clock.waits, (std::vector{1000ms, 1000ms, 100ms, 100ms, 100ms}));
     EXPECT_EQ(std::tuple(window.controlText(IDC_EDT_AC_HOURS),
                          window.controlText(IDC_EDT_INSTALL_YEAR),
                          window.controlText(IDC_EDT_PART_NUMBER),
                          window.controlText(IDC_EDT_POWERUP_TIME)),
-              std::tuple("2", "2009", "TRQ 120-80", "stale"));
+              std::tuple("2", "2009", text::kPartModel2, "stale"));
     EXPECT_EQ(selector(), std::pair(kModel2Items, 1));
     EXPECT_EQ(monitorState.lastRead, (LastReadSettings{1, 2, 15, 30, 7, 8, 9}));
     EXPECT_EQ(window.disabled, std::set<int>{IDC_EDT_AC_HOURS});
@@ -89,7 +89,7 @@ TEST_F(ReadBack, FailuresLeaveThePanelAsItWas) {
 
         EXPECT_EQ(std::tuple(window.texts, window.checked, window.disabled, selector()), before);
         EXPECT_EQ(window.statusText(),
-                  unacknowledged ? status::kCommErrorStop : status::kCommErrorBang);
+                  unacknowledged ? text::kCommErrorStop : text::kCommErrorBang);
         EXPECT_FALSE(virtualLink.link.linkOk);
         EXPECT_EQ(virtualLink.bridge.commandsSent().size(), unacknowledged ? 1u : 5u);
         EXPECT_EQ(monitorState.lastRead, LastReadSettings{});

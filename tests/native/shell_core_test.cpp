@@ -1,9 +1,9 @@
 #include "config/configuration.h"
 #include "res/resource.h"
-#include "ui/app_paths.h"
 #include "shell/main_window_core.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_window.h"
+#include "ui/app_paths.h"
 #include "virtual_supply/virtual_bridge.h"
 
 #include <array>

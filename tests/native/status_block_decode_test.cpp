@@ -2,6 +2,7 @@
 #include "monitor/status_block.h"
 #include "res/resource.h"
 #include "tests/support/fake_window.h"
+#include "tests/support/operator_texts.h"
 
 #include <algorithm>
 #include <array>
@@ -16,15 +17,14 @@
 namespace brenvik::monitor {
 namespace {
 
+namespace text = testing::text;
 using testing::FakeWindow;
 using Items = std::vector<std::string>;
 using Runs = std::initializer_list<std::pair<std::size_t, std::vector<std::uint8_t>>>;
 
-const Items kDefaultItems{"Default Charge Current", "1/2 Default Charge Current",
-                          "1/4 Default Charge Current", "1/8 Default Charge Current"};
-const Items kModel1Items{"9 to 40 Ah Battery", "5 to 8 Ah Battery", "4 Ah Battery", "2 Ah Battery"};
-const Items kModel2Items{"18 to >80 Ah Battery", "9 to 12 Ah Battery", "5 to 8 Ah Battery",
-                         "4 Ah Battery"};
+using text::kDefaultItems;
+using text::kModel1Items;
+using text::kModel2Items;
 
 // A number as its little-endian bytes.
 std::vector<std::uint8_t> le(std::uint32_t value, std::size_t size = 2) {
@@ -129,10 +129,13 @@ TEST(StatusBlockDecode, ChargeCurrentKeepsItsSignAndSaturates) {
 // model leaves all three as they were. A battery below 6.0 V (reading 204 and under) zeroes the
 // current for any model, known or not.
 TEST(StatusBlockModels, EachKnownModelSetsItsIdentityAndScaleUnknownOnesLeaveThem) {
-    const std::tuple<std::uint8_t, const char*, const Items*, const char*> cases[] = {
-        {1, "TRQ 60-40-20", &kModel1Items, "2.00"}, {2, "TRQ 120-80", &kModel2Items, "4.00"},
-        {3, "TRQ 220-160", &kModel2Items, "4.00"},  {0, "before", &kDefaultItems, "before"},
-        {4, "before", &kDefaultItems, "before"},    {255, "before", &kDefaultItems, "before"}};
+    const std::tuple<std::uint8_t, std::string, const Items*, const char*> cases[] = {
+        {1, text::kPartModel1, &kModel1Items, "2.00"},
+        {2, text::kPartModel2, &kModel2Items, "4.00"},
+        {3, text::kPartModel3, &kModel2Items, "4.00"},
+        {0, "before", &kDefaultItems, "before"},
+        {4, "before", &kDefaultItems, "before"},
+        {255, "before", &kDefaultItems, "before"}};
     for (const auto& [code, partNumber, items, current] : cases) {
         FakeWindow window;
         window.combos[IDC_CMB_CHARGE_CURRENT] = kDefaultItems;
@@ -167,7 +170,7 @@ TEST(StatusBlockCallers, MonitoringTakesEveryFieldButTheSelectorItems) {
 
     EXPECT_EQ(textsOf(model.texts),
               textsOf({"23.46", "11.73", "2.00", "10000", "16777215", "4660", "65535", "Yes", "Yes",
-                       "No fault", "No fault", "2.3", "TRQ 60-40-20"}));
+                       "No fault", "No fault", "2.3", text::kPartModel1}));
     using Values = std::array<std::int32_t, 16>;
     EXPECT_EQ(std::bit_cast<Values>(model.settings), (Values{3, 4, 5, 7, 8, 9, 2, 12, 31, 2009}));
     EXPECT_EQ(state.lastRead, (LastReadSettings{2, 3, 4, 5, 7, 8, 9}));

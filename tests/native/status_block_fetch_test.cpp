@@ -1,7 +1,7 @@
 #include "monitor/block_fetch.h"
-#include "ui/status_texts.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_window.h"
+#include "tests/support/operator_texts.h"
 #include "virtual_supply/virtual_bridge.h"
 
 #include <chrono>
@@ -12,6 +12,7 @@
 namespace brenvik::monitor {
 namespace {
 
+namespace text = testing::text;
 using namespace std::chrono_literals;
 using Commands = std::vector<std::uint8_t>;
 using Texts = std::vector<std::string>;
@@ -53,10 +54,9 @@ TEST(BlockFetch, OnlyAnAcknowledgedCompleteBlockWithItsChecksumPasses) {
             const auto expected = vsupply::statusBlock(rig.bridge.supply().state());
             EXPECT_TRUE(std::equal(block->begin(), block->end(), expected.begin()));
             EXPECT_EQ(clock.waits, (std::vector{100ms, 100ms, 100ms, 100ms}));
-            EXPECT_EQ(window.statusHistory, (Texts{std::string(status::kReadingStatus),
-                                                   std::string(status::kReadStatusSuccess)}));
+            EXPECT_EQ(window.statusHistory, (Texts{text::kReading, text::kReadSuccess}));
         } else {
-            EXPECT_EQ(window.statusText(), status::kCommErrorStop);
+            EXPECT_EQ(window.statusText(), text::kCommErrorStop);
         }
     }
 }

@@ -127,8 +127,8 @@ TEST(VirtualSupplyFaults, WrongEchoesAndNonZeroConfirmsAreExact) {
 }
 
 // Transfers reach the supply only while it is plugged in: here gone after the 2nd transfer and
-// back after the 4th.
-TEST(VirtualBridge, TransfersReachTheSupplyOnlyWhilePlugged) {
+// back after the 4th. With loopback on, a reply repeats the frame and the supply is not asked.
+TEST(VirtualBridge, TransfersReachTheSupplyOnlyWhilePluggedAndWithoutLoopback) {
     VirtualLink rig;
     rig.bridge.faults().plugEvents = {{false, 2, 0, 1}, {true, 4, 0, 1}};
     std::vector<FtcStatus> statuses;
@@ -137,7 +137,11 @@ TEST(VirtualBridge, TransfersReachTheSupplyOnlyWhilePlugged) {
         EXPECT_EQ(reply.delivered, rig.link.adapterStatus == device::kStatusSuccess ? 1u : 0u);
         statuses.push_back(rig.link.adapterStatus);
     }
-    EXPECT_EQ(statuses, (std::vector<FtcStatus>{0, 0, kStatusIoError, kStatusIoError, 0}));
+    EXPECT_EQ(statuses, (std::vector<FtcStatus>{0, 0, 4, 4, 0}));
+
+    ASSERT_EQ(rig.bridge.setLoopback(*rig.link.handle, 1), 0u);
+    const device::Reply echo = device::transact(rig.link, command::kChunkRead, {}, 2, 4);
+    EXPECT_EQ(Bytes(echo.bytes.begin(), echo.bytes.begin() + 4), (Bytes{0x04, 0x55, 0xFF, 0xFF}));
 }
 
 } // namespace
