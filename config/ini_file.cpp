@@ -2,9 +2,14 @@
 
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <ostream>
 #include <random>
 #include <system_error>
+
+#ifdef _WIN32
+#include "config/file_replace_win32.h"
+#endif
 
 namespace brenvik::config {
 namespace {
@@ -318,8 +323,11 @@ void IniFile::setValue(std::string_view section, std::string_view key, std::stri
         }
     }
 
-    const std::u16string end = newLineEnd();
     const std::size_t position = found ? insertAfter + 1 : lines_.size();
+    // The new lines end like the line before them: its end never ran into the line after it,
+    // whereas the file's first end could ("\r" before a blank "\n" line would read as one end).
+    const std::u16string end =
+        position > 0 && !lines_[position - 1].end.empty() ? lines_[position - 1].end : newLineEnd();
     // The line before the new ones may be the file's last, without a line end of its own.
     if (position > 0 && lines_[position - 1].end.empty()) {
         lines_[position - 1].end = end;
@@ -389,41 +397,88 @@ std::u16string IniFile::newLineEnd() const {
     return u"\r\n";
 }
 
-bool replaceFile(const fs::path& requested, std::string_view bytes, const FileWriteStep& write) {
-    const fs::path target = systemPath(requested);
-    std::error_code ec;
-    const fs::file_status status = fs::status(target, ec);
-    if (fs::exists(status) && (status.permissions() & fs::perms::owner_write) == fs::perms::none) {
+FileReplaceSteps diskSteps() {
+    FileReplaceSteps steps;
+    steps.open = [](const fs::path& file, bool existing) -> std::unique_ptr<std::ostream> {
+        // An existing file is opened without being recreated, which the platform refuses for
+        // hidden files.
+        auto out = existing ? std::make_unique<std::fstream>(file, std::ios::binary | std::ios::in |
+                                                                       std::ios::out)
+                            : std::make_unique<std::fstream>(
+                                  file, std::ios::binary | std::ios::out | std::ios::trunc);
+        if (!out->is_open()) {
+            return nullptr;
+        }
+        return out;
+    };
+    steps.write = [](std::ostream& out, std::string_view data) {
+        out.write(data.data(), static_cast<std::streamsize>(data.size()));
+        return static_cast<bool>(out);
+    };
+    steps.moveOver = [](const fs::path& replacement, const fs::path& target) {
+#ifdef _WIN32
+        return replaceKeepingIdentity(replacement, target);
+#else
+        std::error_code ec;
+        fs::rename(replacement, target, ec);
+        return !ec;
+#endif
+    };
+    steps.truncate = [](const fs::path& file, std::uintmax_t size) {
+        std::error_code ec;
+        fs::resize_file(file, size, ec);
+        return !ec;
+    };
+    return steps;
+}
+
+namespace {
+
+// Writes the bytes into a file the open step gives, and closes it; true when all went out.
+bool writeThrough(const FileReplaceSteps& steps, const fs::path& file, bool existing,
+                  std::string_view bytes) {
+    std::unique_ptr<std::ostream> out = steps.open(file, existing);
+    if (!out) {
         return false;
     }
-    const fs::path temporary = temporaryBeside(target);
-    bool written = false;
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            return false;
-        }
-        written = write(out, bytes);
-        out.flush();
-        written = written && out.good();
-        out.close();
-        written = written && !out.fail();
-    }
-    if (written) {
-        fs::rename(temporary, target, ec);
-        written = !ec;
-    }
-    if (!written) {
-        fs::remove(temporary, ec);
-    }
+    bool written = steps.write(*out, bytes);
+    out->flush();
+    written = written && out->good();
+    out.reset();
     return written;
 }
 
+} // namespace
+
+bool replaceFile(const fs::path& requested, std::string_view bytes, const FileReplaceSteps& steps) {
+    const fs::path target = systemPath(requested);
+    std::error_code ec;
+    const fs::file_status status = fs::status(target, ec);
+    const bool exists = fs::exists(status);
+    if (exists && (status.permissions() & fs::perms::owner_write) == fs::perms::none) {
+        return false;
+    }
+    const fs::path temporary = temporaryBeside(target);
+    if (writeThrough(steps, temporary, false, bytes)) {
+        if (steps.moveOver(temporary, target)) {
+            return true;
+        }
+    } else if (exists && !fs::exists(temporary, ec)) {
+        // The folder takes no new file, but the file itself may still be written.
+        return writeThrough(steps, target, true, bytes) && steps.truncate(target, bytes.size());
+    }
+    fs::remove(temporary, ec);
+    return false;
+}
+
+bool replaceFile(const fs::path& target, std::string_view bytes, const FileWriteStep& write) {
+    FileReplaceSteps steps = diskSteps();
+    steps.write = write;
+    return replaceFile(target, bytes, steps);
+}
+
 bool replaceFile(const fs::path& target, std::string_view bytes) {
-    return replaceFile(target, bytes, [](std::ostream& out, std::string_view data) {
-        out.write(data.data(), static_cast<std::streamsize>(data.size()));
-        return static_cast<bool>(out);
-    });
+    return replaceFile(target, bytes, diskSteps());
 }
 
 } // namespace brenvik::config

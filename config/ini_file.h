@@ -8,9 +8,11 @@
 // a UTF-8 one is kept, and a UTF-16LE file is read and written back as UTF-16LE (its text passes
 // through this interface as UTF-8).
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -57,9 +59,32 @@ private:
 // Writes the bytes that a file write step produces. Returns false when writing failed.
 using FileWriteStep = std::function<bool(std::ostream& out, std::string_view bytes)>;
 
+// The steps of a replacement that touch the disk, each open to tests that play a failure.
+struct FileReplaceSteps {
+    // Opens a file for writing: a new one (created or emptied), or an existing one to be
+    // overwritten in place. Nothing when it cannot be opened.
+    std::function<std::unique_ptr<std::ostream>(const std::filesystem::path& file, bool existing)>
+        open;
+    FileWriteStep write;
+    // Puts the finished temporary file in the target's place in one step.
+    std::function<bool(const std::filesystem::path& replacement,
+                       const std::filesystem::path& target)>
+        moveOver;
+    // Cuts a file rewritten in place to the length written.
+    std::function<bool(const std::filesystem::path& file, std::uintmax_t size)> truncate;
+};
+
+// The platform's own steps. On Windows the temporary file takes the target's place through the
+// platform's replace call, so the target keeps its attributes, security and creation time.
+FileReplaceSteps diskSteps();
+
 // Replaces `target` with `bytes` in one step: the bytes go to a temporary file beside it, which
-// then takes the target's place, so a failed write leaves the previous file whole. An existing
-// read-only target is not replaced. `write` performs the write into the temporary file.
+// then takes the target's place, so a failed write leaves the previous file whole and removes
+// the temporary. An existing read-only target is not replaced. When no new file can be made in
+// the target's folder but the target itself is writable, the target is rewritten in place.
+bool replaceFile(const std::filesystem::path& target, std::string_view bytes,
+                 const FileReplaceSteps& steps);
+// As above with the platform's steps, the write step given.
 bool replaceFile(const std::filesystem::path& target, std::string_view bytes,
                  const FileWriteStep& write);
 bool replaceFile(const std::filesystem::path& target, std::string_view bytes);

@@ -11,6 +11,11 @@ namespace {
 constexpr std::uint32_t kMostSignificantBitFirst = 1;
 constexpr std::uint32_t kClockEdge = 0;
 
+// Put in the delivered-byte count before each transfer. No reply is longer than 12 bytes, so a
+// library that fills the count in always overwrites it; one that leaves the count alone (not
+// every path of the vendor's library sets it) hands this value back.
+constexpr std::uint32_t kCountUntouched = 0xFFFFFFFF;
+
 } // namespace
 
 bool Reply::complete() const {
@@ -32,13 +37,17 @@ Reply transact(DeviceLink& link, std::uint8_t code, std::span<const std::uint8_t
     reply.requested = static_cast<std::uint32_t>(replyLength);
     // A handle of 0 stands for "never opened"; the library refuses it like any unknown handle.
     const FtcHandle handle = link.handle.value_or(0);
-    std::uint32_t delivered = 0;
+    std::uint32_t delivered = kCountUntouched;
     reply.status =
         link.library.writeRead(handle, &link.startCondition, kMostSignificantBitFirst, kClockEdge,
                                static_cast<std::uint32_t>(frameLength * 8), frame.data(),
                                static_cast<std::uint32_t>(frameLength), kMostSignificantBitFirst,
                                kClockEdge, static_cast<std::uint32_t>(replyLength * 8),
                                reply.bytes.data(), &delivered, &link.highPins);
+    if (delivered == kCountUntouched) {
+        // The library did not say how much arrived: its status alone tells.
+        delivered = reply.status == kStatusSuccess ? reply.requested : 0;
+    }
     reply.delivered = std::min<std::uint32_t>(delivered, reply.requested);
     // Whatever a short transfer left beyond what it delivered is not part of the reply.
     std::fill(reply.bytes.begin() + reply.delivered, reply.bytes.end(), 0);

@@ -13,6 +13,7 @@ packages=(
   xvfb xauth x11-utils xdotool imagemagick
   fonts-liberation fonts-dejavu-core fonts-wine
   python3 python3-fonttools
+  clang libclang-rt-14-dev
 )
 
 sudo_cmd=()

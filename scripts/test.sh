@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds everything (native and Windows) and runs every test: the native GoogleTest suites and
+# Builds everything (native and Windows) and runs every test: the native GoogleTest suites (also
+# under the address and undefined-behaviour sanitizers), a few seconds of each fuzz target, and
 # the Windows tests under Wine on a private virtual display. Ends with CTest's summary line.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -14,11 +15,19 @@ cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$jobs"
+# The native suites again under AddressSanitizer and UndefinedBehaviorSanitizer, and a few
+# seconds of each fuzz target.
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j "$jobs" --target native_tests
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$jobs"
 
-# One CTest tree over both builds, so one run gives one summary.
+# One CTest tree over every build, so one run gives one summary.
 cat >build/CTestTestfile.cmake <<'CTEST'
 subdirs("native")
 subdirs("windows")
+subdirs("asan")
+subdirs("fuzz")
 CTEST
 
 XVFB_PID=""

@@ -16,9 +16,7 @@ constexpr unsigned kFrameOutline = 4;
 
 class StepList {
 public:
-    void fill(const PixelRect& rect, Colour colour) {
-        steps_.emplace_back(std::in_place_type<FillStep>, rect, colour);
-    }
+    void fill(const PixelRect& rect, Colour colour) { steps_.emplace_back(FillStep{rect, colour}); }
 
     void top(const PixelRect& r, Colour c) { line({r.left, r.top}, {r.right, r.top}, c); }
     void left(const PixelRect& r, Colour c) { line({r.left, r.top}, {r.left, r.bottom}, c); }
@@ -38,15 +36,15 @@ public:
     }
 
     void text(std::wstring line, const PixelRect& rect, Colour colour, unsigned format) {
-        steps_.emplace_back(std::in_place_type<TextStep>, std::move(line), rect, colour, format);
+        steps_.emplace_back(TextStep{std::move(line), rect, colour, format});
     }
-    void focus(const PixelRect& rect) { steps_.emplace_back(std::in_place_type<FocusStep>, rect); }
+    void focus(const PixelRect& rect) { steps_.emplace_back(FocusStep{rect}); }
 
     std::vector<DrawStep> take() { return std::move(steps_); }
 
 private:
     void line(PixelPoint from, PixelPoint to, Colour colour) {
-        steps_.emplace_back(std::in_place_type<LineStep>, from, to, colour);
+        steps_.emplace_back(LineStep{from, to, colour});
     }
 
     std::vector<DrawStep> steps_;

@@ -19,6 +19,7 @@ std::optional<std::string> readFile(const std::filesystem::path& path) {
 HostedBridge::HostedBridge(const HostOptions& options, VirtualSupply::TimeSource time)
     : options_(options), time_(std::move(time)) {
     bridge_.setTrace([this](std::string_view line) { note(line); });
+    bridge_.keepCallLog(false);
     const auto reportErrors = [this](std::string_view what, const ParseResult& result) {
         for (const auto& error : result.errors) {
             note(std::string(what) + " " + error);
@@ -96,9 +97,9 @@ void HostedBridge::persist() {
     if (!options_.stateFile || bridge_.supply().revision() == savedRevision_) {
         return;
     }
-    std::ofstream out(*options_.stateFile, std::ios::trunc | std::ios::binary);
-    out << stateText(bridge_.supply().state());
-    if (out.flush()) {
+    // Replaced whole, so a write cut short leaves the previous state to start from.
+    if (config::replaceFile(*options_.stateFile, stateText(bridge_.supply().state()),
+                            stateFileSteps_)) {
         savedRevision_ = bridge_.supply().revision();
     }
 }

@@ -5,6 +5,7 @@
 // source (since the host was set up), and obeying a control file that an outside test writes
 // while the program runs.
 
+#include "config/ini_file.h"
 #include "device/adapter_library.h"
 #include "virtual_supply/scenario.h"
 #include "virtual_supply/virtual_bridge.h"
@@ -38,6 +39,9 @@ public:
     VirtualBridge& bridge() { return bridge_; }
     // The control file in use, resolved against the scenario file's folder; empty for none.
     const std::filesystem::path& controlFile() const { return controlFile_; }
+    // How the state file reaches the disk (the platform's own steps unless a test plays a
+    // failure).
+    void setStateFileSteps(config::FileReplaceSteps steps) { stateFileSteps_ = std::move(steps); }
 
     FtcStatus closeDevice(FtcHandle handle) override;
     FtcStatus initDevice(FtcHandle handle, std::uint32_t clockDivisor) override;
@@ -85,6 +89,7 @@ private:
     std::filesystem::path controlFile_;
     std::optional<std::string> controlText_;
     std::uint64_t savedRevision_ = 0;
+    config::FileReplaceSteps stateFileSteps_ = config::diskSteps();
 };
 
 } // namespace brenvik::vsupply

@@ -217,6 +217,31 @@ Setter plugAt(bool plugged) {
     };
 }
 
+// A yes/no value of the scenario; `field` gives the flag within a scenario.
+template <typename Field>
+Setter flagOf(Field field) {
+    return [field](Scenario& s, std::string_view v) {
+        const auto value = flag(v);
+        if (value) {
+            field(s) = *value;
+        }
+        return value.has_value();
+    };
+}
+
+// "command:byte" into a map from command code to a reply byte index or count; `field` gives the
+// map within a scenario.
+template <typename Field>
+Setter replyByteOf(Field field) {
+    return [field](Scenario& s, std::string_view v) {
+        const auto pair = numberPair(v, ':', 255, kMaxReply - 1);
+        if (pair) {
+            field(s)[static_cast<std::uint8_t>(pair->first)] = pair->second;
+        }
+        return pair.has_value();
+    };
+}
+
 Setter commandSet(std::set<std::uint8_t> SupplyFaults::*field) {
     return [field](Scenario& s, std::string_view v) {
         const auto codes = numberList(v, 255);
@@ -299,44 +324,25 @@ const std::map<std::string, Key, std::less<>>& keys() {
               return true;
           }}},
         {"plugged",
-         {Control, false,
-          [](vsupply::Scenario& s, std::string_view v) {
-              const auto value = flag(v);
-              if (value) {
-                  s.plugged = *value;
-              }
-              return value.has_value();
-          }}},
-        {"count_zero",
-         {Control, false,
-          [](vsupply::Scenario& s, std::string_view v) {
-              const auto value = flag(v);
-              if (value) {
-                  s.bridgeFaults.countZero = *value;
-              }
-              return value.has_value();
-          }}},
+         {Control, false, flagOf([](vsupply::Scenario& s) -> bool& { return s.plugged; })}},
+        {"count_zero", {Control, false, flagOf([](vsupply::Scenario& s) -> bool& {
+                            return s.bridgeFaults.countZero;
+                        })}},
+        {"count_untouched", {Scenario, false, flagOf([](vsupply::Scenario& s) -> bool& {
+                                 return s.bridgeFaults.countUntouched;
+                             })}},
+        {"short_transfer", {Control, true, replyByteOf([](vsupply::Scenario & s) -> auto& {
+                                return s.bridgeFaults.shortTransfers;
+                            })}},
         {"fail_call", {Control, true, setFailCall}},
         {"no_ack", {Control, false, commandSet(&SupplyFaults::unacknowledged)}},
         {"nonzero_confirm", {Control, false, commandSet(&SupplyFaults::nonZeroConfirm)}},
-        {"bad_checksum",
-         {Control, false,
-          [](vsupply::Scenario& s, std::string_view v) {
-              const auto value = flag(v);
-              if (value) {
-                  s.supplyFaults.badBlockChecksum = *value;
-              }
-              return value.has_value();
-          }}},
-        {"wrong_echo",
-         {Control, true,
-          [](vsupply::Scenario& s, std::string_view v) {
-              const auto pair = numberPair(v, ':', 255, kMaxReply - 1);
-              if (pair) {
-                  s.supplyFaults.wrongEcho[static_cast<std::uint8_t>(pair->first)] = pair->second;
-              }
-              return pair.has_value();
-          }}},
+        {"bad_checksum", {Control, false, flagOf([](vsupply::Scenario& s) -> bool& {
+                              return s.supplyFaults.badBlockChecksum;
+                          })}},
+        {"wrong_echo", {Control, true, replyByteOf([](vsupply::Scenario & s) -> auto& {
+                            return s.supplyFaults.wrongEcho;
+                        })}},
         {"unplug_after", {Control, true, plugAfter(false)}},
         {"plug_after", {Control, true, plugAfter(true)}},
         {"unplug_at", {Control, true, plugAt(false)}},
@@ -355,6 +361,8 @@ void clearList(std::string_view key, Scenario& s) {
         s.devices.clear();
     } else if (key == "fail_call") {
         s.bridgeFaults.failingCalls.clear();
+    } else if (key == "short_transfer") {
+        s.bridgeFaults.shortTransfers.clear();
     } else if (key == "wrong_echo") {
         s.supplyFaults.wrongEcho.clear();
     } else if (key.find("plug_") != std::string_view::npos) {

@@ -47,7 +47,9 @@ VirtualBridge::VirtualBridge() : VirtualBridge(defaultDevices()) {}
 VirtualBridge::VirtualBridge(std::vector<DeviceEntry> devices) : devices_(std::move(devices)) {}
 
 FtcStatus VirtualBridge::begin(std::uint32_t ordinal) {
-    calls_.push_back(ordinal);
+    if (keepLog_) {
+        calls_.push_back(ordinal);
+    }
     const std::uint32_t occurrence = ++callCounts_.at(ordinal);
     for (const auto& failure : faults_.failingCalls) {
         if (failure.ordinal == ordinal &&
@@ -384,7 +386,7 @@ FtcStatus VirtualBridge::writeRead(FtcHandle handle, const device::StartConditio
                             replyBits % 8 == 0 && replyBytes >= 1 && replyBytes <= kMaxReply &&
                             frameBitOrder == replyBitOrder && frameClockEdge == replyClockEdge;
     if (!wellFormed) {
-        if (replyBytesDelivered != nullptr) {
+        if (replyBytesDelivered != nullptr && !faults_.countUntouched) {
             *replyBytesDelivered = 0;
         }
         return finish(ordinal::kTransfer, "transfer", "malformed", kStatusInvalidParameter);
@@ -393,7 +395,9 @@ FtcStatus VirtualBridge::writeRead(FtcHandle handle, const device::StartConditio
     const std::uint8_t code = frame[0];
     ++transfers_;
     ++commandCounts_[code];
-    commands_.push_back(code);
+    if (keepLog_) {
+        commands_.push_back(code);
+    }
     applyPlugEvents(code, true);
 
     if (status == device::kStatusSuccess) {
@@ -411,10 +415,16 @@ FtcStatus VirtualBridge::writeRead(FtcHandle handle, const device::StartConditio
         delivered = replyBytes;
     } else if (status == device::kStatusSuccess) {
         const auto answer = supply_.exchange(frameBytesSent, replyBytes);
-        std::copy(answer.begin(), answer.end(), reply);
         delivered = static_cast<std::uint32_t>(answer.size());
+        if (const auto cut = faults_.shortTransfers.find(code);
+            cut != faults_.shortTransfers.end()) {
+            delivered = std::min(delivered, cut->second);
+        }
+        std::copy_n(answer.begin(), delivered, reply);
     }
-    *replyBytesDelivered = delivered;
+    if (!faults_.countUntouched) {
+        *replyBytesDelivered = delivered;
+    }
     applyPlugEvents(code, false);
     return finish(ordinal::kTransfer, "transfer",
                   handleText(handle) + " start=" + std::to_string(start->clockPinState) + "," +

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -72,6 +73,10 @@ struct BridgeFaults {
     std::vector<CallFailure> failingCalls;
     bool countZero = false; // the count call succeeds and reports no device
     std::vector<PlugEvent> plugEvents;
+    // Command code -> reply bytes its transfers deliver, when fewer than asked for.
+    std::map<std::uint8_t, std::uint32_t> shortTransfers;
+    // The transfer never writes its delivered-byte count, as some library builds do not.
+    bool countUntouched = false;
 
     bool operator==(const BridgeFaults&) const = default;
 };
@@ -107,6 +112,9 @@ public:
     bool loopback() const { return loopback_; }
     // Starts the call log, command log and all call counters afresh.
     void forgetCalls();
+    // Whether calls() and commandsSent() grow with every call. A host that runs for days and
+    // traces to a file turns them off; the counters that faults depend on count on.
+    void keepCallLog(bool keep) { keepLog_ = keep; }
 
     void setTrace(TraceSink sink) { trace_ = std::move(sink); }
     void setDllVersion(std::string version) { dllVersion_ = std::move(version); }
@@ -172,6 +180,7 @@ private:
     std::vector<std::uint32_t> callCounts_ = std::vector<std::uint32_t>(64, 0);
     std::vector<std::uint32_t> commandCounts_ = std::vector<std::uint32_t>(256, 0);
     std::uint32_t transfers_ = 0;
+    bool keepLog_ = true;
     TraceSink trace_;
 };
 

@@ -1,15 +1,18 @@
 #pragma once
-// What the native benchmarks share: a window without a screen and the report of wall time
-// against the waits a sequence is made of.
+// What the native benchmarks share: a window without a screen, the report of wall time against
+// the waits a sequence is made of, and the process's memory figures.
 
 #include "ui/window_port.h"
 
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdint>
+#include <fstream>
+#include <malloc.h>
 #include <map>
 #include <set>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace brenvik::bench {
@@ -82,6 +85,20 @@ inline void report(benchmark::State& state, Wall::duration total, double mandate
     state.counters["wall_ms"] = wallMs;
     state.counters["mandated_ms"] = mandatedMs;
     state.counters["overhead_ms"] = wallMs - mandatedMs;
+}
+
+// Resident set size of this process.
+inline double residentKiB() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0;
+    long resident = 0;
+    statm >> pages >> resident;
+    return static_cast<double>(resident) * static_cast<double>(::sysconf(_SC_PAGESIZE)) / 1024.0;
+}
+
+// Bytes of the heap in use.
+inline double heapInUseBytes() {
+    return static_cast<double>(::mallinfo2().uordblks);
 }
 
 } // namespace brenvik::bench

@@ -13,9 +13,6 @@
 
 #include <benchmark/benchmark.h>
 #include <chrono>
-#include <fstream>
-#include <malloc.h>
-#include <unistd.h>
 
 namespace {
 
@@ -52,18 +49,6 @@ struct Monitored {
     MainWindowCore core;
 };
 
-double residentKiB() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0;
-    long resident = 0;
-    statm >> pages >> resident;
-    return static_cast<double>(resident) * static_cast<double>(::sysconf(_SC_PAGESIZE)) / 1024.0;
-}
-
-double heapInUseBytes() {
-    return static_cast<double>(::mallinfo2().uordblks);
-}
-
 void monitor_tick(benchmark::State& state) {
     SystemClock clock;
     Monitored monitored(clock);
@@ -90,15 +75,15 @@ void monitor_soak(benchmark::State& state) {
         for (int i = 0; i < 100; ++i) {
             monitored.tick();
         }
-        const double heapStart = heapInUseBytes();
-        const double rssStart = residentKiB();
+        const double heapStart = bench::heapInUseBytes();
+        const double rssStart = bench::residentKiB();
         for (int i = 100; i < 10000; ++i) {
             monitored.tick();
         }
         state.counters["heap_start_bytes"] = heapStart;
-        state.counters["heap_end_bytes"] = heapInUseBytes();
+        state.counters["heap_end_bytes"] = bench::heapInUseBytes();
         state.counters["rss_start_kib"] = rssStart;
-        state.counters["rss_end_kib"] = residentKiB();
+        state.counters["rss_end_kib"] = bench::residentKiB();
     }
 }
 BENCHMARK(monitor_soak)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -67,7 +67,7 @@ plug_at = 10@2
     EXPECT_EQ(s.supplyFaults, (SupplyFaults{unacknowledged, true, wrongEcho, {6}}));
     const std::vector<CallFailure> failing{{28, 3, 5}, {22, 0, kStatusIoError}};
     const std::vector<PlugEvent> plugEvents{{false, 7, 0, 1}, {true, 0, 10, 2}};
-    EXPECT_EQ(s.bridgeFaults, (BridgeFaults{failing, true, plugEvents}));
+    EXPECT_EQ(s.bridgeFaults, (BridgeFaults{failing, true, plugEvents, {}, false}));
 }
 
 // Bad lines are reported and skipped, the rest applies; state and control texts refuse the keys

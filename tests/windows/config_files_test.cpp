@@ -46,5 +46,23 @@ TEST(ConfigFilesOnWindows, ThePlatformReadsWhatWeWriteAndWeReadWhatItWrites) {
     }
 }
 
+// A hidden file is replaced and stays hidden; a read-only one is left alone.
+TEST(ConfigFilesOnWindows, HiddenFilesAreReplacedAndStayHiddenReadOnlyOnesAreKept) {
+    const TestFolder dir;
+    for (const DWORD attribute : {FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_READONLY}) {
+        SCOPED_TRACE(attribute);
+        const fs::path file = dir.path() / (attribute == FILE_ATTRIBUTE_HIDDEN ? "h.ini" : "r.ini");
+        writeFile(file, "[SystemParameter]\r\nICharge=1\r\n");
+        ASSERT_TRUE(::SetFileAttributesW(file.c_str(), attribute));
+        const bool hidden = attribute == FILE_ATTRIBUTE_HIDDEN;
+        EXPECT_EQ(config::replaceFile(file, "[SystemParameter]\r\nICharge=2\r\n"), hidden);
+        EXPECT_EQ(fileBytes(file), hidden ? "[SystemParameter]\r\nICharge=2\r\n"
+                                          : "[SystemParameter]\r\nICharge=1\r\n");
+        EXPECT_NE(::GetFileAttributesW(file.c_str()) & attribute, 0u);
+        ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+}
+
 } // namespace
 } // namespace brenvik::wintest

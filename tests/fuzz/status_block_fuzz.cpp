@@ -1,0 +1,32 @@
+// Any 48 bytes as a status block, decoded into the window as the read-back and the monitor tick
+// do: no crash, no undefined arithmetic, and texts of bounded length.
+
+#include "monitor/block_decode.h"
+#include "monitor/status_block.h"
+#include "tests/support/fake_window.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace brenvik;
+    monitor::StatusBlockBytes bytes{};
+    std::copy_n(data, std::min(size, bytes.size()), bytes.begin());
+    const monitor::StatusBlock block = monitor::decodeStatusBlock(bytes);
+    testing::FakeWindow window;
+    MainWindowModel model;
+    monitor::MonitorState state;
+    monitor::applyReadBackFields(window, model, state, block);
+    monitor::applyMonitoringFields(window, model, state, block);
+    const DisplayTexts& texts = model.texts;
+    // Readings of 16 bits and counters of 24 bits never need more than a few characters.
+    for (const auto* text : {&texts.outputVoltage, &texts.batteryVoltage, &texts.chargeCurrent,
+                             &texts.powerUpTime, &texts.batteryTime, &texts.firmware}) {
+        if (text->size() > 12) {
+            std::abort();
+        }
+    }
+    return 0;
+}

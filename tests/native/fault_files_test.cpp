@@ -1,0 +1,178 @@
+// Files under power cuts: the configuration writer's replacement and the virtual supply's state
+// file, each cut at every byte and at the replace step, and randomized edits of messy INI files.
+
+#include "config/ini_file.h"
+#include "device/commands.h"
+#include "tests/support/ini_edit_check.h"
+#include "virtual_supply/hosted_bridge.h"
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <random>
+#include <string>
+
+namespace brenvik {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+struct Folder {
+    Folder() { fs::create_directories(path); }
+    ~Folder() { fs::remove_all(path); }
+    std::size_t files() const {
+        return static_cast<std::size_t>(
+            std::distance(fs::directory_iterator(path), fs::directory_iterator()));
+    }
+    std::string read(const char* name) const {
+        return vsupply::readFile(path / name).value_or("<missing>");
+    }
+    void write(const char* name, std::string_view text) const {
+        std::ofstream(path / name, std::ios::binary | std::ios::trunc) << text;
+    }
+    fs::path path = fs::temp_directory_path() /
+                    ("brenvik-fault-files-" + std::to_string(std::random_device{}()));
+};
+
+// The disk's own steps, except that the write stops after `cut` bytes (the power fails), or the
+// replace step fails when `cut` is past the end.
+config::FileReplaceSteps cutAt(std::size_t cut) {
+    config::FileReplaceSteps steps = config::diskSteps();
+    steps.write = [cut](std::ostream& out, std::string_view bytes) {
+        out.write(bytes.data(), static_cast<std::streamsize>(std::min(cut, bytes.size())));
+        return cut >= bytes.size();
+    };
+    const auto move = steps.moveOver;
+    steps.moveOver = [cut, move](const fs::path& from, const fs::path& to) {
+        return cut == std::string::npos && move(from, to);
+    };
+    return steps;
+}
+
+TEST(PowerCut, TheConfigurationFileIsAlwaysTheWholeOldOrTheWholeNewOne) {
+    const Folder folder;
+    const std::string before = "; by hand\r\n[SystemParameter]\r\nAcFltDelayHr=1\r\n[Other]\r\nx=1";
+    const std::string after = "; by hand\r\n[SystemParameter]\r\nAcFltDelayHr=23\r\n"
+                              "ICharge=2\r\n[Other]\r\nx=1\r\n";
+    const fs::path file = folder.path / "Brenvik.ini";
+    for (std::size_t cut = 0; cut <= after.size(); ++cut) {
+        folder.write("Brenvik.ini", before);
+        ASSERT_FALSE(config::replaceFile(file, after, cutAt(cut))) << cut;
+        ASSERT_EQ(folder.read("Brenvik.ini"), before) << cut;
+        ASSERT_EQ(folder.files(), 1u) << cut;
+    }
+    ASSERT_TRUE(config::replaceFile(file, after, cutAt(std::string::npos)));
+    EXPECT_EQ(folder.read("Brenvik.ini"), after);
+    EXPECT_EQ(folder.files(), 1u);
+}
+
+// A folder that takes no new file: the file itself is rewritten and cut to the new length; with
+// no file there, nothing can be written.
+TEST(PowerCut, AFolderThatTakesNoNewFileGetsTheFileRewrittenInPlace) {
+    const Folder folder;
+    config::FileReplaceSteps steps = config::diskSteps();
+    const auto open = steps.open;
+    steps.open = [open](const fs::path& file, bool existing) {
+        return existing ? open(file, true) : nullptr;
+    };
+    EXPECT_FALSE(config::replaceFile(folder.path / "a.ini", "[A]\r\n", steps));
+    folder.write("a.ini", "[SystemParameter]\r\nAcFltDelayHr=12345\r\n");
+    EXPECT_TRUE(config::replaceFile(folder.path / "a.ini", "[SystemParameter]\r\nX=1\r\n", steps));
+    EXPECT_EQ(folder.read("a.ini"), "[SystemParameter]\r\nX=1\r\n");
+    EXPECT_EQ(folder.files(), 1u);
+}
+
+TEST(PowerCut, TheSupplyStateFileIsAlwaysTheWholeOldOrTheWholeNewOne) {
+    const Folder folder;
+    folder.write("scenario.txt", "hour_length_ms = 1000\njitter = 0\n");
+    const std::string before = "ac_delay = 0:5:0\nsystem_delay = 0:0:30\ncharge_selection = 0\n"
+                               "install_date = 2/7/2010\npower_up_hours = 100\n"
+                               "battery_hours = 50\nac_faults = 3\nsystem_faults = 1\n";
+    const std::string after = "ac_delay = 0:5:0\nsystem_delay = 0:0:30\ncharge_selection = 0\n"
+                              "install_date = 2/7/2010\npower_up_hours = 101\n"
+                              "battery_hours = 51\nac_faults = 3\nsystem_faults = 1\n";
+    const vsupply::HostOptions options{folder.path / "scenario.txt", folder.path / "state.txt",
+                                       std::nullopt};
+    // One hour passes, then a status request makes the supply count it and the host save it.
+    const auto hourPasses = [&](std::size_t cut) {
+        folder.write("state.txt", before);
+        std::chrono::milliseconds now = 0ms;
+        vsupply::HostedBridge host(options, [&] { return now; });
+        host.setStateFileSteps(cutAt(cut));
+        device::DeviceLink link(host);
+        device::FtcHandle handle = 0;
+        host.openHiSpeedDevice("USB SPI Bridge A", 0x0121, "A", &handle);
+        link.handle = handle;
+        now = 1000ms;
+        device::send(link, device::plainFrame(10));
+    };
+    for (std::size_t cut = 0; cut <= after.size(); ++cut) {
+        hourPasses(cut);
+        ASSERT_EQ(folder.read("state.txt"), before) << cut;
+        ASSERT_EQ(folder.files(), 2u) << cut;
+    }
+    hourPasses(std::string::npos);
+    EXPECT_EQ(folder.read("state.txt"), after);
+    EXPECT_EQ(folder.files(), 2u);
+}
+
+// Files as people and other programs leave them, edited at random: every byte that was not
+// edited stays.
+TEST(IniEditRounds, MessyFilesLoseNothingButTheEditedValues) {
+    const std::vector<std::string> keys{"AcFltDelayHr", "AcFltDelayMin", "InstallYYYY",
+                                        "ICharge",      "bInstallDate",  "bResetBatCon"};
+    const std::vector<std::string> pieces{"; comment = not a key",
+                                          "[SystemParameter]",
+                                          "[ systemparameter ]",
+                                          "[Other]",
+                                          "AcFltDelayHr=1",
+                                          "acfltdelayhr = 2",
+                                          "\tICharge\t=\t3",
+                                          "InstallYYYY=",
+                                          "Note without equals",
+                                          "",
+                                          "bInstallDate='4'",
+                                          "x=\"5\"",
+                                          std::string(5000, 'L') + "=" + std::string(3000, 'v'),
+                                          "\xC3\xA4\xE6\x97\xA5=\xC3\xB6"};
+    const std::vector<std::string> ends{"\r\n", "\n", "\r", "\n\r"};
+    // A key added before a blank line of a file whose first line ends in a lone CR.
+    EXPECT_EQ(testing::iniEditProblems("[SystemParameter]\rX=1\n\n", "SystemParameter",
+                                       {{"AcFltDelayHr", "5"}}),
+              "");
+    std::mt19937 random(20261207);
+    std::size_t utf16Rounds = 0;
+    for (int round = 0; round < 400; ++round) {
+        std::string text = random() % 3 == 0 ? "\xEF\xBB\xBF" : "";
+        const std::size_t lines = random() % 14;
+        for (std::size_t i = 0; i < lines; ++i) {
+            text += pieces[random() % pieces.size()];
+            if (i + 1 < lines || random() % 2 == 0) {
+                text += ends[random() % ends.size()];
+            }
+        }
+        if (random() % 3 == 0) {
+            // UTF-16LE: the same text, one unit per byte, with its mark.
+            std::string wide = "\xFF\xFE";
+            for (const char c : text) {
+                wide += c;
+                wide += '\0';
+            }
+            text = wide;
+            ++utf16Rounds;
+        }
+        testing::IniEdits edits;
+        for (const auto& key : keys) {
+            if (random() % 2 == 0) {
+                edits.emplace_back(key, std::to_string(700000 + random() % 1000));
+            }
+        }
+        ASSERT_EQ(testing::iniEditProblems(text, "SystemParameter", edits), "") << round;
+    }
+    EXPECT_GT(utf16Rounds, 100u);
+}
+
+} // namespace
+} // namespace brenvik
