@@ -114,8 +114,9 @@ private:
     fs::path dir_;
 };
 
-TEST_F(CommandLine, StatusPrintsEveryFieldAfterTheMandatedWaits) {
-    const Result text = run({"--virtual", scenario("charge_selection = 1"), "status"});
+TEST_F(CommandLine, StatusPrintsEveryFieldAfterTheMandatedWaitsAndTracesEachTransaction) {
+    const Result text = run(
+        {"--virtual", scenario("charge_selection = 1"), "--trace", path("trace.txt"), "status"});
     EXPECT_EQ(text.code, 0) << text.err;
     EXPECT_EQ(text.out, "Part number:                   TRQ 60-40-20\n"
                         "Firmware version:              2.3\n"
@@ -137,6 +138,12 @@ TEST_F(CommandLine, StatusPrintsEveryFieldAfterTheMandatedWaits) {
     // Connection (pins settle twice, read-back), then the monitor tick's block.
     EXPECT_EQ(time.waits,
               (std::vector<int>{200, 200, 1000, 1000, 100, 100, 100, 100, 100, 100, 100}));
+    const std::string trace = read("trace.txt");
+    EXPECT_EQ(trace.substr(0, trace.find('\n', trace.find('\n') + 1) + 1),
+              "2026-12-07T08:00:01.400Z frame 03 55 reply 55 status 0 delivered 1/1\n"
+              "2026-12-07T08:00:02.400Z frame 04 55 reply 39 30 00 03 00 01 00 38 22 00 00 05 "
+              "status 0 delivered 12/12\n");
+    EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 10);
 
     const Result json = run({"status", "--json", "--virtual", scenario()});
     EXPECT_EQ(json.code, 0) << json.err;
@@ -335,25 +342,17 @@ TEST_F(CommandLine, ReadThenApplyCopiesTheSettingsToAnotherSupply) {
               "ac_delay = 2:3:4\nsystem_delay = 0:1:5\ncharge_selection = 2\n");
 }
 
+// AC fault delay 1:02:03, system fault delay 0:00:30, selection 2, date 7/18/2011 asked for.
 TEST(Verification, NamesEverySettingTheSupplyDoesNotHold) {
-    // AC fault delay 1:02:03, system fault delay 0:00:30, selection 2, date 7/18/2011 on both
-    // sides: the settings record and the block use the same field names.
-    const auto sameValues = [](auto& x) {
-        x.acFaultHours = 1;
-        x.acFaultMinutes = 2;
-        x.acFaultSeconds = 3;
-        x.sysFaultSeconds = 30;
-        x.chargeSelection = 2;
-        x.installMonth = 7;
-        x.installDay = 18;
-        x.installYear = 2011;
-    };
-    DeviceSettings asked;
-    sameValues(asked);
-    asked.optChargeSelector = asked.optAcFaultDelay = asked.optSysFaultDelay = 1;
-    asked.optResetBatteryTimer = asked.optResetFaultCounts = asked.optInstallDate = 1;
-    monitor::StatusBlock held;
-    sameValues(held);
+    DeviceSettings asked{1, 2, 3, 0, 0, 30, 2, 7, 18, 2011, 1, 1, 1, 1, 1, 1};
+    monitor::StatusBlock held{.acFaultSeconds = 3,
+                              .acFaultMinutes = 2,
+                              .acFaultHours = 1,
+                              .sysFaultSeconds = 30,
+                              .chargeSelection = 2,
+                              .installMonth = 7,
+                              .installDay = 18,
+                              .installYear = 2011};
     EXPECT_EQ(verificationDifferences(asked, held), std::vector<std::string>{});
 
     held.acFaultSeconds = 4;
@@ -367,20 +366,8 @@ TEST(Verification, NamesEverySettingTheSupplyDoesNotHold) {
                   "installation date 7/18/2012, asked 7/18/2011",
                   "battery installed hours 1, asked 0", "fault counts 0/2, asked 0/0"}));
     // What was not asked for is not compared.
-    asked.optChargeSelector = asked.optAcFaultDelay = asked.optInstallDate = 0;
-    asked.optResetBatteryTimer = asked.optResetFaultCounts = 0;
+    asked = {1, 2, 3, 0, 0, 30, 2, 7, 18, 2011, 0, 0, 1, 0, 0, 0};
     EXPECT_EQ(verificationDifferences(asked, held), std::vector<std::string>{});
-}
-
-TEST_F(CommandLine, TraceRecordsEveryTransactionWithItsTime) {
-    const Result result = run({"--virtual", scenario(), "--trace", path("trace.txt"), "status"});
-    EXPECT_EQ(result.code, 0) << result.err;
-    const std::string trace = read("trace.txt");
-    EXPECT_EQ(trace.substr(0, trace.find('\n', trace.find('\n') + 1) + 1),
-              "2026-12-07T08:00:01.400Z frame 03 55 reply 55 status 0 delivered 1/1\n"
-              "2026-12-07T08:00:02.400Z frame 04 55 reply 39 30 00 03 00 01 00 38 22 00 00 05 "
-              "status 0 delivered 12/12\n");
-    EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 10);
 }
 
 } // namespace
