@@ -232,6 +232,9 @@ TEST(ApplySequence, ClicksEndAsTheOperatorAnswers) {
         Rig rig(boxes, faults);
         rig.window.confirmationAnswers = confirmations;
         rig.window.retryCancelAnswers = answers;
+        rig.window.whileConfirmationOpen = [&w = rig.window] {
+            EXPECT_FALSE(w.isEnabled(1011) || w.isEnabled(1012)) << "APPLY or START enabled";
+        };
         runApplySequence(rig.ctx);
         EXPECT_EQ(rig.codes(), codes) << faults;
         EXPECT_EQ(rig.boxes(), shown) << faults;
