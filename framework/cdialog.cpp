@@ -1,5 +1,6 @@
 #include "framework/cdialog.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace brenvik::framework {
@@ -24,6 +25,29 @@ bool returnsResultDirectly(UINT id) {
     default:
         return false;
     }
+}
+
+// A dialog opened over another window appears centred on it, kept inside the owner's monitor
+// work area, as users expect of a confirmation or an About box.
+void centreOnOwner(HWND dialog) {
+    const HWND owner = ::GetWindow(dialog, GW_OWNER);
+    RECT ownerRect{};
+    RECT dialogRect{};
+    if (owner == nullptr || ::GetWindowRect(owner, &ownerRect) == FALSE ||
+        ::GetWindowRect(dialog, &dialogRect) == FALSE) {
+        return;
+    }
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    ::GetMonitorInfoW(::MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor);
+    const RECT& area = monitor.rcWork;
+    const LONG width = dialogRect.right - dialogRect.left;
+    const LONG height = dialogRect.bottom - dialogRect.top;
+    LONG x = (ownerRect.left + ownerRect.right - width) / 2;
+    LONG y = (ownerRect.top + ownerRect.bottom - height) / 2;
+    x = std::max(area.left, std::min(x, area.right - width));
+    y = std::max(area.top, std::min(y, area.bottom - height));
+    ::SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 } // namespace
@@ -81,6 +105,7 @@ Reply CDialog::route(const Message& message) {
     }
     switch (message.id) {
     case WM_INITDIALOG:
+        centreOnOwner(message.window);
         return onInitDialog() ? TRUE : FALSE;
     case WM_COMMAND:
         if (message.commandId() == IDOK && message.notifyCode() == BN_CLICKED) {

@@ -1,5 +1,6 @@
 # Windows tests of the whole program as a user sees it: each test starts Brenvik-USB.exe from a
-# folder of its own with the stand-in FTCSPI.dll, drives its window and file dialogs, and ends it.
+# folder of its own with the stand-in FTCSPI.dll (or, for the program tests, with no adapter
+# library at all), drives its window and file dialogs, and ends it.
 # Beside them, the configuration files on the platform's own file system.
 
 file(GLOB BRENVIK_GUI_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/windows/gui_*.cpp)

@@ -36,8 +36,7 @@ add_custom_target(brenvik_images
 add_dependencies(Brenvik-USB brenvik_images)
 target_link_options(Brenvik-USB PRIVATE -municode)
 
-# Helpers for Windows tests: drive a running program, read dialog templates, run a dialog on a
-# thread of the test.
+# Helpers for Windows tests: drive a running program, run a dialog on a thread of the test.
 file(GLOB BRENVIK_WINTEST_SUPPORT_SOURCES CONFIGURE_DEPENDS
      ${CMAKE_SOURCE_DIR}/tests/windows/support/*.cpp)
 add_library(brenvik_wintest_support STATIC ${BRENVIK_WINTEST_SUPPORT_SOURCES})
@@ -48,7 +47,6 @@ target_link_libraries(brenvik_wintest_support PUBLIC brenvik_framework)
 add_executable(shell_window_tests
     ${CMAKE_SOURCE_DIR}/tests/windows/shell_window_test.cpp
     ${CMAKE_SOURCE_DIR}/tests/windows/shell_framework_test.cpp
-    ${CMAKE_SOURCE_DIR}/tests/windows/shell_templates_test.cpp
     $<TARGET_OBJECTS:brenvik_resources>)
 target_link_libraries(shell_window_tests PRIVATE brenvik_wintest_support brenvik_virtual_supply
                                                  GTest::gtest_main)

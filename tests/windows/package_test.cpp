@@ -27,15 +27,6 @@ const std::wstring kNoCable = L"Connect device fail, please check the cable.";
 const Names kImages{L"Brenvik Icon_L1.png", L"Brenvik Icon_L2.png", L"Mevo Logo_SquareBlack.png",
                     L"Mevo_Logo_Final2.png", L"Sabrel Icon_L.png"};
 
-template <class Interface>
-struct ComTraits {
-    using Handle = Interface*;
-    static Handle invalid() noexcept { return nullptr; }
-    static void close(Handle handle) noexcept { handle->Release(); }
-};
-template <class Interface>
-using ComPtr = framework::UniqueResource<ComTraits<Interface>>;
-
 fs::path knownFolder(REFKNOWNFOLDERID id) {
     wchar_t* path = nullptr;
     ::SHGetKnownFolderPath(id, 0, nullptr, &path);
@@ -69,18 +60,17 @@ Names sorted(Names names, const Names& more) {
 // What a shortcut file starts, and in which folder, as the shell reads it.
 std::pair<fs::path, fs::path> readShortcut(const fs::path& file) {
     IShellLinkW* created = nullptr;
+    IPersistFile* persisted = nullptr;
     ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                        reinterpret_cast<void**>(&created));
-    const ComPtr<IShellLinkW> link(created);
-    IPersistFile* persisted = nullptr;
-    if (!link || FAILED(link.get()->QueryInterface(IID_IPersistFile,
-                                                   reinterpret_cast<void**>(&persisted)))) {
-        return {};
+    const framework::UniqueCom<IShellLinkW> link(created);
+    if (link) {
+        link.get()->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persisted));
     }
-    const ComPtr<IPersistFile> stored(persisted);
+    const framework::UniqueCom<IPersistFile> stored(persisted);
     wchar_t target[MAX_PATH] = L"";
     wchar_t folder[MAX_PATH] = L"";
-    if (FAILED(stored.get()->Load(file.c_str(), STGM_READ)) ||
+    if (!stored || FAILED(stored.get()->Load(file.c_str(), STGM_READ)) ||
         FAILED(link.get()->GetPath(target, MAX_PATH, nullptr, 0)) ||
         FAILED(link.get()->GetWorkingDirectory(folder, MAX_PATH))) {
         return {};

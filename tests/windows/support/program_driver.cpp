@@ -38,16 +38,23 @@ LRESULT send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
 }
 
 HWND findWindow(DWORD processId, std::wstring_view caption, const wchar_t* windowClass) {
-    const std::wstring title(caption);
-    HWND window = nullptr;
-    while ((window = ::FindWindowExW(nullptr, window, windowClass, title.c_str())) != nullptr) {
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(window, &owner);
-        if ((processId == 0 || owner == processId) && ::IsWindowVisible(window) != FALSE) {
-            return window;
-        }
-    }
-    return nullptr;
+    const std::vector<HWND> found = visibleWindows(processId, caption, windowClass);
+    return found.empty() ? nullptr : found.front();
+}
+
+constexpr std::array<const wchar_t*, 16> kPanelKeys{
+    L"AcFltDelayHr",   L"AcFltDelayMin",  L"AcFltDelaySec",     L"SysFltDelayHr",
+    L"SysFltDelayMin", L"SysFltDelaySec", L"InstallMM",         L"InstallDD",
+    L"InstallYYYY",    L"ICharge",        L"bChargeCurrent",    L"bAcFltDelay",
+    L"bSysFltDelay",   L"bResetBatCon",   L"bResetFaultCounts", L"bInstallDate"};
+// The hour, minute and second edits of both delays, month, day and year, the charge selector,
+// and the six boxes.
+constexpr std::array<int, 16> kPanelControls{1005, 1006, 1007, 1008, 1009, 1010, 1058, 1059,
+                                             1060, 1003, 1000, 1001, 1002, 1004, 1031, 1032};
+constexpr std::size_t kChargeEntry = 9;
+
+bool isChecked(HWND dialog, int id) {
+    return send(::GetDlgItem(dialog, id), BM_GETCHECK) == BST_CHECKED;
 }
 
 bool isEnabled(HWND dialog, int id) {
@@ -85,8 +92,19 @@ void removeTree(const std::wstring& folder) {
 
 } // namespace
 
-fs::path brenvikExecutable() {
-    return framework::modulePath().parent_path() / "Brenvik-USB.exe";
+std::vector<HWND> visibleWindows(DWORD processId, std::wstring_view caption,
+                                 const wchar_t* windowClass) {
+    const std::wstring title(caption);
+    std::vector<HWND> found;
+    for (HWND window = nullptr;
+         (window = ::FindWindowExW(nullptr, window, windowClass, title.c_str())) != nullptr;) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if ((processId == 0 || owner == processId) && ::IsWindowVisible(window) != FALSE) {
+            found.push_back(window);
+        }
+    }
+    return found;
 }
 
 RunningProgram RunningProgram::start(const fs::path& executable, std::wstring_view arguments,
@@ -170,11 +188,6 @@ std::wstring waitForStatus(HWND window, std::wstring_view text) {
     return shown;
 }
 
-std::wstring className(HWND window) {
-    wchar_t name[256] = {};
-    return std::wstring(name, static_cast<std::size_t>(::GetClassNameW(window, name, 256)));
-}
-
 std::wstring controlText(HWND dialog, int id) {
     // Asked of the control itself: for a control of another process GetWindowText reads the
     // window's caption, not what an edit holds.
@@ -183,10 +196,6 @@ std::wstring controlText(HWND dialog, int id) {
     text.resize(static_cast<std::size_t>(
         send(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
     return text;
-}
-
-bool isChecked(HWND dialog, int id) {
-    return send(::GetDlgItem(dialog, id), BM_GETCHECK) == BST_CHECKED;
 }
 
 int comboSelection(HWND dialog, int id) {
@@ -239,10 +248,6 @@ void postKey(HWND window, UINT virtualKey) {
     const LPARAM scanCode = static_cast<LPARAM>(::MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
     ::PostMessageW(window, WM_KEYDOWN, virtualKey, 1 | (scanCode << 16));
     ::PostMessageW(window, WM_KEYUP, virtualKey, 1 | (scanCode << 16) | (LPARAM(3) << 30));
-}
-
-void postCommand(HWND window, int id) {
-    ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, 0), 0);
 }
 
 void typeText(HWND window, int id, std::wstring_view text) {
@@ -343,8 +348,10 @@ TestFolder::~TestFolder() {
 }
 
 ProgramSession::ProgramSession() : programFolder_(folder()) {
-    fs::copy_file(brenvikExecutable(), executable());
-    fs::copy_file(brenvikExecutable().parent_path() / "FTCSPI.dll", programFolder_ / "FTCSPI.dll");
+    // The program and the stand-in library, which the build puts beside the test program.
+    const fs::path built = framework::modulePath().parent_path();
+    fs::copy_file(built / "Brenvik-USB.exe", executable());
+    fs::copy_file(built / "FTCSPI.dll", programFolder_ / "FTCSPI.dll");
     ::SetEnvironmentVariableW(L"BRENVIK_VSUPPLY_STATE", L"none");
     ::SetEnvironmentVariableW(L"BRENVIK_VSUPPLY_TRACE", (folder() / "trace.txt").c_str());
     ::SetEnvironmentVariableW(L"BRENVIK_VSUPPLY_SCENARIO", nullptr);
@@ -383,7 +390,8 @@ void ProgramSession::answerFileDialog(std::wstring_view caption, const fs::path&
     // The file name box has the focus when a file dialog opens, in every layout of the dialog.
     const HWND dialog = waitForWindow(processId_, caption, kAnswerTimeout);
     const HWND edit = dialog != nullptr ? focusedWindow(dialog) : nullptr;
-    if (edit == nullptr || className(edit) != L"Edit") {
+    wchar_t name[8] = {};
+    if (edit == nullptr || ::GetClassNameW(edit, name, 8) == 0 || std::wstring(name) != L"Edit") {
         throw std::runtime_error("no file dialog \"" + ascii(caption) + "\" with a file name box");
     }
     send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(file.c_str()));

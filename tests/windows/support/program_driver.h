@@ -21,9 +21,6 @@ namespace brenvik::wintest {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-// Brenvik-USB.exe, which the build puts beside the running test program.
-fs::path brenvikExecutable();
-
 class RunningProgram {
 public:
     // Starts `executable` with `arguments` in `folder` (its own folder when empty); throws when
@@ -54,6 +51,10 @@ private:
     DWORD processId_ = 0;
 };
 
+// The visible top-level windows of `processId` (of any process for 0) with `caption`, and of
+// `windowClass` unless it is nullptr.
+std::vector<HWND> visibleWindows(DWORD processId, std::wstring_view caption,
+                                 const wchar_t* windowClass = nullptr);
 // The visible main window of `processId` (of any process for 0), or nullptr.
 HWND findMainWindow(DWORD processId);
 HWND findAnyMainWindow();
@@ -67,9 +68,7 @@ bool waitUntilGone(HWND window, std::chrono::milliseconds timeout = 30s);
 // it runs); the status line as last read.
 std::wstring waitForStatus(HWND window, std::wstring_view text);
 
-std::wstring className(HWND window);
 std::wstring controlText(HWND dialog, int id);
-bool isChecked(HWND dialog, int id);
 int comboSelection(HWND dialog, int id);
 // The window with the keyboard focus in the thread that owns `window`.
 HWND focusedWindow(HWND window);
@@ -77,11 +76,10 @@ HWND focusedWindow(HWND window);
 HWND statusBar(HWND window);
 std::wstring statusBarText(HWND bar, int part);
 
-// Posted, so they return at once: a button of a dialog or message box by its id (IDOK, ...),
-// a key press (down and up) as the keyboard delivers it, a menu command.
+// Posted, so they return at once: a button or menu command of a window, dialog or message box
+// by its id (IDOK, ...), a key press (down and up) as the keyboard delivers it.
 void pressButton(HWND dialog, int id);
 void postKey(HWND window, UINT virtualKey);
-void postCommand(HWND window, int id);
 // Sent, returning once the program has handled them.
 void typeText(HWND window, int id, std::wstring_view text);
 void click(HWND window, int id);
@@ -91,19 +89,6 @@ void runCommand(HWND window, int id);
 // the nine numeric edits, the charge selector's selected index (-1 for none) and the six option
 // boxes ("1" ticked, "0" clear), all as text.
 using Panel = std::array<std::wstring, 16>;
-inline constexpr std::array<const wchar_t*, 16> kPanelKeys{
-    L"AcFltDelayHr",   L"AcFltDelayMin",  L"AcFltDelaySec",     L"SysFltDelayHr",
-    L"SysFltDelayMin", L"SysFltDelaySec", L"InstallMM",         L"InstallDD",
-    L"InstallYYYY",    L"ICharge",        L"bChargeCurrent",    L"bAcFltDelay",
-    L"bSysFltDelay",   L"bResetBatCon",   L"bResetFaultCounts", L"bInstallDate"};
-inline constexpr std::array<int, 16> kPanelControls{
-    IDC_EDT_AC_HOURS,        IDC_EDT_AC_MINUTES,          IDC_EDT_AC_SECONDS,
-    IDC_EDT_SYS_HOURS,       IDC_EDT_SYS_MINUTES,         IDC_EDT_SYS_SECONDS,
-    IDC_EDT_INSTALL_MONTH,   IDC_EDT_INSTALL_DAY,         IDC_EDT_INSTALL_YEAR,
-    IDC_CMB_CHARGE_CURRENT,  IDC_CHK_CHARGE_SELECTOR,     IDC_CHK_AC_FAULT_DELAY,
-    IDC_CHK_SYS_FAULT_DELAY, IDC_CHK_RESET_BATTERY_TIMER, IDC_CHK_RESET_FAULT_COUNTS,
-    IDC_CHK_INSTALL_DATE};
-inline constexpr std::size_t kChargeEntry = 9;
 
 Panel readPanel(HWND window);
 // Clicks the boxes that differ from `panel`, types the fields and selects the charge selection.
