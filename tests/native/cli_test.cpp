@@ -342,17 +342,25 @@ TEST_F(CommandLine, ReadThenApplyCopiesTheSettingsToAnotherSupply) {
               "ac_delay = 2:3:4\nsystem_delay = 0:1:5\ncharge_selection = 2\n");
 }
 
-// AC fault delay 1:02:03, system fault delay 0:00:30, selection 2, date 7/18/2011 asked for.
 TEST(Verification, NamesEverySettingTheSupplyDoesNotHold) {
-    DeviceSettings asked{1, 2, 3, 0, 0, 30, 2, 7, 18, 2011, 1, 1, 1, 1, 1, 1};
-    monitor::StatusBlock held{.acFaultSeconds = 3,
-                              .acFaultMinutes = 2,
-                              .acFaultHours = 1,
-                              .sysFaultSeconds = 30,
-                              .chargeSelection = 2,
-                              .installMonth = 7,
-                              .installDay = 18,
-                              .installYear = 2011};
+    // AC fault delay 1:02:03, system fault delay 0:00:30, selection 2, date 7/18/2011 on both
+    // sides: the settings record and the block use the same field names.
+    const auto sameValues = [](auto& x) {
+        x.acFaultHours = 1;
+        x.acFaultMinutes = 2;
+        x.acFaultSeconds = 3;
+        x.sysFaultSeconds = 30;
+        x.chargeSelection = 2;
+        x.installMonth = 7;
+        x.installDay = 18;
+        x.installYear = 2011;
+    };
+    DeviceSettings asked;
+    sameValues(asked);
+    asked.optChargeSelector = asked.optAcFaultDelay = asked.optSysFaultDelay = 1;
+    asked.optResetBatteryTimer = asked.optResetFaultCounts = asked.optInstallDate = 1;
+    monitor::StatusBlock held;
+    sameValues(held);
     EXPECT_EQ(verificationDifferences(asked, held), std::vector<std::string>{});
 
     held.acFaultSeconds = 4;
@@ -366,7 +374,8 @@ TEST(Verification, NamesEverySettingTheSupplyDoesNotHold) {
                   "installation date 7/18/2012, asked 7/18/2011",
                   "battery installed hours 1, asked 0", "fault counts 0/2, asked 0/0"}));
     // What was not asked for is not compared.
-    asked = {1, 2, 3, 0, 0, 30, 2, 7, 18, 2011, 0, 0, 1, 0, 0, 0};
+    asked.optChargeSelector = asked.optAcFaultDelay = asked.optInstallDate = 0;
+    asked.optResetBatteryTimer = asked.optResetFaultCounts = 0;
     EXPECT_EQ(verificationDifferences(asked, held), std::vector<std::string>{});
 }
 
