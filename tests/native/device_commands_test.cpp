@@ -1,7 +1,4 @@
 #include "device/commands.h"
-#include "tests/support/fake_clock.h"
-#include "tests/support/fake_window.h"
-#include "tests/support/operator_texts.h"
 #include "virtual_supply/virtual_bridge.h"
 
 #include <gtest/gtest.h>
@@ -11,11 +8,7 @@
 namespace brenvik::device {
 namespace {
 
-namespace text = testing::text;
-using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
-using Texts = std::vector<std::string>;
-using Waits = std::vector<std::chrono::milliseconds>;
 
 // A reply that delivered every byte asked for.
 Reply replyOf(const Bytes& bytes) {
@@ -23,10 +16,6 @@ Reply replyOf(const Bytes& bytes) {
     std::copy(bytes.begin(), bytes.end(), reply.bytes.begin());
     reply.requested = reply.delivered = static_cast<std::uint32_t>(bytes.size());
     return reply;
-}
-
-Texts texts(std::initializer_list<std::string_view> list) {
-    return {list.begin(), list.end()};
 }
 
 // AC delay 1 h 2 min 3 s, system delay 0, charge selection 1; installed 7/18/2011.
@@ -90,66 +79,6 @@ TEST(ReplyChecks, EachCheckCoversItsBytesAndOnlyCompleteTransfersPass) {
         EXPECT_FALSE(replyPasses(frame, failed));
         EXPECT_FALSE(replyPasses(frame, send(unplugged.link, frame)));
         EXPECT_NE(unplugged.link.adapterStatus, kStatusSuccess);
-    }
-}
-
-// Each write operation: both steps with a second between them, each with its texts; a failed
-// request sends no confirm and waits not. A passed check sets the link flag and a failed one
-// clears it: a failed confirm (a wrong answer, or a supply gone after the request) too, except
-// for the reset confirms, which leave it.
-TEST(TwoStep, EachOperationWithItsTextsWaitAndFailures) {
-    struct Row {
-        TwoStepOperation operation;
-        std::string_view requestText, confirmText, requestFail;
-        bool reset;
-    };
-    const Row rows[] = {{settingsWrite(kSettings), text::kWriting, text::kWriteSuccess,
-                         text::kCommErrorStop, false},
-                        {batteryTimerReset(), text::kResettingBattery, text::kResetBatterySuccess,
-                         text::kCommErrorBang, true},
-                        {faultCountReset(), text::kResettingFaults, text::kResetFaultsSuccess,
-                         text::kCommErrorBang, true},
-                        {installDateSet(kDate), text::kSettingDate, text::kSetDateSuccess,
-                         text::kCommErrorBang, false}};
-    enum class Fault { None, Request, WrongAnswer, Unplugged };
-    for (const Row& row : rows) {
-        const std::uint8_t request = row.operation.request.code();
-        const std::uint8_t confirm = row.operation.confirm.code();
-        for (const Fault fault :
-             {Fault::None, Fault::Request, Fault::WrongAnswer, Fault::Unplugged}) {
-            SCOPED_TRACE(::testing::Message()
-                         << "command " << int{request} << ", fault " << static_cast<int>(fault));
-            vsupply::VirtualLink rig;
-            testing::FakeClock clock;
-            testing::FakeWindow window;
-            auto& faults = rig.bridge.supply().faults();
-            if (fault == Fault::Request) {
-                faults.unacknowledged = {request};
-            } else if (fault == Fault::WrongAnswer && row.reset) {
-                faults.nonZeroConfirm = {confirm};
-            } else if (fault == Fault::WrongAnswer) {
-                faults.wrongEcho = {{confirm, 1}};
-            } else if (fault == Fault::Unplugged) {
-                rig.bridge.faults().plugEvents = {{false, 1, 0, 1}};
-            }
-            rig.link.linkOk = fault != Fault::None;
-
-            const auto outcome = runTwoStep(rig.link, clock, window, row.operation);
-
-            const bool requestOk = fault != Fault::Request;
-            const bool confirmOk = fault == Fault::None;
-            EXPECT_EQ(outcome.requestPassed, requestOk);
-            EXPECT_EQ(outcome.confirmReply.has_value(), requestOk);
-            EXPECT_EQ(outcome.confirmPassed, confirmOk);
-            EXPECT_EQ(rig.link.linkOk, confirmOk || (requestOk && row.reset));
-            EXPECT_EQ(rig.bridge.commandsSent(),
-                      (requestOk ? Bytes{request, confirm} : Bytes{request}));
-            EXPECT_EQ(clock.waits, (requestOk ? Waits{1000ms} : Waits{}));
-            EXPECT_EQ(window.statusHistory, !requestOk ? texts({row.requestFail})
-                                            : confirmOk
-                                                ? texts({row.requestText, row.confirmText})
-                                                : texts({row.requestText, text::kCommErrorStop}));
-        }
     }
 }
 
