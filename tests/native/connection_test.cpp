@@ -132,8 +132,6 @@ TEST_F(Connection, ConnectTimerOpensTheFirstChannelAInitialisesAndShowsTheSupply
                      "call ord=31 get-pins handle=4096 status=0",
                      "call ord=33 transfer handle=4096 start=0,0,1 cs-line=0 frame=0355 reply=55 "
                      "delivered=1/1 status=0"}));
-    EXPECT_EQ(std::tuple(bridge.spiClockHz(), bridge.latencyMs(), bridge.loopback()),
-              std::tuple(100000u, std::uint8_t{16}, false));
     EXPECT_EQ(clock.waits, (Waits{200ms, 200ms, 1000ms, 1000ms, 100ms, 100ms, 100ms}));
     EXPECT_EQ(window.statusHistory,
               Texts({text::kSearching, text::kReading, text::kConnectSuccess}));

@@ -70,6 +70,17 @@ TEST_F(ReadBack, PanelShowsWhatTheSupplyHoldsAndNothingElse) {
     EXPECT_EQ(monitorState.lastRead, (LastReadSettings{1, 2, 15, 30, 7, 8, 9}));
     EXPECT_EQ(window.disabled, std::set<int>{IDC_EDT_AC_HOURS});
     EXPECT_EQ(window.checked, std::set<int>{IDC_CHK_RESET_FAULT_COUNTS});
+
+    // A model 1 rebuilds the selector and the closing redisplay shows the selection in it; a
+    // selection outside the list is kept in the record and selects nothing.
+    supply().state().modelCode = 1;
+    supply().state().settings[6] = 3;
+    readBack();
+    EXPECT_EQ(selector(), std::pair(kModel1Items, 3));
+    supply().state().settings[6] = 4;
+    readBack();
+    EXPECT_EQ(model.settings.chargeSelection, 4);
+    EXPECT_EQ(selector(), std::pair(kModel1Items, -1));
 }
 
 // Four chunks the bridge did not deliver, whose cleared bytes would add up to a matching
@@ -84,23 +95,6 @@ TEST_F(ReadBack, UndeliveredChunksLeaveThePanelAsItWas) {
     EXPECT_EQ(window.statusText(), text::kCommErrorBang);
     EXPECT_FALSE(virtualLink.link.linkOk);
     EXPECT_EQ(monitorState.lastRead, LastReadSettings{});
-}
-
-// A model 2, then a model 1 rebuilds the selector and the closing redisplay shows the selection in
-// it; a selection outside the list is kept in the record and selects nothing.
-TEST_F(ReadBack, ModelChangesRebuildTheSelectorAndShowTheSelectionInIt) {
-    readBack();
-    ASSERT_EQ(selector(), std::pair(kModel2Items, 1));
-
-    supply().state().modelCode = 1;
-    supply().state().settings[6] = 3;
-    readBack();
-    EXPECT_EQ(selector(), std::pair(kModel1Items, 3));
-
-    supply().state().settings[6] = 4;
-    readBack();
-    EXPECT_EQ(model.settings.chargeSelection, 4);
-    EXPECT_EQ(selector(), std::pair(kModel1Items, -1));
 }
 
 } // namespace
