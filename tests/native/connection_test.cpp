@@ -140,6 +140,21 @@ TEST_F(Connection, ConnectTimerOpensTheFirstChannelAInitialisesAndShowsTheSupply
     EXPECT_EQ(entries(), Entries("2", {}, kModel1Items, 3, false));
 }
 
+// The version call, the second latency pair and the second clock query may fail: the connection
+// goes on without them.
+TEST_F(Connection, FailuresOfTheOptionalCallsAreNotFatal) {
+    for (const auto& [ordinal, occurrence] :
+         {std::pair{18u, 1u}, std::pair{28u, 2u}, std::pair{27u, 2u}, std::pair{29u, 2u}}) {
+        SCOPED_TRACE(::testing::Message() << "call " << ordinal << " #" << occurrence);
+        Rig r;
+        r.bridge.faults().failingCalls.push_back({ordinal, occurrence});
+        connectDevice(r.ctx);
+        EXPECT_EQ(r.bridge.calls().size(), 27u);
+        EXPECT_EQ(r.window.statusText(), text::kConnectSuccess);
+        EXPECT_TRUE(r.link.linkOk);
+    }
+}
+
 // No device listed: nothing is opened, and the read-back's command finds no device to answer it;
 // the current file is loaded, even a chosen one. A silent supply is left to the program tests.
 TEST_F(Connection, CountZeroLoadsTheCurrentFile) {

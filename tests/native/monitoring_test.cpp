@@ -114,7 +114,7 @@ TEST(Monitoring, StartLocksThePanelAndStopUnlocksItByTheOptionFlags) {
 
 // Good polls: the activity flag flips on every tick, the battery age repaints the window only
 // when its class changes.
-TEST(Monitoring, TicksShowGoodPollsAndKeepTheLastValuesThroughFailedOnes) {
+TEST(Monitoring, TicksShowEachPollAndRepaintOnlyWhenTheBatteryAgeChanges) {
     const std::string good = "30.00|15.01|2.00|10000|26001|3|1|Yes|Yes|No fault|No fault|2.3|" +
                              text::kPartModel1 + "|3|4|5|0|0|30|9|12|2013";
     struct Step {
