@@ -92,6 +92,9 @@ struct Rig {
         link.bridge.setTrace([this](std::string_view line) {
             if (const auto at = line.find("frame="); at != std::string_view::npos) {
                 frames.emplace_back(line.substr(at + 6, line.find(' ', at) - at - 6));
+                const bool write =
+                    !frames.back().starts_with("03") && !frames.back().starts_with("04");
+                controlsOnAtWrite += write && (window.isEnabled(1011) || window.isEnabled(1012));
             }
         });
         link.bridge.supply().state().settings = {30, 15, 2, 9, 8, 7, 3};
@@ -138,6 +141,7 @@ struct Rig {
     bool reconnectFirst = false;
     ApplyContext ctx{window, clock, link.link, model, monitor, files, reconnectFirst};
     Texts frames;
+    int controlsOnAtWrite = 0; // writes sent while APPLY or START was enabled
 };
 
 TEST(WriteSequence, AllSixOptionsSendTheWorkedFramesInOrderWithASecondBeforeEachConfirm) {
@@ -209,6 +213,7 @@ TEST(ApplySequence, ClicksEndAsTheOperatorAnswers) {
         EXPECT_EQ(rig.boxes(), shown) << faults;
         EXPECT_EQ(rig.window.confirmations.size(), confirmations.size()) << faults;
         EXPECT_FALSE(rig.reconnectFirst) << faults;
+        EXPECT_EQ(rig.controlsOnAtWrite, 0) << faults;
         EXPECT_TRUE(rig.window.isEnabled(1011) && rig.window.isEnabled(1012) &&
                     rig.window.disabledMenuCommands.empty())
             << faults;

@@ -141,18 +141,26 @@ TEST_F(Connection, ConnectTimerOpensTheFirstChannelAInitialisesAndShowsTheSupply
 }
 
 // The version call, the second latency pair and the second clock query may fail: the connection
-// goes on without them.
-TEST_F(Connection, FailuresOfTheOptionalCallsAreNotFatal) {
-    for (const auto& [ordinal, occurrence] :
-         {std::pair{18u, 1u}, std::pair{28u, 2u}, std::pair{27u, 2u}, std::pair{29u, 2u}}) {
+// goes on without them. Any other failing call ends it there, as does finding no channel "A"
+// (whose name matches exactly) among the devices listed.
+TEST_F(Connection, OnlyTheOptionalCallsMayFail) {
+    const std::tuple<std::uint32_t, std::uint32_t, std::size_t> cases[] = {
+        {18, 1, 27}, {28, 2, 27}, {27, 2, 27}, {29, 2, 27}, {22, 1, 6},
+        {6, 1, 8},   {8, 2, 19},  {9, 1, 20},  {30, 1, 21}};
+    for (const auto& [ordinal, occurrence, calls] : cases) {
         SCOPED_TRACE(::testing::Message() << "call " << ordinal << " #" << occurrence);
         Rig r;
         r.bridge.faults().failingCalls.push_back({ordinal, occurrence});
         connectDevice(r.ctx);
-        EXPECT_EQ(r.bridge.calls().size(), 27u);
-        EXPECT_EQ(r.window.statusText(), text::kConnectSuccess);
-        EXPECT_TRUE(r.link.linkOk);
+        EXPECT_EQ(r.bridge.calls().size(), calls);
+        EXPECT_EQ(r.window.statusText(), calls == 27 ? text::kConnectSuccess : text::kSearching);
+        EXPECT_EQ(r.link.linkOk, calls == 27);
     }
+    bridge.devices() = {{"Bridge B", 1, "B"}, {"Bridge a", 2, "a"}, {"Bridge AB", 3, "AB"}};
+    connectDevice(ctx);
+    EXPECT_EQ(bridge.calls(), (Calls{18, 20, 21, 21, 21}));
+    EXPECT_EQ(link.adapterStatus, 27u);
+    EXPECT_EQ(window.statusHistory, Texts({text::kSearching}));
 }
 
 // No device listed: nothing is opened, and the read-back's command finds no device to answer it;

@@ -24,6 +24,8 @@ const DateBytes kDate{7, 18, 20, 11};
 
 // The worked frames are checked on the wire with the write sequence; here the checksums' ends.
 TEST(CommandFrames, ChecksumWrapsAndCodesWithoutAShapeNeverPass) {
+    const Frame plain = plainFrame(12);
+    EXPECT_EQ(Bytes(plain.bytes.begin(), plain.bytes.begin() + plain.length), (Bytes{0x0C, 0x55}));
     EXPECT_EQ(settingsWriteRequest({}).bytes[10], 0x56);
     EXPECT_EQ(settingsWriteRequest({255, 255, 255, 255, 255, 255, 255}).bytes[10], 0x4F)
         << "the checksum wraps at 256";
