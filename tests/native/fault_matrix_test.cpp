@@ -42,8 +42,6 @@ constexpr Settings kSupplyRead{3, 2, 15, 30, 7, 8, 9};
 struct TempFolder {
     TempFolder() { fs::create_directories(path); }
     ~TempFolder() { fs::remove_all(path); }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
     fs::path path = fs::temp_directory_path() /
                     ("brenvik-fault-matrix-" + std::to_string(std::random_device{}()));
 };
@@ -156,17 +154,12 @@ struct Rig {
 // Whether `text` is one by which the operation that sends `code` reports progress or success;
 // the block fetches, 3, 4 and 10, share theirs with the connection they close.
 bool passesFor(std::uint8_t code, const std::string& text) {
-    static const std::map<int, std::string> words{{1, "EEPROM"},
-                                                  {2, "EEPROM"},
-                                                  {5, "battery connect"},
-                                                  {6, "battery connect"},
-                                                  {11, "Fault counts"},
-                                                  {12, "Fault counts"},
-                                                  {13, "installation date"},
-                                                  {14, "installation date"}};
-    const auto found = words.find(code);
-    return text.starts_with("Pass, ") &&
-           text.find(found == words.end() ? "device" : found->second) != std::string::npos;
+    const char* word = code <= 2                  ? "EEPROM"
+                       : code == 5 || code == 6   ? "battery connect"
+                       : code == 11 || code == 12 ? "Fault counts"
+                       : code >= 13               ? "installation date"
+                                                  : "device";
+    return text.starts_with("Pass, ") && text.find(word) != std::string::npos;
 }
 
 // After a spoilt exchange nothing of its operation passes, nor does APPLY's closing box; the
@@ -187,43 +180,40 @@ void checkWindow(const Rig& rig, const std::vector<std::size_t>& hits) {
     }
 }
 
-// Shown values and the last-read settings come from a good block or not at all: each field
-// shows what it showed before, after the clean run, or after the one the supply never answered.
-void checkShown(const Outcome& run, const std::vector<std::string>& before,
-                const std::vector<Outcome>& references) {
-    for (std::size_t f = 0; f < run.shown.size() && !references.empty(); ++f) {
+// Runs `act` on a fresh rig, after a clean Connect Device unless it connects itself.
+Outcome runInWindow(const std::function<void(Rig&)>& act, bool connecting, bool countUntouched,
+                    const Fault& fault, const std::vector<Outcome>& references) {
+    Rig rig(countUntouched);
+    const auto before = rig.shown();
+    if (!connecting) {
+        device::connectDevice(rig.ctx);
+        rig.window.statusHistory.clear();
+        rig.bridge.forgetCalls();
+        rig.historyAtTransfer.clear();
+    }
+    rig.play(fault);
+    act(rig);
+    checkWindow(rig, spoilt(fault, rig.bridge.commandsSent()));
+    // APPLY's outcome is its closing box; the others' their last status text.
+    const std::string last = rig.window.statusText();
+    const Outcome run{rig.bridge.calls(), rig.bridge.commandsSent(),
+                      rig.window.messages.empty() ? last.substr(0, last.find_first_of(", "))
+                                                  : rig.window.messages.back().caption,
+                      rig.shown(), rig.monitorState.lastRead};
+    // Shown values and the last-read settings come from a good block or not at all: each field
+    // shows what it showed before, after the clean run, or after one the supply never answered.
+    for (std::size_t f = 0; f < before.size() && !references.empty(); ++f) {
         EXPECT_TRUE(run.shown[f] == before[f] || run.shown[f] == references[0].shown[f] ||
                     run.shown[f] == references[1].shown[f])
             << "field " << f << " shows " << run.shown[f];
     }
     EXPECT_TRUE(run.lastRead == kUnread || run.lastRead == kSupplyRead ||
                 (!references.empty() && run.lastRead == references[0].lastRead));
+    return run;
 }
 
-// A window sequence, run after a clean Connect Device unless it connects itself.
 Sequence inWindow(std::string name, bool connecting, std::function<void(Rig&)> act) {
-    return {name, connecting, [=](bool countUntouched, const Fault& fault, const auto& references) {
-                Rig rig(countUntouched);
-                const auto before = rig.shown();
-                if (!connecting) {
-                    device::connectDevice(rig.ctx);
-                    rig.window.statusHistory.clear();
-                    rig.bridge.forgetCalls();
-                    rig.historyAtTransfer.clear();
-                }
-                rig.play(fault);
-                act(rig);
-                checkWindow(rig, spoilt(fault, rig.bridge.commandsSent()));
-                // APPLY's outcome is its closing box; the others' their last status text.
-                const std::string last = rig.window.statusText();
-                const Outcome run{rig.bridge.calls(), rig.bridge.commandsSent(),
-                                  rig.window.messages.empty()
-                                      ? last.substr(0, last.find_first_of(", "))
-                                      : rig.window.messages.back().caption,
-                                  rig.shown(), rig.monitorState.lastRead};
-                checkShown(run, before, references);
-                return run;
-            }};
+    return {name, connecting, std::bind_front(runInWindow, act, connecting)};
 }
 
 // APPLY confirmed, with the option boxes at `boxes` (indexes into the six) ticked.
@@ -260,51 +250,47 @@ private:
     cli::WallTime now_{};
 };
 
-// A `brenvik` sub-command against the virtual supply (file arguments name files in a fresh
-// folder): a spoilt exchange never exits 0. Calls and commands come from the stand-in's trace.
+// Runs a `brenvik` sub-command against the virtual supply (arguments ending in ".ini" name files
+// in a fresh folder): a spoilt exchange never exits 0. Calls and commands come from the trace.
+Outcome runCommandLine(const std::vector<std::string>& args, bool countUntouched,
+                       const Fault& fault, const std::vector<Outcome>&) {
+    const TempFolder folder;
+    std::ofstream(folder.path / "apply.ini")
+        << "[SystemParameter]\nAcFltDelayHr=1\nICharge=2\nInstallMM=7\nInstallDD=18\n"
+           "InstallYYYY=2011\nbChargeCurrent=1\nbAcFltDelay=1\nbSysFltDelay=1\n"
+           "bResetBatCon=1\nbResetFaultCounts=1\nbInstallDate=1\n";
+    std::ofstream(folder.path / "scenario.txt")
+        << "hour_length_ms = 0\n"
+        << (countUntouched ? "count_untouched = yes\n" : "") << fault.text << "\n";
+    std::vector<std::string> line{"--virtual", (folder.path / "scenario.txt").string()};
+    for (const auto& arg : args) {
+        line.push_back(arg.ends_with(".ini") ? (folder.path / arg).string() : arg);
+    }
+    std::ostringstream out;
+    std::istringstream in;
+    FakeTime time;
+    const std::atomic<bool> interrupted{false};
+    const auto noLibrary = [] { return std::unique_ptr<device::AdapterLibrary>(); };
+    const vsupply::HostOptions host{std::nullopt, folder.path / "state.txt",
+                                    folder.path / "trace.txt"};
+    cli::Console console{out, out, in, time, time, interrupted, [](bool) {}, noLibrary, host};
+    Outcome run;
+    run.cell = "exit " + std::to_string(cli::runCommandLine(line, console));
+    std::ifstream trace(folder.path / "trace.txt");
+    for (std::string entry; std::getline(trace, entry);) {
+        if (const auto at = entry.find(" call ord="); at != std::string::npos) {
+            run.calls.push_back(std::stoul(entry.substr(at + 10)));
+        }
+        if (const auto at = entry.find(" frame="); at != std::string::npos) {
+            run.sent.push_back(std::stoul(entry.substr(at + 7, 2), nullptr, 16));
+        }
+    }
+    EXPECT_TRUE(spoilt(fault, run.sent).empty() || run.cell != "exit 0");
+    return run;
+}
+
 Sequence onCommandLine(std::vector<std::string> args) {
-    return {"brenvik " + args.front(), true, [=](bool countUntouched, const Fault& fault, auto&) {
-                const TempFolder folder;
-                std::ofstream(folder.path / "apply.ini")
-                    << "[SystemParameter]\nAcFltDelayHr=1\nICharge=2\nInstallMM=7\nInstallDD=18\n"
-                       "InstallYYYY=2011\nbChargeCurrent=1\nbAcFltDelay=1\nbSysFltDelay=1\n"
-                       "bResetBatCon=1\nbResetFaultCounts=1\nbInstallDate=1\n";
-                std::ofstream(folder.path / "scenario.txt")
-                    << "hour_length_ms = 0\n"
-                    << (countUntouched ? "count_untouched = yes\n" : "") << fault.text << "\n";
-                std::vector<std::string> line{"--virtual", (folder.path / "scenario.txt").string()};
-                for (const auto& arg : args) {
-                    line.push_back(arg.ends_with(".ini") ? (folder.path / arg).string() : arg);
-                }
-                std::ostringstream out;
-                std::istringstream in;
-                FakeTime time;
-                const std::atomic<bool> interrupted{false};
-                const auto noLibrary = [] { return std::unique_ptr<device::AdapterLibrary>(); };
-                cli::Console console{
-                    out,
-                    out,
-                    in,
-                    time,
-                    time,
-                    interrupted,
-                    [](bool) {},
-                    noLibrary,
-                    {std::nullopt, folder.path / "state.txt", folder.path / "trace.txt"}};
-                Outcome run;
-                run.cell = "exit " + std::to_string(cli::runCommandLine(line, console));
-                std::ifstream trace(folder.path / "trace.txt");
-                for (std::string entry; std::getline(trace, entry);) {
-                    if (const auto at = entry.find(" call ord="); at != std::string::npos) {
-                        run.calls.push_back(std::stoul(entry.substr(at + 10)));
-                    }
-                    if (const auto at = entry.find(" frame="); at != std::string::npos) {
-                        run.sent.push_back(std::stoul(entry.substr(at + 7, 2), nullptr, 16));
-                    }
-                }
-                EXPECT_TRUE(spoilt(fault, run.sent).empty() || run.cell != "exit 0");
-                return run;
-            }};
+    return {"brenvik " + args.front(), true, std::bind_front(runCommandLine, args)};
 }
 
 const std::vector<Sequence> kSequences{
