@@ -123,20 +123,16 @@ TEST(PowerCut, TheSupplyStateFileIsAlwaysTheWholeOldOrTheWholeNewOne) {
 TEST(IniEditRounds, MessyFilesLoseNothingButTheEditedValues) {
     const std::vector<std::string> keys{"AcFltDelayHr", "AcFltDelayMin", "InstallYYYY",
                                         "ICharge",      "bInstallDate",  "bResetBatCon"};
-    std::vector<std::string> pieces{"[SystemParameter]",
-                                    "; comment = not a key",
-                                    "[ systemparameter ]",
-                                    "AcFltDelayHr=1",
-                                    "acfltdelayhr = 2",
-                                    "\tICharge\t=\t3",
-                                    "Note without equals",
-                                    "bInstallDate='4'",
-                                    "x=\"5\"",
-                                    "InstallYYYY=",
-                                    "[Other]",
-                                    "\xC3\xA4\xE6\x97\xA5=\xC3\xB6",
-                                    ""};
-    pieces.push_back(std::string(5000, 'L') + "=" + std::string(3000, 'v'));
+    // The lines such files are made of, one a line, and a very long one.
+    const std::string lines = "; comment = not a key\n[SystemParameter]\n[ systemparameter ]\n"
+                              "[Other]\nAcFltDelayHr=1\nacfltdelayhr = 2\n\tICharge\t=\t3\n"
+                              "InstallYYYY=\nNote without equals\n\nbInstallDate='4'\nx=\"5\"\n"
+                              "\xC3\xA4\xE6\x97\xA5=\xC3\xB6";
+    std::vector<std::string> pieces{std::string(5000, 'L') + "=" + std::string(3000, 'v')};
+    for (std::size_t at = 0, end = 0; end < lines.size(); at = end + 1) {
+        end = std::min(lines.find('\n', at), lines.size());
+        pieces.push_back(lines.substr(at, end - at));
+    }
     const std::vector<std::string> ends{"\r\n", "\n", "\r", "\n\r"};
     // A key added before a blank line of a file whose first line ends in a lone CR.
     EXPECT_EQ(testing::iniEditProblems("[SystemParameter]\rX=1\n\n", "SystemParameter",
