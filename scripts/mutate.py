@@ -157,7 +157,7 @@ def prepare(work, jobs):
     source = work / "src"
     tracked = subprocess.run(
         ["git", "ls-files"], cwd=REPO, check=True, capture_output=True, text=True
-    ).stdout.split()
+    ).stdout.splitlines()
     for name in tracked:
         # Only changed files are written, with a fresh time, so the build redoes what they touch
         # (a mutant left behind by an interrupted run included) and nothing else.

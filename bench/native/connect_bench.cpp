@@ -2,7 +2,7 @@
 // and supply, with real waits, beside the waits the exchanges are made of. The difference is the
 // program's own cost plus the transfers.
 
-#include "bench/native/headless_window.h"
+#include "bench/native/bench_support.h"
 #include "config/configuration.h"
 #include "device/connection.h"
 #include "monitor/monitor_state.h"
@@ -19,7 +19,6 @@
 namespace {
 
 using namespace brenvik;
-using bench::HeadlessWindow;
 using bench::report;
 using bench::Wall;
 
@@ -28,7 +27,7 @@ constexpr double kConnectWaitsMs = 2700.0;  // the read-back's and two 200 ms pi
 
 void BM_ReadBack(benchmark::State& state) {
     vsupply::VirtualLink virtualLink;
-    HeadlessWindow window;
+    cli::HeadlessWindow window(bench::nowhere());
     SystemClock clock;
     MainWindowModel model;
     panelRedisplay(window, model);
@@ -49,7 +48,7 @@ void BM_ReadBack(benchmark::State& state) {
 void BM_ConnectDevice(benchmark::State& state) {
     vsupply::VirtualBridge bridge;
     device::DeviceLink link(bridge);
-    HeadlessWindow window;
+    cli::HeadlessWindow window(bench::nowhere());
     SystemClock clock;
     MainWindowModel model;
     panelRedisplay(window, model);

@@ -6,7 +6,7 @@
 // current values (its fault count, set anew before every tick, and its hours); the hours the
 // supply counted.
 
-#include "bench/native/headless_window.h"
+#include "bench/native/bench_support.h"
 #include "programming/panel.h"
 #include "res/resource.h"
 #include "shell/main_window_core.h"
@@ -44,7 +44,7 @@ void day_soak(benchmark::State& state) {
         supply.setTimeSource([&clock] { return clock.now; }, std::chrono::hours(1));
         const std::uint32_t hoursAtStart = supply.state().powerUpHours;
 
-        bench::HeadlessWindow window;
+        cli::HeadlessWindow window(bench::nowhere());
         ProgramState program{rig.bridge};
         program.link.handle = rig.link.handle;
         program.link.startCondition = rig.link.startCondition;

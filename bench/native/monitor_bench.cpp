@@ -4,7 +4,7 @@
 //   monitor_soak: 10,000 ticks without waits, with the heap in use and the resident set size
 //     after the first 100 ticks and after the last, which must not grow.
 
-#include "bench/native/headless_window.h"
+#include "bench/native/bench_support.h"
 #include "programming/panel.h"
 #include "res/resource.h"
 #include "shell/main_window_core.h"
@@ -44,7 +44,7 @@ struct Monitored {
     }
 
     vsupply::VirtualLink rig;
-    bench::HeadlessWindow window;
+    cli::HeadlessWindow window{bench::nowhere()};
     ProgramState state{rig.bridge};
     MainWindowCore core;
 };

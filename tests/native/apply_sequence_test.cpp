@@ -214,12 +214,13 @@ TEST(ApplySequence, ClicksEndAsTheOperatorAnswers) {
              {Retry, Cancel},
              {11, 12, 3, 4, 4, 4, 4, 11, 12},
              {kCommError, kCommError}},
+            // Retry in the box saying no device is found reconnects again.
             {{1001, 1004},
              "plugged = no",
              {true},
-             {Retry, Cancel},
-             {1, 5, 3},
-             {kCommError, kNoDevice}},
+             {Retry, Retry, Cancel},
+             {1, 5, 3, 3},
+             {kCommError, kNoDevice, kNoDevice}},
             {{1031},
              "plugged = no\nplug_after = 1",
              {true, true},
@@ -231,6 +232,9 @@ TEST(ApplySequence, ClicksEndAsTheOperatorAnswers) {
         Rig rig(boxes, faults);
         rig.window.confirmationAnswers = confirmations;
         rig.window.retryCancelAnswers = answers;
+        rig.window.whileConfirmationOpen = [&w = rig.window] {
+            EXPECT_FALSE(w.isEnabled(1011) || w.isEnabled(1012)) << "APPLY or START enabled";
+        };
         runApplySequence(rig.ctx);
         EXPECT_EQ(rig.codes(), codes) << faults;
         EXPECT_EQ(rig.boxes(), shown) << faults;

@@ -114,8 +114,9 @@ private:
     fs::path dir_;
 };
 
-TEST_F(CommandLine, StatusPrintsEveryFieldAfterTheMandatedWaits) {
-    const Result text = run({"--virtual", scenario("charge_selection = 1"), "status"});
+TEST_F(CommandLine, StatusPrintsEveryFieldAfterTheMandatedWaitsAndTracesEachTransaction) {
+    const Result text = run(
+        {"--virtual", scenario("charge_selection = 1"), "--trace", path("trace.txt"), "status"});
     EXPECT_EQ(text.code, 0) << text.err;
     EXPECT_EQ(text.out, "Part number:                   TRQ 60-40-20\n"
                         "Firmware version:              2.3\n"
@@ -137,6 +138,12 @@ TEST_F(CommandLine, StatusPrintsEveryFieldAfterTheMandatedWaits) {
     // Connection (pins settle twice, read-back), then the monitor tick's block.
     EXPECT_EQ(time.waits,
               (std::vector<int>{200, 200, 1000, 1000, 100, 100, 100, 100, 100, 100, 100}));
+    const std::string trace = read("trace.txt");
+    EXPECT_EQ(trace.substr(0, trace.find('\n', trace.find('\n') + 1) + 1),
+              "2026-12-07T08:00:01.400Z frame 03 55 reply 55 status 0 delivered 1/1\n"
+              "2026-12-07T08:00:02.400Z frame 04 55 reply 39 30 00 03 00 01 00 38 22 00 00 05 "
+              "status 0 delivered 12/12\n");
+    EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 10);
 
     const Result json = run({"status", "--json", "--virtual", scenario()});
     EXPECT_EQ(json.code, 0) << json.err;
@@ -370,17 +377,6 @@ TEST(Verification, NamesEverySettingTheSupplyDoesNotHold) {
     asked.optChargeSelector = asked.optAcFaultDelay = asked.optInstallDate = 0;
     asked.optResetBatteryTimer = asked.optResetFaultCounts = 0;
     EXPECT_EQ(verificationDifferences(asked, held), std::vector<std::string>{});
-}
-
-TEST_F(CommandLine, TraceRecordsEveryTransactionWithItsTime) {
-    const Result result = run({"--virtual", scenario(), "--trace", path("trace.txt"), "status"});
-    EXPECT_EQ(result.code, 0) << result.err;
-    const std::string trace = read("trace.txt");
-    EXPECT_EQ(trace.substr(0, trace.find('\n', trace.find('\n') + 1) + 1),
-              "2026-12-07T08:00:01.400Z frame 03 55 reply 55 status 0 delivered 1/1\n"
-              "2026-12-07T08:00:02.400Z frame 04 55 reply 39 30 00 03 00 01 00 38 22 00 00 05 "
-              "status 0 delivered 12/12\n");
-    EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 10);
 }
 
 } // namespace

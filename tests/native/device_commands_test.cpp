@@ -17,10 +17,6 @@ using Bytes = std::vector<std::uint8_t>;
 using Texts = std::vector<std::string>;
 using Waits = std::vector<std::chrono::milliseconds>;
 
-Bytes sent(const Frame& frame) {
-    return Bytes(frame.bytes.begin(), frame.bytes.begin() + frame.length);
-}
-
 // A reply that delivered every byte asked for.
 Reply replyOf(const Bytes& bytes) {
     Reply reply;
@@ -37,18 +33,8 @@ Texts texts(std::initializer_list<std::string_view> list) {
 const SettingsPayload kSettings{3, 2, 1, 0, 0, 0, 1};
 const DateBytes kDate{7, 18, 20, 11};
 
-TEST(CommandFrames, WorkedFramesByteForByte) {
-    EXPECT_EQ(sent(settingsWriteRequest(kSettings)),
-              (Bytes{0x01, 0x55, 0x03, 0x02, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00, 0x5D}));
-    EXPECT_EQ(sent(settingsWriteConfirm(kSettings)),
-              (Bytes{0x02, 0x55, 0x03, 0x02, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00}));
-    EXPECT_EQ(dateBytes(7, 18, 2011), kDate);
-    EXPECT_EQ(yearOf(kDate), 2011);
-    EXPECT_EQ(sent(installDateRequest(kDate)),
-              (Bytes{0x0D, 0x55, 0x07, 0x12, 0x14, 0x0B, 0x00, 0x9A}));
-    EXPECT_EQ(sent(installDateConfirm(kDate)),
-              (Bytes{0x0E, 0x55, 0x07, 0x12, 0x14, 0x0B, 0x00, 0x00}));
-
+// The worked frames are checked on the wire with the write sequence; here the checksums' ends.
+TEST(CommandFrames, ChecksumWrapsAndCodesWithoutAShapeNeverPass) {
     EXPECT_EQ(settingsWriteRequest({}).bytes[10], 0x56);
     EXPECT_EQ(settingsWriteRequest({255, 255, 255, 255, 255, 255, 255}).bytes[10], 0x4F)
         << "the checksum wraps at 256";

@@ -46,12 +46,12 @@ struct Rig {
         window.setComboItems(IDC_CMB_CHARGE_CURRENT, {"a", "b", "c", "d"});
         panelRedisplay(window, core.model());
     }
-    // The monitoring fields 1013 to 1022, 1026, 1034, 1035 as shown.
-    Texts fields() const {
-        Texts out;
+    // The monitoring fields 1013 to 1022, 1026, 1034, 1035, then the panel's, as shown.
+    std::string fields() const {
+        std::string out;
         for (int id : {1013, 1014, 1015, 1016, 1017, 1018, 1019, 1020, 1021, 1022, 1026,
                        1034, 1035, 1005, 1006, 1007, 1008, 1009, 1010, 1058, 1059, 1060}) {
-            out.push_back(window.controlText(id));
+            out += (out.empty() ? "" : "|") + window.controlText(id);
         }
         return out;
     }
@@ -116,28 +116,8 @@ TEST(Monitoring, StartLocksThePanelAndStopUnlocksItByTheOptionFlags) {
 // Good, failed and recovering polls: a failed one keeps every value and the timer, the activity
 // flag flips on every tick, the battery age repaints the window only when its class changes.
 TEST(Monitoring, TicksShowGoodPollsAndKeepTheLastValuesThroughFailedOnes) {
-    const Texts good{"30.00",
-                     "15.01",
-                     "2.00",
-                     "10000",
-                     "26001",
-                     "3",
-                     "1",
-                     "Yes",
-                     "Yes",
-                     "No fault",
-                     "No fault",
-                     "2.3",
-                     text::kPartModel1,
-                     "3",
-                     "4",
-                     "5",
-                     "0",
-                     "0",
-                     "30",
-                     "9",
-                     "12",
-                     "2013"};
+    const std::string good = "30.00|15.01|2.00|10000|26001|3|1|Yes|Yes|No fault|No fault|2.3|" +
+                             text::kPartModel1 + "|3|4|5|0|0|30|9|12|2013";
     const Texts success{text::kReading, text::kReadSuccess};
     const Texts failure{text::kCommErrorStop};
     struct Step {
@@ -174,8 +154,9 @@ TEST(Monitoring, TicksShowGoodPollsAndKeepTheLastValuesThroughFailedOnes) {
         EXPECT_EQ(state.link.linkOk, step.plugged);
         EXPECT_EQ(clock.waits, (step.plugged ? std::vector{100ms, 100ms, 100ms, 100ms}
                                              : std::vector<std::chrono::milliseconds>{}));
-        Texts shown = good;
-        shown[4] = std::to_string(step.plugged ? step.batteryHours : 26001);
+        std::string shown = good;
+        shown.replace(shown.find("26001"), 5,
+                      std::to_string(step.plugged ? step.batteryHours : 26001));
         EXPECT_EQ(r.fields(), shown);
         EXPECT_EQ(window.comboSelection(1003), 1);
         EXPECT_EQ(window.timers, (std::map<int, unsigned>{{1, 1000u}}));

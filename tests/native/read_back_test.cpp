@@ -4,6 +4,7 @@
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/operator_texts.h"
+#include "virtual_supply/scenario.h"
 #include "virtual_supply/virtual_bridge.h"
 
 #include <chrono>
@@ -72,26 +73,31 @@ TEST_F(ReadBack, PanelShowsWhatTheSupplyHoldsAndNothingElse) {
     EXPECT_EQ(window.checked, std::set<int>{IDC_CHK_RESET_FAULT_COUNTS});
 }
 
-// A missing acknowledgement and a bad checksum: the panel and the last-read settings stay.
+// A missing acknowledgement, a bad checksum, and four chunks the bridge did not deliver, whose
+// cleared bytes would add up to a matching checksum: the panel and the last-read settings stay.
 TEST_F(ReadBack, FailuresLeaveThePanelAsItWas) {
     window.setControlText(IDC_EDT_AC_MINUTES, "44");
     window.setChecked(IDC_CHK_AC_FAULT_DELAY, true);
     const auto before = std::tuple(window.texts, window.checked, window.disabled, selector());
-    for (const bool unacknowledged : {true, false}) {
-        SCOPED_TRACE(unacknowledged ? "no acknowledgement" : "bad checksum");
-        supply().faults().unacknowledged =
-            unacknowledged ? std::set<std::uint8_t>{3} : std::set<std::uint8_t>{};
-        supply().faults().badBlockChecksum = !unacknowledged;
-        virtualLink.bridge.forgetCalls();
-        virtualLink.link.linkOk = true;
-
-        readBack();
+    const std::tuple<std::string, std::string, std::size_t> cases[] = {
+        {"no_ack = 3", text::kCommErrorStop, 1},
+        {"bad_checksum = yes", text::kCommErrorBang, 5},
+        {"fail_call = 33@2\nfail_call = 33@3\nfail_call = 33@4\nfail_call = 33@5",
+         text::kCommErrorBang, 5}};
+    for (const auto& [faults, shown, commands] : cases) {
+        SCOPED_TRACE(faults);
+        vsupply::Scenario scenario;
+        scenario.state = supply().state();
+        vsupply::applyText(faults, scenario, vsupply::KeySet::Control);
+        vsupply::VirtualLink rig;
+        vsupply::applyScenario(scenario, rig.bridge);
+        rig.link.linkOk = true;
+        readBackSettings(window, clock, rig.link, model, monitorState);
 
         EXPECT_EQ(std::tuple(window.texts, window.checked, window.disabled, selector()), before);
-        EXPECT_EQ(window.statusText(),
-                  unacknowledged ? text::kCommErrorStop : text::kCommErrorBang);
-        EXPECT_FALSE(virtualLink.link.linkOk);
-        EXPECT_EQ(virtualLink.bridge.commandsSent().size(), unacknowledged ? 1u : 5u);
+        EXPECT_EQ(window.statusText(), shown);
+        EXPECT_FALSE(rig.link.linkOk);
+        EXPECT_EQ(rig.bridge.commandsSent().size(), commands);
         EXPECT_EQ(monitorState.lastRead, LastReadSettings{});
     }
 }

@@ -16,24 +16,23 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Only the last extension goes; dots and blanks inside the name stay.
-TEST(AppPaths, ApplicationNameIsTheFileNameWithoutFolderAndExtension) {
-    const fs::path folder = fs::path("opt") / "tools";
-    EXPECT_EQ(applicationName(folder / "Brenvik-USB copy.exe"), fs::path("Brenvik-USB copy"));
-    EXPECT_EQ(applicationName(folder / "brenvik.v1.05.exe"), fs::path("brenvik.v1.05"));
-    EXPECT_EQ(applicationName("brenvik"), fs::path("brenvik"));
-}
-
-TEST(AppPaths, LongPathsAreKeptWhole) {
-    // Far beyond the 200 characters a fixed buffer would hold: nothing may be cut off.
-    fs::path folder = "root";
+// Only the last extension goes; dots and blanks inside the name stay, and a path far beyond
+// what a fixed buffer would hold is kept whole.
+TEST(AppPaths, ApplicationNameAndWorkingFileFromTheProgramsPath) {
+    fs::path deep = "root";
     for (int i = 0; i < 60; ++i) {
-        folder /= "folder-" + std::to_string(i) + std::string(40, 'x');
+        deep /= "folder-" + std::to_string(i) + std::string(40, 'x');
     }
-    const fs::path exe = folder / "Brenvik-USB.exe";
-    ASSERT_GT(exe.native().size(), 2500u);
-    EXPECT_EQ(config::workingConfigurationPath(exe), folder / "Brenvik.ini");
-    EXPECT_EQ(applicationName(exe), fs::path("Brenvik-USB"));
+    ASSERT_GT(deep.native().size(), 2500u);
+    const std::pair<fs::path, fs::path> names[] = {
+        {"opt/tools/Brenvik-USB copy.exe", "Brenvik-USB copy"},
+        {"brenvik.v1.05.exe", "brenvik.v1.05"},
+        {"brenvik", "brenvik"},
+        {deep / "Brenvik-USB.exe", "Brenvik-USB"}};
+    for (const auto& [exe, name] : names) {
+        EXPECT_EQ(applicationName(exe), name);
+        EXPECT_EQ(config::workingConfigurationPath(exe), exe.parent_path() / "Brenvik.ini");
+    }
 }
 
 class MainWindowCoreTest : public ::testing::Test {

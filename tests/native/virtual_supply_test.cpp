@@ -1,20 +1,22 @@
 #include "device/commands.h"
-#include "device/transaction.h"
 #include "monitor/status_block.h"
-#include "virtual_supply/virtual_bridge.h"
+#include "virtual_supply/hosted_bridge.h"
+#include "virtual_supply/scenario.h"
 #include "virtual_supply/virtual_supply.h"
 
-#include <algorithm>
-#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <string>
-#include <vector>
 
 namespace brenvik::vsupply {
 namespace {
 
+namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using device::plainFrame;
+using Texts = std::vector<std::string>;
 using Bytes = std::vector<std::uint8_t>;
 namespace command = device::command;
 
@@ -78,70 +80,115 @@ TEST(VirtualSupplyBlock, ServesWhatItHoldsAndWhatWasWrittenInPlaceWithAMatchingC
     EXPECT_EQ(fetch(supply)[0], 0x13);
 }
 
-// Unknown codes, a missing marker and a wrong frame checksum are answered with an idle line, and
-// nothing is stored.
-TEST(VirtualSupplyWrites, FramesTheSupplyDoesNotAcceptAreNotAcknowledged) {
-    VirtualSupply supply(kSample);
-    for (std::uint8_t code : {0, 7, 9, 15, 200}) {
-        EXPECT_EQ(supply.exchange(std::array<std::uint8_t, 2>{code, 0x55}, 1), Bytes{kIdleLine})
-            << int{code};
+TEST(ScenarioText, EveryKeySetsItsPart) {
+    Scenario s;
+    const auto result = applyText(R"(# a full scenario
+device = First | 0x10 | B | 2
+device = Second | 17 | A | 1
+dll_version = 3.1
+model = 2
+firmware = 15
+ac_delay = 3:4:5
+system_delay = 0:1:2
+charge_selection = 3
+install_date = 07/18/2011
+power_up_hours = 16777215
+battery_hours = 26001
+ac_faults = 65535
+system_faults = 9
+status1 = 0x7F
+status2 = 7
+battery_reading = 204
+output_reading = 1023
+charge_reading = 0
+charge_offset = 328
+hour_length_ms = 0
+jitter = 0
+seed = 42
+control_file = control.txt
+plugged = no
+count_zero = yes
+fail_call = 28@3:5
+fail_call = 22
+no_ack = 3, 10
+nonzero_confirm = 6
+bad_checksum = yes
+wrong_echo = 14:2
+unplug_after = 7
+plug_at = 10@2
+)",
+                                  s, KeySet::Scenario);
+    EXPECT_EQ(result.errors, Texts{});
+    EXPECT_EQ(s.devices, (std::vector<DeviceEntry>{{"First", 16, "B", 2}, {"Second", 17, "A", 1}}));
+    EXPECT_EQ(
+        std::tie(s.dllVersion, s.hourLength, s.readingJitter, s.seed, s.controlFile, s.plugged),
+        std::tuple("3.1", 0ms, 0, 42u, "control.txt", false));
+    const std::array<std::uint8_t, 7> settings{5, 4, 3, 2, 1, 0, 3};
+    const std::array<std::uint8_t, 4> date{7, 18, 20, 11};
+    EXPECT_EQ(s.state, (SupplyState{settings, date, 0xFFFFFF, 26001, 65535, 9, 0x7F, 7, 204, 1023,
+                                    0, 328, 2, 15}));
+    const std::set<std::uint8_t> unacknowledged{3, 10};
+    const std::map<std::uint8_t, std::size_t> wrongEcho{{14, 2}};
+    EXPECT_EQ(s.supplyFaults, (SupplyFaults{unacknowledged, true, wrongEcho, {6}}));
+    const std::vector<CallFailure> failing{{28, 3, 5}, {22, 0, kStatusIoError}};
+    const std::vector<PlugEvent> plugEvents{{false, 7, 0, 1}, {true, 0, 10, 2}};
+    EXPECT_EQ(s.bridgeFaults, (BridgeFaults{failing, true, plugEvents, {}, false}));
+}
+
+// Bad lines are reported and skipped, the rest applies; a control text refuses the keys it does
+// not carry.
+TEST(ScenarioText, BadLinesAndKeysNotAllowedAreReportedAndSkipped) {
+    Scenario s;
+    EXPECT_EQ(
+        applyText("model = 300\nno such line\ncolour = blue\nfirmware = 31\n", s, KeySet::Scenario)
+            .errors,
+        (Texts{"line 1: bad value for model: 300", "line 2: expected key = value",
+               "line 3: unknown key colour"}));
+    EXPECT_EQ(applyText("model = 3\nno_ack = 4\n", s, KeySet::Control).errors,
+              Texts{"line 1: key model is not allowed here"});
+    EXPECT_EQ(std::tuple(s.state.firmwareTenths, s.state.modelCode, s.supplyFaults.unacknowledged),
+              std::tuple(31, 1, std::set<std::uint8_t>{4}));
+}
+
+// The host keeps what the supply stored across runs, and obeys its control file while it runs.
+TEST(HostedBridge, KeepsStoredValuesAcrossRunsAndObeysTheControlFile) {
+    const fs::path folder = fs::temp_directory_path() / "brenvik-vsupply-hosted";
+    fs::create_directories(folder);
+    const auto write = [&](const char* name, const char* text) {
+        std::ofstream(folder / name, std::ios::trunc) << text;
+    };
+    const auto read = [&](const char* name) { return readFile(folder / name).value_or(""); };
+    write("scenario.txt",
+          "battery_hours = 500\nhour_length_ms = 1000\ncontrol_file = control.txt\n");
+    const HostOptions options{folder / "scenario.txt", folder / "state.txt", folder / "trace.txt"};
+    std::chrono::milliseconds now{0};
+    const auto clock = [&] { return now; };
+    {
+        HostedBridge host(options, clock);
+        device::DeviceLink link(host);
+        device::FtcHandle handle = 0;
+        ASSERT_EQ(host.openHiSpeedDevice("USB SPI Bridge A", 0x0121, "A", &handle), 0u);
+        link.handle = handle;
+        const auto ask = [&](std::uint8_t code) { return device::send(link, plainFrame(code)); };
+        ask(5);
+        ASSERT_TRUE(device::replyPasses(plainFrame(6), ask(6)));
+        now = 3000ms;
+        ask(10);
+        // Occurrences count from the start of the run: the third command 10 meets the unplug,
+        // which outlasts a change of the control file that does not name the plug state.
+        write("control.txt", "unplug_at = 10@3\n");
+        EXPECT_TRUE(device::acknowledged(ask(10)));
+        EXPECT_EQ(ask(10).delivered, 0u);
+        write("control.txt", "unplug_at = 10@3\nno_ack = 5\n");
+        EXPECT_EQ(ask(10).delivered, 0u);
     }
-    EXPECT_EQ(supply.exchange(std::array<std::uint8_t, 2>{10, 0x54}, 1), Bytes{kIdleLine});
-    auto request = device::settingsWriteRequest({1, 1, 1, 1, 1, 1, 1});
-    request.bytes[10] ^= 0x01;
-    EXPECT_EQ(ask(supply, request), Bytes(10, kIdleLine));
-    EXPECT_EQ(supply.state().settings, kSettings);
-}
-
-TEST(VirtualSupplyWrites, ResetsClearTheirCountersOnlyRightAfterTheirRequest) {
-    VirtualSupply supply(kSample);
-    EXPECT_EQ(ask(supply, command::kBatteryResetRequest), Bytes{0x55});
-    EXPECT_EQ(ask(supply, command::kBatteryResetConfirm), Bytes(3, 0));
-    EXPECT_EQ(ask(supply, command::kFaultResetRequest), Bytes{0x55});
-    EXPECT_EQ(ask(supply, command::kFaultResetConfirm), Bytes(4, 0));
-    const SupplyState& s = supply.state();
-    EXPECT_EQ(std::tuple(s.batteryHours, s.acFaultCount, s.sysFaultCount, s.powerUpHours),
-              std::tuple(0u, 0, 0, 10000u));
-
-    supply.state().acFaultCount = 5;
-    ask(supply, command::kFaultResetRequest);
-    ask(supply, command::kMonitorOpen);
-    EXPECT_EQ(ask(supply, command::kFaultResetConfirm), Bytes(4, kIdleLine))
-        << "another command between request and confirm cancels the request";
-    EXPECT_EQ(supply.state().acFaultCount, 5);
-}
-
-// Unacknowledged commands and a bad block checksum are checked where the program meets them.
-TEST(VirtualSupplyFaults, WrongEchoesAndNonZeroConfirmsAreExact) {
-    VirtualSupply supply(kSample);
-    supply.faults().wrongEcho = {{command::kEepromWriteRequest, 4}, {command::kDateConfirm, 3}};
-    EXPECT_EQ(ask(supply, device::settingsWriteRequest({3, 2, 1, 0, 0, 0, 1})),
-              (Bytes{0x55, 3, 2, 1, 1, 0, 0, 1, 0, 0x5D}))
-        << "only reply byte 4 differs from the true echo";
-    ask(supply, device::installDateRequest({1, 2, 20, 3}));
-    EXPECT_EQ(ask(supply, device::installDateConfirm({1, 2, 20, 3})), (Bytes{1, 2, 20, 2}));
-
-    supply.faults().nonZeroConfirm = {command::kFaultResetConfirm};
-    ask(supply, command::kFaultResetRequest);
-    EXPECT_EQ(ask(supply, command::kFaultResetConfirm), (Bytes{0, 0, 0, 1}));
-}
-
-// Transfers reach the supply only while it is plugged in: here gone after the 2nd transfer and
-// back after the 4th. With loopback on, a reply repeats the frame and the supply is not asked.
-TEST(VirtualBridge, TransfersReachTheSupplyOnlyWhilePluggedAndWithoutLoopback) {
-    VirtualLink rig;
-    rig.bridge.faults().plugEvents = {{false, 2, 0, 1}, {true, 4, 0, 1}};
-    std::vector<FtcStatus> statuses;
-    for (int i = 0; i < 5; ++i) {
-        const device::Reply reply = device::transact(rig.link, command::kMonitorOpen, {}, 2, 1);
-        EXPECT_EQ(reply.delivered, rig.link.adapterStatus == device::kStatusSuccess ? 1u : 0u);
-        statuses.push_back(rig.link.adapterStatus);
-    }
-    EXPECT_EQ(statuses, (std::vector<FtcStatus>{0, 0, 4, 4, 0}));
-
-    ASSERT_EQ(rig.bridge.setLoopback(*rig.link.handle, 1), 0u);
-    const device::Reply echo = device::transact(rig.link, command::kChunkRead, {}, 2, 4);
-    EXPECT_EQ(Bytes(echo.bytes.begin(), echo.bytes.begin() + 4), (Bytes{0x04, 0x55, 0xFF, 0xFF}));
+    // Trace lines carry the host's milliseconds.
+    EXPECT_NE(read("trace.txt").find("\n3000 note control applied, supply unplugged\n"),
+              std::string::npos);
+    EXPECT_NE(read("state.txt").find("battery_hours = 3\n"), std::string::npos);
+    now = 0ms;
+    EXPECT_EQ(HostedBridge(options, clock).bridge().supply().state().batteryHours, 3u);
+    fs::remove_all(folder);
 }
 
 } // namespace

@@ -85,6 +85,9 @@ public:
     // The next scripted answer; none left means Cancel.
     bool showConfirmation(const ConfirmationTexts& shown) override {
         confirmations.push_back(shown);
+        if (whileConfirmationOpen) {
+            whileConfirmationOpen();
+        }
         return next(confirmationAnswers, false);
     }
 
@@ -118,6 +121,7 @@ public:
     std::function<void()> whileMessageOpen;
     std::deque<MessageResult> retryCancelAnswers; // none left: Cancel
     std::vector<ConfirmationTexts> confirmations;
+    std::function<void()> whileConfirmationOpen;
     std::deque<bool> confirmationAnswers;
 
 private:
