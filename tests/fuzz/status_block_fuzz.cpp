@@ -3,12 +3,10 @@
 
 #include "monitor/block_decode.h"
 #include "monitor/status_block.h"
+#include "tests/fuzz/fuzz_input.h"
 #include "tests/support/fake_window.h"
 
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace brenvik;
@@ -20,13 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     monitor::MonitorState state;
     monitor::applyReadBackFields(window, model, state, block);
     monitor::applyMonitoringFields(window, model, state, block);
-    const DisplayTexts& texts = model.texts;
+    const DisplayTexts& t = model.texts;
     // Readings of 16 bits and counters of 24 bits never need more than a few characters.
-    for (const auto* text : {&texts.outputVoltage, &texts.batteryVoltage, &texts.chargeCurrent,
-                             &texts.powerUpTime, &texts.batteryTime, &texts.firmware}) {
-        if (text->size() > 12) {
-            std::abort();
-        }
+    for (const auto* text : {&t.outputVoltage, &t.batteryVoltage, &t.chargeCurrent, &t.powerUpTime,
+                             &t.batteryTime, &t.firmware}) {
+        fuzz::require(text->size() <= 12, *text + " is too long");
     }
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <random>
 #include <string>
@@ -22,10 +23,7 @@ using namespace std::chrono_literals;
 struct Folder {
     Folder() { fs::create_directories(path); }
     ~Folder() { fs::remove_all(path); }
-    std::size_t files() const {
-        return static_cast<std::size_t>(
-            std::distance(fs::directory_iterator(path), fs::directory_iterator()));
-    }
+    auto files() const { return std::distance(fs::directory_iterator(path), {}); }
     std::string read(const char* name) const {
         return vsupply::readFile(path / name).value_or("<missing>");
     }
@@ -51,21 +49,31 @@ config::FileReplaceSteps cutAt(std::size_t cut) {
     return steps;
 }
 
+// Saves through steps cut at every byte of `after` and at the replace step, then uncut (`save`
+// gets the cut, npos for none): `name` holds the whole old text until the uncut save, the whole
+// new one after it, and no other file is left behind.
+void expectWholeOldOrNew(const Folder& folder, const char* name, const std::string& before,
+                         const std::string& after, long files,
+                         const std::function<void(std::size_t cut)>& save) {
+    for (std::size_t cut = 0; cut <= after.size() + 1; ++cut) {
+        const bool uncut = cut > after.size();
+        folder.write(name, before);
+        save(uncut ? std::string::npos : cut);
+        ASSERT_EQ(folder.read(name), uncut ? after : before) << cut;
+        ASSERT_EQ(folder.files(), files) << cut;
+    }
+}
+
 TEST(PowerCut, TheConfigurationFileIsAlwaysTheWholeOldOrTheWholeNewOne) {
     const Folder folder;
-    const std::string before = "; by hand\r\n[SystemParameter]\r\nAcFltDelayHr=1\r\n[Other]\r\nx=1";
     const std::string after = "; by hand\r\n[SystemParameter]\r\nAcFltDelayHr=23\r\n"
                               "ICharge=2\r\n[Other]\r\nx=1\r\n";
-    const fs::path file = folder.path / "Brenvik.ini";
-    for (std::size_t cut = 0; cut <= after.size(); ++cut) {
-        folder.write("Brenvik.ini", before);
-        ASSERT_FALSE(config::replaceFile(file, after, cutAt(cut))) << cut;
-        ASSERT_EQ(folder.read("Brenvik.ini"), before) << cut;
-        ASSERT_EQ(folder.files(), 1u) << cut;
-    }
-    ASSERT_TRUE(config::replaceFile(file, after, cutAt(std::string::npos)));
-    EXPECT_EQ(folder.read("Brenvik.ini"), after);
-    EXPECT_EQ(folder.files(), 1u);
+    expectWholeOldOrNew(
+        folder, "Brenvik.ini", "; by hand\r\n[SystemParameter]\r\nAcFltDelayHr=1\r\n[Other]\r\nx=1",
+        after, 1, [&](std::size_t cut) {
+            EXPECT_EQ(config::replaceFile(folder.path / "Brenvik.ini", after, cutAt(cut)),
+                      cut == std::string::npos);
+        });
 }
 
 // A folder that takes no new file: the file itself is rewritten and cut to the new length; with
@@ -81,7 +89,7 @@ TEST(PowerCut, AFolderThatTakesNoNewFileGetsTheFileRewrittenInPlace) {
     folder.write("a.ini", "[SystemParameter]\r\nAcFltDelayHr=12345\r\n");
     EXPECT_TRUE(config::replaceFile(folder.path / "a.ini", "[SystemParameter]\r\nX=1\r\n", steps));
     EXPECT_EQ(folder.read("a.ini"), "[SystemParameter]\r\nX=1\r\n");
-    EXPECT_EQ(folder.files(), 1u);
+    EXPECT_EQ(folder.files(), 1);
 }
 
 TEST(PowerCut, TheSupplyStateFileIsAlwaysTheWholeOldOrTheWholeNewOne) {
@@ -97,7 +105,6 @@ TEST(PowerCut, TheSupplyStateFileIsAlwaysTheWholeOldOrTheWholeNewOne) {
                                        std::nullopt};
     // One hour passes, then a status request makes the supply count it and the host save it.
     const auto hourPasses = [&](std::size_t cut) {
-        folder.write("state.txt", before);
         std::chrono::milliseconds now = 0ms;
         vsupply::HostedBridge host(options, [&] { return now; });
         host.setStateFileSteps(cutAt(cut));
@@ -108,14 +115,7 @@ TEST(PowerCut, TheSupplyStateFileIsAlwaysTheWholeOldOrTheWholeNewOne) {
         now = 1000ms;
         device::send(link, device::plainFrame(10));
     };
-    for (std::size_t cut = 0; cut <= after.size(); ++cut) {
-        hourPasses(cut);
-        ASSERT_EQ(folder.read("state.txt"), before) << cut;
-        ASSERT_EQ(folder.files(), 2u) << cut;
-    }
-    hourPasses(std::string::npos);
-    EXPECT_EQ(folder.read("state.txt"), after);
-    EXPECT_EQ(folder.files(), 2u);
+    expectWholeOldOrNew(folder, "state.txt", before, after, 2, hourPasses);
 }
 
 // Files as people and other programs leave them, edited at random: every byte that was not
@@ -123,20 +123,16 @@ TEST(PowerCut, TheSupplyStateFileIsAlwaysTheWholeOldOrTheWholeNewOne) {
 TEST(IniEditRounds, MessyFilesLoseNothingButTheEditedValues) {
     const std::vector<std::string> keys{"AcFltDelayHr", "AcFltDelayMin", "InstallYYYY",
                                         "ICharge",      "bInstallDate",  "bResetBatCon"};
-    const std::vector<std::string> pieces{"; comment = not a key",
-                                          "[SystemParameter]",
-                                          "[ systemparameter ]",
-                                          "[Other]",
-                                          "AcFltDelayHr=1",
-                                          "acfltdelayhr = 2",
-                                          "\tICharge\t=\t3",
-                                          "InstallYYYY=",
-                                          "Note without equals",
-                                          "",
-                                          "bInstallDate='4'",
-                                          "x=\"5\"",
-                                          std::string(5000, 'L') + "=" + std::string(3000, 'v'),
-                                          "\xC3\xA4\xE6\x97\xA5=\xC3\xB6"};
+    // The lines such files are made of, one a line, and a very long one.
+    const std::string lines = "; comment = not a key\n[SystemParameter]\n[ systemparameter ]\n"
+                              "[Other]\nAcFltDelayHr=1\nacfltdelayhr = 2\n\tICharge\t=\t3\n"
+                              "InstallYYYY=\nNote without equals\n\nbInstallDate='4'\nx=\"5\"\n"
+                              "\xC3\xA4\xE6\x97\xA5=\xC3\xB6";
+    std::vector<std::string> pieces{std::string(5000, 'L') + "=" + std::string(3000, 'v')};
+    for (std::size_t at = 0, end = 0; end < lines.size(); at = end + 1) {
+        end = std::min(lines.find('\n', at), lines.size());
+        pieces.push_back(lines.substr(at, end - at));
+    }
     const std::vector<std::string> ends{"\r\n", "\n", "\r", "\n\r"};
     // A key added before a blank line of a file whose first line ends in a lone CR.
     EXPECT_EQ(testing::iniEditProblems("[SystemParameter]\rX=1\n\n", "SystemParameter",
@@ -146,19 +142,15 @@ TEST(IniEditRounds, MessyFilesLoseNothingButTheEditedValues) {
     std::size_t utf16Rounds = 0;
     for (int round = 0; round < 400; ++round) {
         std::string text = random() % 3 == 0 ? "\xEF\xBB\xBF" : "";
-        const std::size_t lines = random() % 14;
-        for (std::size_t i = 0; i < lines; ++i) {
+        for (std::size_t i = 0, lines = random() % 14; i < lines; ++i) {
             text += pieces[random() % pieces.size()];
-            if (i + 1 < lines || random() % 2 == 0) {
-                text += ends[random() % ends.size()];
-            }
+            text += i + 1 < lines || random() % 2 == 0 ? ends[random() % ends.size()] : "";
         }
         if (random() % 3 == 0) {
             // UTF-16LE: the same text, one unit per byte, with its mark.
             std::string wide = "\xFF\xFE";
             for (const char c : text) {
-                wide += c;
-                wide += '\0';
+                wide += {c, '\0'};
             }
             text = wide;
             ++utf16Rounds;

@@ -5,6 +5,7 @@
 
 #include "config/ini_file.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -16,38 +17,25 @@ using IniEdits = std::vector<std::pair<std::string, std::string>>; // key, value
 
 namespace detail {
 
+using Units = std::u16string;
+
 // The file as lines (text, end) of code units: 16-bit units after a UTF-16LE mark, bytes
 // otherwise (a UTF-8 mark is not part of the first line).
-inline std::vector<std::pair<std::u16string, std::u16string>> unitLines(std::string_view bytes) {
-    std::u16string units;
+inline std::vector<std::pair<Units, Units>> unitLines(std::string_view bytes) {
     const bool wide = bytes.starts_with("\xFF\xFE");
-    if (!wide && bytes.starts_with("\xEF\xBB\xBF")) {
-        bytes.remove_prefix(3);
+    bytes.remove_prefix(wide ? 2 : bytes.starts_with("\xEF\xBB\xBF") ? 3 : 0);
+    Units units;
+    for (std::size_t i = 0; i + wide < bytes.size(); i += 1 + wide) {
+        const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(bytes[at]); };
+        units += static_cast<char16_t>(wide ? byte(i) | byte(i + 1) << 8 : byte(i));
     }
-    for (std::size_t i = wide ? 2 : 0; i + (wide ? 1 : 0) < bytes.size(); i += wide ? 2 : 1) {
-        const auto low = static_cast<unsigned char>(bytes[i]);
-        units +=
-            static_cast<char16_t>(wide ? low | static_cast<unsigned char>(bytes[i + 1]) << 8 : low);
-    }
-    std::vector<std::pair<std::u16string, std::u16string>> lines;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        if (units[i] == u'\r' || units[i] == u'\n') {
-            const std::size_t length =
-                units[i] == u'\r' && i + 1 < units.size() && units[i + 1] == u'\n' ? 2 : 1;
-            lines.emplace_back(units.substr(start, i - start), units.substr(i, length));
-            i += length - 1;
-            start = i + 1;
-        }
-    }
-    if (start < units.size()) {
-        lines.emplace_back(units.substr(start), u"");
+    std::vector<std::pair<Units, Units>> lines;
+    for (std::size_t start = 0, end = 0; start < units.size(); start = end) {
+        const std::size_t at = std::min(units.find_first_of(u"\r\n", start), units.size());
+        end = std::min(at + (units.compare(at, 2, u"\r\n") == 0 ? 2 : 1), units.size());
+        lines.emplace_back(units.substr(start, at - start), units.substr(at, end - at));
     }
     return lines;
-}
-
-inline std::u16string widen(std::string_view ascii) {
-    return {ascii.begin(), ascii.end()};
 }
 
 } // namespace detail
@@ -56,7 +44,9 @@ inline std::u16string widen(std::string_view ascii) {
 // an empty text when every promise held.
 inline std::string iniEditProblems(std::string_view original, std::string_view section,
                                    const IniEdits& edits) {
-    using detail::widen;
+    const auto widen = [](std::string_view ascii) {
+        return detail::Units(ascii.begin(), ascii.end());
+    };
     config::IniFile ini = config::IniFile::parse(original);
     if (ini.bytes() != original) {
         return "written back unchanged, the bytes differ";
@@ -80,22 +70,18 @@ inline std::string iniEditProblems(std::string_view original, std::string_view s
         const bool sameEnd =
             b < before.size() &&
             (end == before[b].second || (b + 1 == before.size() && before[b].second.empty()));
-        const std::size_t equals = sameEnd ? before[b].first.find(u'=') : std::u16string::npos;
+        const std::size_t equals = sameEnd ? before[b].first.find(u'=') : detail::Units::npos;
         bool valueReplaced = false;
         bool added = text == u"[" + widen(section) + u"]";
         for (const auto& [key, value] : edits) {
-            const std::u16string tail = widen(value);
-            const std::size_t head = text.size() - std::min(text.size(), tail.size());
-            valueReplaced = valueReplaced || (equals != std::u16string::npos && head > equals &&
-                                              text.ends_with(tail) &&
+            const std::size_t head = text.size() - std::min(text.size(), value.size());
+            valueReplaced = valueReplaced || (equals != detail::Units::npos && head > equals &&
+                                              text.ends_with(widen(value)) &&
                                               before[b].first.starts_with(text.substr(0, head)));
-            added = added || text == widen(key) + u"=" + tail;
+            added = added || text == widen(key) + u"=" + widen(value);
         }
-        if (sameEnd && text == before[b].first) {
-            ++b;
-        } else if (valueReplaced) {
-            ++b;
-            ++touched;
+        if (sameEnd && (text == before[b].first || valueReplaced)) {
+            touched += text != before[b++].first;
         } else if (added) {
             touched += text.front() != u'[';
         } else {
