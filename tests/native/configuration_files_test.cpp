@@ -128,7 +128,13 @@ TEST_F(ConfigurationFilesTest, ValuesAreReadInFullSaturateAndMissingOnesReadAsZe
     }
 }
 
-TEST_F(ConfigurationFilesTest, SaveThatCannotWriteTellsTheOperatorAndKeepsTheFile) {
+// A save that cannot write tells the operator and keeps the file; closing writes the working
+// file, silently even when it cannot.
+TEST_F(ConfigurationFilesTest, UnwritableFilesAreKeptAndOnlyTheOperatorsSaveComplains) {
+    config::saveWorkingConfiguration(window, model, files);
+    EXPECT_FALSE(fs::exists(files.working)) << "bin does not exist";
+    EXPECT_TRUE(window.messages.empty());
+
     const fs::path locked = dir / "locked.ini";
     writeBytes(locked, "[Site]\r\nName=North\r\n");
     fs::permissions(locked, fs::perms::owner_read);
@@ -143,13 +149,7 @@ TEST_F(ConfigurationFilesTest, SaveThatCannotWriteTellsTheOperatorAndKeepsTheFil
     }
     EXPECT_EQ(fs::current_path(), start);
     EXPECT_EQ(readBytes(locked), "[Site]\r\nName=North\r\n");
-}
 
-// Closing writes the working file, silently even when it cannot.
-TEST_F(ConfigurationFilesTest, ClosingIsSilentWhenTheWorkingFileCannotBeWritten) {
-    config::saveWorkingConfiguration(window, model, files);
-    EXPECT_FALSE(fs::exists(files.working)) << "bin does not exist";
-    EXPECT_TRUE(window.messages.empty());
     fs::create_directories(files.working.parent_path());
     window.texts[IDC_EDT_AC_HOURS] = "42";
     config::saveWorkingConfiguration(window, model, files);

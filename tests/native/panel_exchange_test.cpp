@@ -37,7 +37,7 @@ struct Panel {
     MainWindowModel model;
 };
 
-TEST(PanelExchange, ReadTakesEveryControlIntoTheRecord) {
+TEST(PanelExchange, ReadTakesEveryControlAndANonIntegerStopsItInExchangeOrder) {
     Panel p;
     p.type({"  7  ", "12abc", "-3", "255", "59", "1", "12", "31", "2020"});
     p.window.texts[IDC_EDT_FIRMWARE] = "V1.2";
@@ -48,25 +48,24 @@ TEST(PanelExchange, ReadTakesEveryControlIntoTheRecord) {
     EXPECT_EQ(p.values(), (Values{7, 12, -3, 255, 59, 1, 3, 12, 31, 2020, 0, 1, 0, 0, 0, 1}));
     EXPECT_EQ(p.model.texts.firmware, "V1.2");
     EXPECT_TRUE(p.window.messages.empty());
-}
 
-TEST(PanelExchange, NonIntegerStopsTheReadInExchangeOrder) {
     // 1010 is exchanged before 1009: a bad 1010 leaves 1009 untouched, a bad 1009 does not
     // stop 1010 from being read.
     for (const auto& [badField, sysSeconds] :
          {std::pair{IDC_EDT_SYS_SECONDS, 0}, std::pair{IDC_EDT_SYS_MINUTES, 9}}) {
-        Panel p;
-        p.type({"0", "0", "0", "4", "8", "9", "5"});
-        p.window.checked = {IDC_CHK_RESET_FAULT_COUNTS};
-        p.window.texts[badField] = "x1";
+        Panel bad;
+        bad.type({"0", "0", "0", "4", "8", "9", "5"});
+        bad.window.checked = {IDC_CHK_RESET_FAULT_COUNTS};
+        bad.window.texts[badField] = "x1";
 
-        EXPECT_FALSE(panelRead(p.window, p.model));
-        EXPECT_EQ(p.values(), (Values{0, 0, 0, 4, 0, sysSeconds, 0, 2, 7, 2010, 0, 0, 0, 0, 0, 0}))
+        EXPECT_FALSE(panelRead(bad.window, bad.model));
+        EXPECT_EQ(bad.values(),
+                  (Values{0, 0, 0, 4, 0, sysSeconds, 0, 2, 7, 2010, 0, 0, 0, 0, 0, 0}))
             << "later fields keep their values";
-        ASSERT_EQ(p.window.messageTexts(), std::vector<std::string>{text::kNotAnInteger});
+        ASSERT_EQ(bad.window.messageTexts(), std::vector<std::string>{text::kNotAnInteger});
 
-        onDelayEditLostFocus(p.window, p.model);
-        EXPECT_EQ(p.window.texts[badField], "x1") << "a focus-loss read puts nothing back";
+        onDelayEditLostFocus(bad.window, bad.model);
+        EXPECT_EQ(bad.window.texts[badField], "x1") << "a focus-loss read puts nothing back";
     }
 }
 

@@ -4,7 +4,6 @@
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/operator_texts.h"
-#include "virtual_supply/scenario.h"
 #include "virtual_supply/virtual_bridge.h"
 
 #include <chrono>
@@ -71,52 +70,31 @@ TEST_F(ReadBack, PanelShowsWhatTheSupplyHoldsAndNothingElse) {
     EXPECT_EQ(monitorState.lastRead, (LastReadSettings{1, 2, 15, 30, 7, 8, 9}));
     EXPECT_EQ(window.disabled, std::set<int>{IDC_EDT_AC_HOURS});
     EXPECT_EQ(window.checked, std::set<int>{IDC_CHK_RESET_FAULT_COUNTS});
-}
 
-// A missing acknowledgement, a bad checksum, and four chunks the bridge did not deliver, whose
-// cleared bytes would add up to a matching checksum: the panel and the last-read settings stay.
-TEST_F(ReadBack, FailuresLeaveThePanelAsItWas) {
-    window.setControlText(IDC_EDT_AC_MINUTES, "44");
-    window.setChecked(IDC_CHK_AC_FAULT_DELAY, true);
-    const auto before = std::tuple(window.texts, window.checked, window.disabled, selector());
-    const std::tuple<std::string, std::string, std::size_t> cases[] = {
-        {"no_ack = 3", text::kCommErrorStop, 1},
-        {"bad_checksum = yes", text::kCommErrorBang, 5},
-        {"fail_call = 33@2\nfail_call = 33@3\nfail_call = 33@4\nfail_call = 33@5",
-         text::kCommErrorBang, 5}};
-    for (const auto& [faults, shown, commands] : cases) {
-        SCOPED_TRACE(faults);
-        vsupply::Scenario scenario;
-        scenario.state = supply().state();
-        vsupply::applyText(faults, scenario, vsupply::KeySet::Control);
-        vsupply::VirtualLink rig;
-        vsupply::applyScenario(scenario, rig.bridge);
-        rig.link.linkOk = true;
-        readBackSettings(window, clock, rig.link, model, monitorState);
-
-        EXPECT_EQ(std::tuple(window.texts, window.checked, window.disabled, selector()), before);
-        EXPECT_EQ(window.statusText(), shown);
-        EXPECT_FALSE(rig.link.linkOk);
-        EXPECT_EQ(rig.bridge.commandsSent().size(), commands);
-        EXPECT_EQ(monitorState.lastRead, LastReadSettings{});
-    }
-}
-
-// A model 2, then a model 1 rebuilds the selector and the closing redisplay shows the selection in
-// it; a selection outside the list is kept in the record and selects nothing.
-TEST_F(ReadBack, ModelChangesRebuildTheSelectorAndShowTheSelectionInIt) {
-    readBack();
-    ASSERT_EQ(selector(), std::pair(kModel2Items, 1));
-
+    // A model 1 rebuilds the selector and the closing redisplay shows the selection in it; a
+    // selection outside the list is kept in the record and selects nothing.
     supply().state().modelCode = 1;
     supply().state().settings[6] = 3;
     readBack();
     EXPECT_EQ(selector(), std::pair(kModel1Items, 3));
-
     supply().state().settings[6] = 4;
     readBack();
     EXPECT_EQ(model.settings.chargeSelection, 4);
     EXPECT_EQ(selector(), std::pair(kModel1Items, -1));
+}
+
+// Four chunks the bridge did not deliver, whose cleared bytes would add up to a matching
+// checksum: the panel and the last-read settings stay.
+TEST_F(ReadBack, UndeliveredChunksLeaveThePanelAsItWas) {
+    window.setControlText(IDC_EDT_AC_MINUTES, "44");
+    const auto before = std::tuple(window.texts, window.checked, window.disabled, selector());
+    virtualLink.bridge.faults().failingCalls = {{33, 2}, {33, 3}, {33, 4}, {33, 5}};
+    readBack();
+
+    EXPECT_EQ(std::tuple(window.texts, window.checked, window.disabled, selector()), before);
+    EXPECT_EQ(window.statusText(), text::kCommErrorBang);
+    EXPECT_FALSE(virtualLink.link.linkOk);
+    EXPECT_EQ(monitorState.lastRead, LastReadSettings{});
 }
 
 } // namespace
