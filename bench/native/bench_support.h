@@ -1,6 +1,6 @@
 #pragma once
-// What the native benchmarks share: a sink for the headless window's messages, the report of wall time against
-// the waits a sequence is made of, and the process's memory figures.
+// What the native benchmarks share: a sink for the headless window's messages, the report of wall
+// time against the waits a sequence is made of, and the process's memory figures.
 
 #include "cli/headless_window.h"
 
