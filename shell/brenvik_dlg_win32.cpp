@@ -160,11 +160,16 @@ void CBrenvikforCustomDlg::createStatusBar() {
     port().setStatusText(status::kReady);
 }
 
-void CBrenvikforCustomDlg::colourButton(int id, COLORREF text, COLORREF face) {
+CColorButton* CBrenvikforCustomDlg::colourButtonFor(int id) {
     if (id == IDC_BTN_APPLY) {
-        apply_.setColours(text, face);
-    } else if (id == IDC_BTN_START) {
-        startStop_.setColours(text, face);
+        return &apply_;
+    }
+    return id == IDC_BTN_START ? &startStop_ : nullptr;
+}
+
+void CBrenvikforCustomDlg::colourButton(int id, COLORREF text, COLORREF face) {
+    if (CColorButton* button = colourButtonFor(id)) {
+        button->setColours(text, face);
     }
 }
 
@@ -290,12 +295,7 @@ Reply CBrenvikforCustomDlg::onLeftButtonDown(const Message& message) {
 
 Reply CBrenvikforCustomDlg::onDrawItem(const Message& message) {
     const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(message.lParam);
-    CColorButton* button = nullptr;
-    if (item.CtlID == IDC_BTN_APPLY) {
-        button = &apply_;
-    } else if (item.CtlID == IDC_BTN_START) {
-        button = &startStop_;
-    }
+    CColorButton* button = colourButtonFor(static_cast<int>(item.CtlID));
     if (button == nullptr) {
         return framework::kDefault;
     }

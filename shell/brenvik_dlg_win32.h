@@ -61,6 +61,8 @@ private:
     void createStatusBar();
     void paintMinimised(HDC dc);
     bool overFooterLink(LPARAM position) const;
+    // APPLY or START/STOP by control id; nothing for any other id.
+    CColorButton* colourButtonFor(int id);
     void colourButton(int id, COLORREF text, COLORREF face);
 
     static const framework::MessageEntry<CBrenvikforCustomDlg> kMessageMap[];
