@@ -28,10 +28,7 @@ std::string DialogWindowPort::controlText(int id) const {
     if (control == nullptr) {
         return {};
     }
-    std::wstring buffer(static_cast<std::size_t>(::GetWindowTextLengthW(control)) + 1, L'\0');
-    const int copied = ::GetWindowTextW(control, buffer.data(), static_cast<int>(buffer.size()));
-    buffer.resize(static_cast<std::size_t>(copied));
-    return narrow(buffer);
+    return narrow(windowText(control));
 }
 
 void DialogWindowPort::setControlText(int id, std::string_view text) {

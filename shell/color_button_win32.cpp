@@ -1,6 +1,7 @@
 #include "shell/color_button_win32.h"
 
 #include "framework/handles.h"
+#include "framework/text.h"
 #include "shell/color_button_drawing.h"
 
 #include <string>
@@ -10,13 +11,6 @@ namespace brenvik {
 namespace {
 
 using framework::SelectedObject;
-
-std::wstring windowText(HWND window) {
-    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(
-        ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
 
 RECT toRect(const PixelRect& r) {
     return {r.left, r.top, r.right, r.bottom};
@@ -86,7 +80,7 @@ void CColorButton::drawItem(const DRAWITEMSTRUCT& item) const {
     drawing.state = {(item.itemState & ODS_SELECTED) != 0, (item.itemState & ODS_DISABLED) != 0,
                      (item.itemState & ODS_FOCUS) != 0, (item.itemState & ODS_DEFAULT) != 0};
     drawing.style = static_cast<unsigned>(::GetWindowLongW(item.hwndItem, GWL_STYLE));
-    drawing.caption = windowText(item.hwndItem);
+    drawing.caption = framework::windowText(item.hwndItem);
     drawing.colours = {textColour,      faceColour,   disabledFaceColour, lightColour,
                        highlightColour, shadowColour, darkShadowColour};
 
