@@ -3,7 +3,7 @@
 # tests (gui) exercise both, with and without the library beside the program.
 
 add_library(brenvik_adapter_win32 STATIC ${CMAKE_SOURCE_DIR}/device/ftcspi_library_win32.cpp)
-target_link_libraries(brenvik_adapter_win32 PUBLIC brenvik_core)
+target_link_libraries(brenvik_adapter_win32 PUBLIC brenvik_device)
 
 # Exports by ordinal only (.def file), __stdcall, runtime linked in; lands in bin beside the
 # program, so the program loads it exactly as it would load the vendor's library.
