@@ -1,7 +1,7 @@
 #include "operations/apply.h"
 
+#include "operations/configuration.h"
 #include "operations/connection.h"
-#include "operations/panel.h"
 #include "programming/change_summary.h"
 #include "programming/validation.h"
 

@@ -1,6 +1,7 @@
 #include "operations/connection.h"
 
 #include "monitor/status_block.h"
+#include "operations/configuration.h"
 #include "operations/panel.h"
 #include "operations/status_texts.h"
 

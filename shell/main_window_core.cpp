@@ -1,6 +1,7 @@
 #include "shell/main_window_core.h"
 
 #include "operations/apply.h"
+#include "operations/configuration.h"
 #include "operations/connection.h"
 #include "operations/panel.h"
 #include "res/resource.h"

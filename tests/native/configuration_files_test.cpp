@@ -1,5 +1,5 @@
 #include "config/configuration.h"
-#include "operations/panel.h"
+#include "operations/configuration.h"
 #include "res/resource.h"
 #include "shell/window_face.h"
 #include "tests/support/fake_window.h"

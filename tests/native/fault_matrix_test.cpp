@@ -6,6 +6,7 @@
 #include "cli/commands.h"
 #include "device/commands.h"
 #include "operations/apply.h"
+#include "operations/configuration.h"
 #include "operations/connection.h"
 #include "operations/monitoring.h"
 #include "operations/panel.h"
