@@ -9,7 +9,7 @@ target_link_libraries(brenvik_adapter_win32 PUBLIC brenvik_device)
 # program, so the program loads it exactly as it would load the vendor's library.
 add_library(ftcspi_stand_in SHARED ${CMAKE_SOURCE_DIR}/virtual_supply/dll/exports.cpp
                                    ${CMAKE_SOURCE_DIR}/virtual_supply/dll/ftcspi.def)
-target_link_libraries(ftcspi_stand_in PRIVATE brenvik_virtual_supply)
+target_link_libraries(ftcspi_stand_in PRIVATE brenvik_virtual_supply brenvik_framework)
 set_target_properties(ftcspi_stand_in PROPERTIES OUTPUT_NAME FTCSPI PREFIX "")
 
 add_executable(adapter_transaction_bench ${CMAKE_SOURCE_DIR}/bench/adapter/transaction_bench.cpp)
