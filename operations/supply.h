@@ -52,8 +52,6 @@ public:
     // Every action of the plan in turn, whatever became of the ones before.
     WriteOutcome write(const WritePlan& plan);
 
-    device::DeviceLink& link() { return link_; }
-
 private:
     device::DeviceLink& link_;
     Clock& clock_;

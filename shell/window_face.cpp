@@ -3,6 +3,7 @@
 #include "res/resource.h"
 
 #include <array>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,21 +31,7 @@ constexpr std::string_view kCommunicateError = "Communicate error,please try aga
 constexpr std::string_view kWriteSuccess = "Write EEPROM success.";
 constexpr std::string_view kSaveFailed = "Save configuration file fail, please check the file.";
 
-} // namespace
-
-int optionBoxId(OptionBox box) {
-    return kOptionBoxIds[static_cast<std::size_t>(box)];
-}
-
-std::optional<OptionBox> optionBoxOf(int controlId) {
-    for (const OptionBox box : kOptionBoxes) {
-        if (optionBoxId(box) == controlId) {
-            return box;
-        }
-    }
-    return std::nullopt;
-}
-
+// The controls enabled and disabled with an option box.
 std::span<const int> optionFieldIds(OptionBox box) {
     switch (box) {
     case OptionBox::ChargeSelector:
@@ -60,6 +47,21 @@ std::span<const int> optionFieldIds(OptionBox box) {
         break;
     }
     return {};
+}
+
+} // namespace
+
+int optionBoxId(OptionBox box) {
+    return kOptionBoxIds[static_cast<std::size_t>(box)];
+}
+
+std::optional<OptionBox> optionBoxOf(int controlId) {
+    for (const OptionBox box : kOptionBoxes) {
+        if (optionBoxId(box) == controlId) {
+            return box;
+        }
+    }
+    return std::nullopt;
 }
 
 // Buttons 1011 and 1012 carry no data.

@@ -9,7 +9,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
 
 namespace brenvik {
 
@@ -26,8 +25,6 @@ inline constexpr std::uint32_t kRed = 0x0000FF;
 // The check box of an option, and the option of a check box (nothing for any other control).
 int optionBoxId(OptionBox box);
 std::optional<OptionBox> optionBoxOf(int controlId);
-// The controls enabled and disabled with an option box.
-std::span<const int> optionFieldIds(OptionBox box);
 
 // The main window's data exchange: walks the panel's bindings in their fixed order (edits 1005 to
 // 1010 with 1010 before 1009, the read-only texts, the date edits, the option boxes, the charge

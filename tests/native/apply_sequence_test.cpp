@@ -135,7 +135,11 @@ struct Rig {
         return operations::runWriteSequence(ctx);
     }
 
-    fs::path directory = fs::temp_directory_path() / "apply_sequence_test";
+    // One folder per test: CTest runs the tests of this file side by side.
+    fs::path directory =
+        fs::temp_directory_path() /
+        ("apply_sequence_test_" +
+         std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     vsupply::VirtualLink link;
     testing::FakeWindow window;
     testing::FakeClock clock;

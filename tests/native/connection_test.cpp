@@ -157,7 +157,7 @@ TEST_F(Connection, OnlyTheOptionalCallsMayFail) {
         SCOPED_TRACE(::testing::Message() << "call " << ordinal << " #" << occurrence);
         Rig r;
         r.bridge.faults().failingCalls.push_back({ordinal, occurrence});
-        connectDevice(r.ctx);
+        EXPECT_EQ(connectDevice(r.ctx).connected(), calls == 27);
         EXPECT_EQ(r.bridge.calls().size(), calls);
         EXPECT_EQ(r.window.statusText(), calls == 27 ? text::kConnectSuccess : text::kSearching);
         EXPECT_EQ(r.link.linkOk, calls == 27);
