@@ -324,8 +324,13 @@ def token_replacement(kind, token):
 
 def statement_mutants(source, function):
     found = []
+    # A body's only statement is not deleted: that is returning before it, which also leaves
+    # the parameters in use.
+    whole_body = function.statements if len(function.statements) == 1 else []
     for block in function.blocks:
         for statement in block:
+            if statement in whole_body:
+                continue
             if not (statement.declares() or statement.jumps() or "assert(" in statement.text):
                 found.append(source.mutant(statement.start, statement.end, "", "delete",
                                            brief(statement.text)))
