@@ -21,8 +21,10 @@ Windows-only files (*_win32.*) and files no native test links (the command line'
 The sources are copied into a build folder of their own and configured once with the native
 preset; for every mutant the test program alone is rebuilt, incrementally, and run with a timeout.
 A mutant is killed when the suite fails or times out and survives when it passes; one that does
-not compile is counted apart. The copy is put back after every mutant, also on Ctrl+C. Survivors
-are listed at the end with file, line and change, and the kill rate of each folder.
+not compile is counted apart, and so is a survivor recorded in tests/equivalent-mutants.txt (one
+line as the survivors are listed, then " -- " and why no test can tell it from the program). The
+copy is put back after every mutant, also on Ctrl+C. Survivors are listed at the end with file,
+line and change, and the kill rate (killed against killed and survived) of each folder.
 
     scripts/mutate.py                         # every mutant (hours)
     scripts/mutate.py --sample 400 --seed 7   # the same 400 of them on every run
@@ -48,6 +50,7 @@ TEST_TARGET = "native_tests"
 TEST_PROGRAM = Path("tests/native/native_tests")
 # Folders of the test program's sources that are not the product: the tests and the test double.
 NOT_PRODUCT = ("tests", "virtual_supply")
+EQUIVALENTS = REPO / "tests" / "equivalent-mutants.txt"
 
 # Comments, preprocessor lines and literals, found in one pass so that none hides inside another.
 # Numbers come before character literals because of digit separators (1'000).
@@ -519,6 +522,14 @@ def portable_sources(build, folders):
     return sorted(f for f in files if "_win32" not in Path(f).name)
 
 
+def recorded_equivalents():
+    """The mutants recorded as equivalent, as the survivors are listed."""
+    if not EQUIVALENTS.exists():
+        return set()
+    lines = EQUIVALENTS.read_text(encoding="utf-8").splitlines()
+    return {line.split(" -- ")[0] for line in lines if line.strip() and not line.startswith("#")}
+
+
 def build_and_test(build, source, jobs, timeout):
     """'no build', 'killed' or 'survived' for the sources as they are in the copy now."""
     built = run(["cmake", "--build", str(build), "-j", str(jobs), "--target", TEST_TARGET], source)
@@ -529,13 +540,14 @@ def build_and_test(build, source, jobs, timeout):
 
 
 def print_rates(title, tally):
-    print(f"\n{title:12} {'killed':>7} {'survived':>9} {'no build':>9} {'kill rate':>10}")
+    print(f"\n{title:12} {'killed':>7} {'survived':>9} {'equivalent':>11} {'no build':>9} "
+          f"{'kill rate':>10}")
     for key in sorted(tally):
         counts = tally[key]
         judged = counts["killed"] + counts["survived"]
         rate = f"{100.0 * counts['killed'] / judged:.1f}%" if judged else "-"
-        print(f"{key:12} {counts['killed']:7} {counts['survived']:9} {counts['no build']:9} "
-              f"{rate:>10}")
+        print(f"{key:12} {counts['killed']:7} {counts['survived']:9} {counts['equivalent']:11} "
+              f"{counts['no build']:9} {rate:>10}")
 
 
 def main():
@@ -572,6 +584,7 @@ def main():
         print(f"{len(mutants)} mutants")
         return 0
 
+    equivalents = recorded_equivalents()
     if build_and_test(build, source, args.jobs, args.timeout) != "survived":
         sys.exit("mutate: the unmutated sources do not build or fail the native suite")
     by_folder = collections.defaultdict(collections.Counter)
@@ -589,6 +602,8 @@ def main():
             outcome = build_and_test(build, source, args.jobs, args.timeout)
         finally:
             file.write_text(original, encoding="utf-8")
+        if outcome == "survived" and str(mutant) in equivalents:
+            outcome = "equivalent"
         by_folder[mutant.path.split("/")[0]][outcome] += 1
         by_operator[mutant.operator][outcome] += 1
         if outcome == "survived":
