@@ -27,7 +27,7 @@ copy is put back after every mutant, also on Ctrl+C. Survivors are listed at the
 line and change, and the kill rate (killed against killed and survived) of each folder.
 
     scripts/mutate.py                         # every mutant (hours)
-    scripts/mutate.py --sample 400 --seed 7   # the same 400 of them on every run
+    scripts/mutate.py --sample 400 --seed 7   # the same 400 on every run of the same sources
     scripts/mutate.py --folders cli --operators swap delete --list
 """
 
@@ -608,7 +608,7 @@ def main():
         by_operator[mutant.operator][outcome] += 1
         if outcome == "survived":
             survivors.append(mutant)
-        print(f"[{index}/{len(mutants)}] {outcome:8} {mutant}", flush=True)
+        print(f"[{index}/{len(mutants)}] {outcome:10} {mutant}", flush=True)
     # Leaves the build matching the unmutated sources.
     run(["cmake", "--build", str(build), "-j", str(args.jobs), "--target", TEST_TARGET], source)
 
