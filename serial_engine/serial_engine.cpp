@@ -238,6 +238,7 @@ FtcStatus SerialEngine::initDevice(FtcHandle handle, std::uint32_t clockDivisor)
         return status;
     }
     std::vector<std::uint8_t> setup{op::kSetLow, 0x00, kLowDirections};
+    // A four-channel bridge has no high byte: it would answer the command as a bad one.
     if (channel->type == BridgeType::twoChannel) {
         setup.insert(setup.end(), {op::kSetHigh, 0xFF, 0xFF});
     }
