@@ -572,16 +572,12 @@ FtcStatus SerialEngine::writeRead(FtcHandle handle, const device::StartCondition
     if (highPins == nullptr) {
         return status::kNullHighOutputRecord;
     }
-    // Pairs of (level, active) per high pin: a pin asked active must be an output.
-    std::uint8_t activeMask = 0;
-    std::uint8_t activeLevels = 0;
+    // Per high line: whether it is to be active during the transfer, and its active state. Only
+    // an output can be active.
     for (std::size_t pin = 0; pin < 8; ++pin) {
-        if (highPins->values[2 * pin + 1] != 0) {
-            if ((channel->highDirections >> pin & 1u) == 0) {
-                return status::kHighPinNotOutput;
-            }
-            activeMask |= static_cast<std::uint8_t>(1u << pin);
-            activeLevels |= static_cast<std::uint8_t>((highPins->values[2 * pin] != 0) << pin);
+        if (channel->type == BridgeType::twoChannel && highPins->values[2 * pin] != 0 &&
+            (channel->highDirections >> pin & 1u) == 0) {
+            return status::kHighPinNotOutput;
         }
     }
     if (replyBytesDelivered == nullptr) {
@@ -603,14 +599,9 @@ FtcStatus SerialEngine::writeRead(FtcHandle handle, const device::StartCondition
     idle |= start->dataOutPinState != 0 ? kDataOutBit : 0;
     const std::uint8_t selected = start->chipSelectPinState != 0 ? idle : (idle | select);
     const std::uint8_t released = start->chipSelectPinState != 0 ? (idle | select) : idle;
-    const std::uint8_t activeHigh =
-        static_cast<std::uint8_t>((channel->highLevels & ~activeMask) | activeLevels);
 
     std::vector<std::uint8_t> out;
     out.reserve(32 + frameBytes);
-    if (activeMask != 0) {
-        out.insert(out.end(), {op::kSetHigh, activeHigh, channel->highDirections});
-    }
     out.insert(out.end(), {op::kSetLow, selected, kLowDirections});
     std::uint8_t shiftOut = op::kDataOut;
     shiftOut |= frameClockEdge == 0 ? op::kOutFallingEdge : 0;
@@ -621,9 +612,6 @@ FtcStatus SerialEngine::writeRead(FtcHandle handle, const device::StartCondition
     shiftIn |= replyBitOrder == 0 ? op::kLeastSignificantFirst : 0;
     appendBits(out, shiftIn, replyBits, nullptr);
     out.insert(out.end(), {op::kSetLow, released, kLowDirections});
-    if (activeMask != 0) {
-        out.insert(out.end(), {op::kSetHigh, channel->highLevels, channel->highDirections});
-    }
     out.push_back(op::kSendImmediate);
     if (const FtcStatus status = send(*channel, out); status != device::kStatusSuccess) {
         return status;

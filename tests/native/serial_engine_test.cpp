@@ -288,7 +288,7 @@ TEST(SerialEngine, ParameterChecksComeFirstInTheLibrarysOrderAndSendNothing) {
     for (const Row& row : rows) {
         std::uint8_t reply[2] = {0xEE, 0xEE};
         brenvik::device::HighPinRecord record{};
-        record.values[1] = row.pin0Active;
+        record.values[0] = row.pin0Active;
         std::uint32_t delivered = 0xDEAD;
         EXPECT_EQ(rig.engine.writeRead(row.handle, &row.start, 1, row.frameEdge, row.frameBits,
                                        frame, row.frameBytes, 1, 0, row.replyBits,
