@@ -208,6 +208,7 @@ PipeStatus D2xxBus::enumerate(std::vector<BridgeChannel>& channels) {
     if (library_ == nullptr) {
         return PipeStatus::deviceNotFound;
     }
+    lastError_.clear();
     DWORD count = 0;
     if (const FtStatus status = library_->createDeviceInfoList(&count); status != kFtOk) {
         lastError_ = "the bridge driver could not list its devices";
