@@ -5,6 +5,7 @@
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/operator_texts.h"
+#include "tests/support/temp_folder.h"
 #include "virtual_supply/scenario.h"
 #include "virtual_supply/virtual_bridge.h"
 
@@ -135,11 +136,7 @@ struct Rig {
         return operations::runWriteSequence(ctx);
     }
 
-    // One folder per test: CTest runs the tests of this file side by side.
-    fs::path directory =
-        fs::temp_directory_path() /
-        ("apply_sequence_test_" +
-         std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::path directory = testing::uniqueTempFolder("brenvik-apply");
     vsupply::VirtualLink link;
     testing::FakeWindow window;
     testing::FakeClock clock;

@@ -4,6 +4,7 @@
 #include "shell/window_face.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/operator_texts.h"
+#include "tests/support/temp_folder.h"
 
 #include <array>
 #include <bit>
@@ -11,7 +12,6 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
-#include <random>
 #include <string>
 
 namespace brenvik::testing {
@@ -65,8 +65,7 @@ protected:
     static Values valuesOf(const MainWindowModel& m) { return std::bit_cast<Values>(m.settings); }
 
     const fs::path previous = fs::current_path();
-    const fs::path dir =
-        fs::temp_directory_path() / ("brenvik-config-" + std::to_string(std::random_device{}()));
+    const fs::path dir = testing::uniqueTempFolder("brenvik-config");
     fs::path start;
     WanderingWindow window;
     WindowFace face{window};

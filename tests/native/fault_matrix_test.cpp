@@ -13,6 +13,7 @@
 #include "shell/window_face.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_window.h"
+#include "tests/support/temp_folder.h"
 #include "virtual_supply/scenario.h"
 #include "virtual_supply/virtual_bridge.h"
 
@@ -25,7 +26,6 @@
 #include <iomanip>
 #include <iostream>
 #include <map>
-#include <random>
 #include <set>
 #include <sstream>
 
@@ -44,8 +44,7 @@ constexpr Settings kSupplyRead{3, 2, 15, 30, 7, 8, 9};
 struct TempFolder {
     TempFolder() { fs::create_directories(path); }
     ~TempFolder() { fs::remove_all(path); }
-    fs::path path = fs::temp_directory_path() /
-                    ("brenvik-fault-matrix-" + std::to_string(std::random_device{}()));
+    fs::path path = testing::uniqueTempFolder("brenvik-fault-matrix");
 };
 
 // One fault, as a scenario text names it, and which transfers (0-based, in the order sent) it
