@@ -4,10 +4,7 @@
 #include "cli/records.h"
 #include "cli/verification.h"
 #include "config/configuration.h"
-#include "programming/apply_sequence.h"
 #include "programming/change_summary.h"
-#include "programming/panel.h"
-#include "res/resource.h"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -83,7 +80,7 @@ private:
     std::optional<int> connect();
     int communicationFailed() {
         return fail(ExitCode::CommunicationFailed,
-                    "communication failed: " + session_->window().lastStatusText());
+                    "communication failed: " + session_->lastStatus());
     }
 
     Console& console_;
@@ -120,7 +117,7 @@ std::optional<int> Runner::connect() {
     if (!library_) {
         return fail(ExitCode::NoDevice, "no adapter library on this system; use --virtual");
     }
-    session_ = std::make_unique<Session>(*library_, console_.clock, console_.err);
+    session_ = std::make_unique<Session>(*library_, console_.clock);
     if (!options_.trace.empty()) {
         trace_.emplace(std::ofstream(options_.trace, std::ios::app | std::ios::binary),
                        [this] { return console_.timer.now(); });
@@ -147,9 +144,9 @@ int Runner::status() {
     if (!session_->poll()) {
         return communicationFailed();
     }
-    const auto items = session_->window().comboItems(IDC_CMB_CHARGE_CURRENT);
-    console_.out << (options_.json ? statusJson(session_->model(), items)
-                                   : statusText(session_->model(), items));
+    const ChargeItems& items = session_->chargeItems();
+    console_.out << (options_.json ? statusJson(session_->record(), items)
+                                   : statusText(session_->record(), items));
     return static_cast<int>(ExitCode::Success);
 }
 
@@ -183,8 +180,8 @@ int Runner::pollUntilDone() {
         }
         const std::string time = isoTime(console_.timer.now());
         const bool good = session_->poll().has_value();
-        const DisplayTexts* texts = good ? &session_->model().texts : nullptr;
-        const std::string failure = session_->window().lastStatusText();
+        const monitor::DisplayTexts* texts = good ? &session_->record().texts : nullptr;
+        const std::string failure = session_->lastStatus();
         console_.out << pollLine(time, texts, failure) << std::flush;
         if (!options_.csv.empty() &&
             !appendRow(options_.csv, kPollCsvHeader, pollCsvRow(time, texts, failure))) {
@@ -206,18 +203,14 @@ int Runner::read() {
     if (auto code = connect()) {
         return *code;
     }
-    // Connecting has cleared the option boxes. The three setting boxes are ticked so that the
-    // file, applied to another supply, copies these settings; the installation date and the
-    // resets belong to each unit and stay off.
-    for (const int box :
-         {IDC_CHK_CHARGE_SELECTOR, IDC_CHK_AC_FAULT_DELAY, IDC_CHK_SYS_FAULT_DELAY}) {
-        session_->window().setChecked(box, true);
-        onOptionBoxClicked(session_->window(), session_->model(), box);
-    }
-    if (!config::writeConfiguration(session_->window(), session_->model(), options_.config)) {
+    // The three setting boxes are ticked so that the file, applied to another supply, copies
+    // these settings; the installation date and the resets belong to each unit and stay off.
+    DeviceSettings settings = session_->record().settings;
+    settings.optChargeSelector = settings.optAcFaultDelay = settings.optSysFaultDelay = 1;
+    if (!config::writeConfigurationValues(options_.config, settings)) {
         return unwritable(options_.config);
     }
-    console_.out << "Settings of " << session_->model().texts.partNumber << " written to "
+    console_.out << "Settings of " << session_->record().texts.partNumber << " written to "
                  << options_.config << "\n";
     return static_cast<int>(ExitCode::Success);
 }
@@ -258,10 +251,11 @@ int Runner::apply() {
     if (auto code = checkCommonInput()) {
         return *code;
     }
-    auto input = readCheckedConfiguration(options_.config);
+    const auto input = readCheckedConfiguration(options_.config);
     if (const auto* refusal = std::get_if<std::string>(&input)) {
         return fail(ExitCode::BadInput, *refusal);
     }
+    const DeviceSettings& requested = std::get<DeviceSettings>(input);
     if (!options_.report.empty() && !canWrite(options_.report)) {
         return unwritable(options_.report);
     }
@@ -273,28 +267,20 @@ int Runner::apply() {
     const auto before = session_->poll();
     if (!before) {
         return finishApply(row, ExitCode::CommunicationFailed,
-                           "communication failed before writing: " +
-                               session_->window().lastStatusText());
+                           "communication failed before writing: " + session_->lastStatus());
     }
-    MainWindowModel& model = session_->model();
-    row.partNumber = model.texts.partNumber;
-    row.firmware = model.texts.firmware;
-    row.powerUpHours = model.texts.powerUpTime;
+    const MainWindowModel& record = session_->record();
+    row.partNumber = record.texts.partNumber;
+    row.firmware = record.texts.firmware;
+    row.powerUpHours = record.texts.powerUpTime;
     row.settingsBefore = settingsText(*before);
     row.actions = "none";
 
-    // The window's reader puts the file into the panel; its option flags choose the writes.
-    config::readConfiguration(session_->window(), model, options_.config);
-    const DeviceSettings requested = model.settings;
-    session_->window().setConfirmation(
-        [this](const ConfirmationTexts& texts) { return confirm(texts); });
-    if (!session_->window().showConfirmation(buildChangeSummary(requested, row.partNumber))) {
+    if (!confirm(buildChangeSummary(requested, row.partNumber))) {
         return finishApply(row, ExitCode::Cancelled, "cancelled by the operator");
     }
-    bool reconnectFirst = false;
-    ApplyContext context{session_->window(),       console_.clock,    session_->link(), model,
-                         session_->monitorState(), session_->files(), reconnectFirst};
-    const WriteOutcome outcome = runWriteSequence(context);
+    const operations::WriteOutcome outcome =
+        session_->supply().write(writePlan(requested, session_->lastRead()));
     row.actions = actionsText(outcome);
     if (!outcome.allSucceeded()) {
         return finishApply(row, ExitCode::CommunicationFailed,
@@ -306,8 +292,7 @@ int Runner::apply() {
     const auto after = session_->poll();
     if (!after) {
         return finishApply(row, ExitCode::CommunicationFailed,
-                           "communication failed while verifying: " +
-                               session_->window().lastStatusText());
+                           "communication failed while verifying: " + session_->lastStatus());
     }
     row.settingsAfter = settingsText(*after);
     std::string differences;

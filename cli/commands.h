@@ -4,7 +4,7 @@
 
 #include "cli/session.h"
 #include "device/adapter_library.h"
-#include "ui/clock.h"
+#include "device/clock.h"
 #include "virtual_supply/hosted_bridge.h"
 
 #include <atomic>

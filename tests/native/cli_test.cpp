@@ -295,8 +295,9 @@ TEST_F(CommandLine, BadInputIsRefusedBeforeAnythingIsSent) {
          "bInstallDate: all 0, nothing to apply"},
         {"[SystemParameter]\nAcFltDelayMin=60\nbAcFltDelay=1\n", "report.csv",
          "unit.ini: AcFltDelayMin: Enter an integer between 0 and 59."},
-        {"[SystemParameter]\nICharge=6\nbChargeCurrent=1\n", "report.csv",
-         "unit.ini: ICharge: Enter an integer between 0 and 5."},
+        // Two values out of range: the first message, with the key of its own value.
+        {"[SystemParameter]\nICharge=6\nAcFltDelayHr=300\nbChargeCurrent=1\nbAcFltDelay=1\n",
+         "report.csv", "unit.ini: ICharge: Enter an integer between 0 and 5."},
         {"[SystemParameter]\nInstallMM=2\nInstallDD=30\nInstallYYYY=2011\nbInstallDate=1\n",
          "report.csv", "unit.ini: InstallMM/InstallDD/InstallYYYY: Enter installation date error."},
         {std::string(kDelayAndReset), "missing/report.csv",

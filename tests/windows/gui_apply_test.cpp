@@ -2,7 +2,7 @@
 // an unplugged supply with both Retry boxes. The wire is read from the stand-in library's trace;
 // the checks before anything is sent are the native tests' to prove.
 
-#include "tests/windows/support/program_driver.h"
+#include "tools/driver/program_driver.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // platform's file dialogs, the working file written at close, and targets that cannot be
 // written.
 
-#include "tests/windows/support/program_driver.h"
+#include "tools/driver/program_driver.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 // a time. The polls' timing is read from the stand-in library's trace, whose lines carry
 // milliseconds.
 
-#include "tests/windows/support/program_driver.h"
+#include "tools/driver/program_driver.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

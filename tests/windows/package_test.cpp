@@ -3,7 +3,7 @@
 // starts it, the demo on the virtual supply, uninstalling and reinstalling around the operator's
 // own files. Runs in the packages' folder, in a Wine prefix of its own.
 
-#include "tests/windows/support/program_driver.h"
+#include "tools/driver/program_driver.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "tests/windows/support/program_driver.h"
+#include "tools/driver/program_driver.h"
 
 #include "framework/module_path.h"
 
