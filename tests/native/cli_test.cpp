@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 #include "cli/verification.h"
+#include "tests/support/fake_clock.h"
 #include "tests/support/temp_folder.h"
 
 #include <chrono>
@@ -18,31 +19,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Strings = std::vector<std::string>;
 
-// Protocol waits and monitoring slots on one made-up time line starting 2026-12-07 08:00:00 UTC:
-// every wait moves it on at once.
-class FakeTime final : public Clock, public PollTimer {
-public:
-    void sleep(std::chrono::milliseconds duration) override {
-        waits.push_back(static_cast<int>(duration.count()));
-        now_ += duration;
-    }
-    WallTime now() override { return now_; }
-    void waitUntil(WallTime deadline, const std::atomic<bool>&) override {
-        if (beforeSlot) {
-            beforeSlot(slots);
-        }
-        ++slots;
-        now_ = std::max(now_, deadline);
-    }
-
-    std::vector<int> waits;
-    int slots = 0;
-    std::function<void(int)> beforeSlot;
-
-private:
-    WallTime now_ = WallTime(std::chrono::sys_days(std::chrono::year(2026) / 12 / 7)) + 8h;
-};
-
 struct Result {
     int code;
     std::string out;
@@ -52,21 +28,11 @@ struct Result {
 // A folder of files and a supply kept in a state file, driven by in-process runs.
 class CommandLine : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = testing::uniqueTempFolder("brenvik-cli");
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    std::string path(const std::string& name) const { return (folder / name).string(); }
     std::string write(const std::string& name, const std::string& text) const {
-        std::ofstream(dir_ / name, std::ios::binary) << text;
-        return path(name);
+        return folder.write(name, text);
     }
-    std::string read(const std::string& name) const {
-        std::ifstream in(dir_ / name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string read(const std::string& name) const { return folder.read(name); }
     // A supply whose readings and hours stand still; `extra` adds scenario lines.
     std::string scenario(const std::string& extra = "") const {
         return write("scenario.txt",
@@ -81,12 +47,12 @@ protected:
         Console console{out,
                         err,
                         in,
-                        time,
+                        clock,
                         time,
                         interrupted,
                         [](bool) {},
                         [] { return std::unique_ptr<device::AdapterLibrary>(); },
-                        {std::nullopt, dir_ / state, std::nullopt}};
+                        {std::nullopt, folder / state, std::nullopt}};
         const int code = runCommandLine(args, console);
         return {code, out.str(), err.str()};
     }
@@ -98,18 +64,17 @@ protected:
         for (std::string line; std::getline(in, line);) {
             for (const std::string& code : codes) {
                 if (line.find(" frame " + code + " ") != std::string::npos) {
-                    lines += line.substr(25) + "\n";
+                    lines += line + "\n";
                 }
             }
         }
         return lines;
     }
 
-    FakeTime time;
+    testing::FakeClock clock;
+    testing::FakeTimer time{clock};
     std::atomic<bool> interrupted{false};
-
-private:
-    fs::path dir_;
+    testing::TempFolder folder{"brenvik-cli"};
 };
 
 TEST_F(CommandLine, StatusPrintsEveryFieldAfterTheMandatedWaitsAndTracesEachTransaction) {
@@ -134,8 +99,9 @@ TEST_F(CommandLine, StatusPrintsEveryFieldAfterTheMandatedWaitsAndTracesEachTran
                         "Battery Charge Selector:       1 (5 to 8 Ah Battery)\n"
                         "Installation date:             2/7/2010\n");
     // Connection (pins settle twice, read-back), then the monitor tick's block.
-    EXPECT_EQ(time.waits,
-              (std::vector<int>{200, 200, 1000, 1000, 100, 100, 100, 100, 100, 100, 100}));
+    EXPECT_EQ(clock.timeline,
+              (Strings{"wait 200", "wait 200", "wait 1000", "wait 1000", "wait 100", "wait 100",
+                       "wait 100", "wait 100", "wait 100", "wait 100", "wait 100"}));
     const std::string trace = read("trace.txt");
     EXPECT_EQ(trace.substr(0, trace.find('\n', trace.find('\n') + 1) + 1),
               "2026-12-07T08:00:01.400Z frame 03 55 reply 55 status 0 delivered 1/1\n"
@@ -174,6 +140,10 @@ TEST_F(CommandLine, FailuresEndWithTheirExitCodeAndOneLine) {
          {"--virtual", "S", "status"},
          2,
          "brenvik: communication failed: Fail, Communicate error,please try again. \n"},
+        {"no_ack = 3",
+         {"--virtual", "S", "status"},
+         2,
+         "brenvik: communication failed: the supply did not answer the read-back\n"},
         {"", {"--virtual", "missing.txt", "status"}, 4, "brenvik: missing.txt: cannot be read\n"},
         {"",
          {"--virtual", "S", "monitor", "--csv", "no-such-folder/poll.csv"},
@@ -240,13 +210,15 @@ TEST_F(CommandLine, ApplyWritesVerifiesAndReportsTheUnit) {
                           "Battery installed time will be reset to 0\n"
                           "Proceed? [y/N] Applied to TRQ 60-40-20: settings write; battery timer "
                           "reset; verified\n");
-    EXPECT_EQ(traceOf("trace.txt", {"01", "02", "05", "06"}),
-              "frame 01 55 03 02 01 00 00 00 01 00 5D reply 55 03 02 01 00 00 00 01 00 5D "
-              "status 0 delivered 10/10\n"
-              "frame 02 55 03 02 01 00 00 00 01 00 00 reply 03 02 01 00 00 00 01 00 00 00 "
-              "status 0 delivered 10/10\n"
-              "frame 05 55 reply 55 status 0 delivered 1/1\n"
-              "frame 06 55 reply 00 00 00 status 0 delivered 3/3\n");
+    // A second before each confirm, none between the settings write and the reset.
+    EXPECT_EQ(
+        traceOf("trace.txt", {"01", "02", "05", "06"}),
+        "2026-12-07T08:00:03.100Z frame 01 55 03 02 01 00 00 00 01 00 5D reply 55 03 02 01 00 "
+        "00 00 01 00 5D status 0 delivered 10/10\n"
+        "2026-12-07T08:00:04.100Z frame 02 55 03 02 01 00 00 00 01 00 00 reply 03 02 01 00 00 "
+        "00 01 00 00 00 status 0 delivered 10/10\n"
+        "2026-12-07T08:00:04.100Z frame 05 55 reply 55 status 0 delivered 1/1\n"
+        "2026-12-07T08:00:05.100Z frame 06 55 reply 00 00 00 status 0 delivered 3/3\n");
     EXPECT_EQ(read("report.csv"),
               "time,part_number,firmware,power_up_hours,settings_before,settings_after,actions,"
               "verify\n"
@@ -260,11 +232,16 @@ TEST_F(CommandLine, ApplyFailuresAreReportedWithTheirExitCode) {
         std::string scenarioLines;
         std::string answer;
         int code;
-        std::string verify; // the report's last column
+        std::string verify; // also the report's last column
     };
+    const std::string commError = "Fail, Communicate error,please try again. ";
     const std::vector<Case> cases{
         {"wrong_echo = 2:3", "y", 2, "communication failed: settings write"},
         {"no_ack = 5", "y", 2, "communication failed: battery timer reset"},
+        {"no_ack = 10", "y", 2, "communication failed before writing: " + commError},
+        {"unplug_at = 10@2", "y", 2, "communication failed while verifying: " + commError},
+        // The supply confirms 1:02:03 and keeps 1:02:04.
+        {"stores_other = 2", "y", 3, "verification failed: AC fault delay 1:02:04, asked 1:02:03"},
         {"", "n", 5, "cancelled by the operator"},
     };
     for (const Case& c : cases) {
@@ -275,8 +252,10 @@ TEST_F(CommandLine, ApplyFailuresAreReportedWithTheirExitCode) {
                 "state.txt", c.answer + "\n");
         EXPECT_EQ(result.code, c.code) << c.scenarioLines;
         EXPECT_EQ(result.err, "brenvik: " + c.verify + "\n");
-        const std::string report = read("report.csv");
-        EXPECT_EQ(report.substr(report.rfind(',') + 1), c.verify + "\n");
+        const bool quoted = c.verify.find(',') != std::string::npos;
+        EXPECT_TRUE(read("report.csv")
+                        .ends_with(quoted ? ",\"" + c.verify + "\"\n" : "," + c.verify + "\n"))
+            << read("report.csv");
     }
 }
 
@@ -324,6 +303,14 @@ TEST_F(CommandLine, ReadThenApplyCopiesTheSettingsToAnotherSupply) {
     const Result copied =
         run({"--virtual", scenario(), "read", "--config", path("copy.ini")}, "first.txt");
     EXPECT_EQ(copied.code, 0) << copied.err;
+    EXPECT_EQ(copied.out, "Settings of TRQ 60-40-20 written to " + path("copy.ini") + "\n");
+    // The three setting boxes ticked; date and resets off, so a copy keeps each unit's own.
+    EXPECT_EQ(read("copy.ini"),
+              "[SystemParameter]\r\nAcFltDelayHr=2\r\nAcFltDelayMin=3\r\nAcFltDelaySec=4\r\n"
+              "SysFltDelayHr=0\r\nSysFltDelayMin=1\r\nSysFltDelaySec=5\r\n"
+              "InstallMM=2\r\nInstallDD=7\r\nInstallYYYY=2010\r\nICharge=2\r\n"
+              "bChargeCurrent=1\r\nbAcFltDelay=1\r\nbSysFltDelay=1\r\n"
+              "bResetBatCon=0\r\nbResetFaultCounts=0\r\nbInstallDate=0\r\n");
     const Result applied = run(
         {"--virtual", scenario(), "apply", "--config", path("copy.ini"), "--yes"}, "second.txt");
     EXPECT_EQ(applied.code, 0) << applied.err;

@@ -54,14 +54,12 @@ void writeConfigurationFile(const fs::path& file, int acHours) {
 // model-1 supply holds distinctive values.
 struct Rig {
     Rig() {
-        fs::create_directories(directory);
         files = {directory / "Brenvik.ini", directory / "Brenvik.ini"};
         writeConfigurationFile(files.working, 11);
         window.setComboItems(IDC_CMB_CHARGE_CURRENT, kDefaultItems);
         face.showPanel(model);
         bridge.supply().state().settings = {30, 15, 2, 9, 8, 7, 3}; // AC s/min/h, system, selection
     }
-    ~Rig() { fs::remove_all(directory); }
 
     // The operator has ticked two boxes and typed an AC fault delay.
     void operatorEntries() {
@@ -78,7 +76,7 @@ struct Rig {
                 window.comboSelection(IDC_CMB_CHARGE_CURRENT), window.isEnabled(IDC_BTN_APPLY)};
     }
 
-    fs::path directory = testing::uniqueTempFolder("brenvik-connection");
+    testing::TempFolder directory{"brenvik-connection"};
     vsupply::VirtualBridge bridge{kDevices};
     ProgramState state{bridge};
     DeviceLink& link = state.link;
