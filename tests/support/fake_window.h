@@ -106,13 +106,9 @@ public:
         return answer;
     }
     // The next scripted answer; none left means Cancel.
-    bool showConfirmation(const ConfirmationTexts& shown) override {
+    bool showConfirmation(const ConfirmationTexts&) override {
         if (timeline != nullptr) {
             timeline->push_back("show confirmation");
-        }
-        confirmations.push_back(shown);
-        if (whileConfirmationOpen) {
-            whileConfirmationOpen();
         }
         return next(confirmationAnswers, false);
     }
@@ -151,8 +147,6 @@ public:
     // Runs while a message box is open, as the handlers the platform's message loop runs then.
     std::function<void()> whileMessageOpen;
     std::deque<MessageResult> retryCancelAnswers; // none left: Cancel
-    std::vector<ConfirmationTexts> confirmations;
-    std::function<void()> whileConfirmationOpen;
     std::deque<bool> confirmationAnswers;
 
 private:
