@@ -10,6 +10,9 @@
 #include <algorithm>
 #include <chrono>
 #include <optional>
+#include <string_view>
+#include <system_error>
+#include <vector>
 
 namespace brenvik::cli {
 namespace {
@@ -48,6 +51,77 @@ bool canWrite(const fs::path& file) {
     }
     const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
     return fs::is_directory(folder, error);
+}
+
+// Which library is missing, where it was looked for and what to install.
+std::string libraryNotFoundText(const LibraryNotFound& missing) {
+    std::string places;
+    for (std::size_t i = 0; i < missing.searched.size(); ++i) {
+        places += (i == 0                             ? " in "
+                   : i + 1 == missing.searched.size() ? " or "
+                                                      : ", ") +
+                  missing.searched[i];
+    }
+    return "no adapter library: " + missing.library + " was not found" + places +
+           "; install the USB bridge vendor's 32-bit " + missing.library +
+           " (beside brenvik.exe will do), or use --virtual";
+}
+
+// Edits (insertions, deletions, substitutions, swaps of neighbours) that turn `from` into `to`.
+std::size_t editDistance(std::string_view from, std::string_view to) {
+    std::vector<std::vector<std::size_t>> d(from.size() + 1,
+                                            std::vector<std::size_t>(to.size() + 1));
+    for (std::size_t i = 0; i <= from.size(); ++i) {
+        for (std::size_t j = 0; j <= to.size(); ++j) {
+            if (i == 0 || j == 0) {
+                d[i][j] = i + j;
+                continue;
+            }
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1,
+                                d[i - 1][j - 1] + (from[i - 1] == to[j - 1] ? 0 : 1)});
+            if (i > 1 && j > 1 && from[i - 1] == to[j - 2] && from[i - 2] == to[j - 1]) {
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+            }
+        }
+    }
+    return d[from.size()][to.size()];
+}
+
+// The word given where a sub-command belongs, when the command line has no sub-command: a word
+// after the scenario that --virtual took along with it, the first word that is not an option, or
+// the only word --virtual took when it names no file. Empty when there is none.
+std::string misplacedWord(const CLI::App& app) {
+    const std::vector<std::string>& scenario = app.get_option("--virtual")->results();
+    if (scenario.size() > 1) {
+        return scenario[1];
+    }
+    for (const std::string& word : app.remaining()) {
+        if (!word.starts_with('-')) {
+            return word;
+        }
+    }
+    std::error_code error;
+    if (scenario.size() == 1 && !scenario.front().empty() && !fs::exists(scenario.front(), error)) {
+        return scenario.front();
+    }
+    return {};
+}
+
+// Names the unknown sub-command and suggests the nearest one, or lists them all when none is
+// near.
+std::string unknownSubcommandText(const std::string& word, const std::vector<std::string>& names) {
+    std::string nearest;
+    std::size_t best = 3; // more edits than this is another word, not a typing slip
+    std::string all;
+    for (const std::string& name : names) {
+        all += (all.empty() ? "" : ", ") + name;
+        if (const std::size_t distance = editDistance(word, name); distance < best) {
+            best = distance;
+            nearest = name;
+        }
+    }
+    return "unknown sub-command '" + word + "'; " +
+           (nearest.empty() ? "the sub-commands are " + all : "did you mean '" + nearest + "'?");
 }
 
 class Runner {
@@ -112,7 +186,11 @@ std::optional<int> Runner::connect() {
                 std::chrono::steady_clock::now() - start);
         });
     } else {
-        library_ = console_.installedLibrary();
+        InstalledLibrary installed = console_.installedLibrary();
+        if (const auto* missing = std::get_if<LibraryNotFound>(&installed)) {
+            return fail(ExitCode::NoDevice, libraryNotFoundText(*missing));
+        }
+        library_ = std::move(std::get<std::unique_ptr<device::AdapterLibrary>>(installed));
     }
     if (!library_) {
         return fail(ExitCode::NoDevice, "no adapter library on this system; use --virtual");
@@ -349,6 +427,16 @@ int runCommandLine(const std::vector<std::string>& args, Console& console) {
         std::vector<std::string> reversed(args.rbegin(), args.rend());
         app.parse(reversed);
     } catch (const CLI::ParseError& error) {
+        const bool noSubcommand =
+            !status->parsed() && !monitor->parsed() && !read->parsed() && !apply->parsed();
+        if (const std::string word = misplacedWord(app); noSubcommand && !word.empty()) {
+            std::vector<std::string> names;
+            for (const CLI::App* sub : {status, monitor, read, apply}) {
+                names.push_back(sub->get_name());
+            }
+            console.err << "brenvik: " << unknownSubcommandText(word, names) << '\n';
+            return static_cast<int>(ExitCode::BadInput);
+        }
         return app.exit(error, console.out, console.err) == 0
                    ? 0
                    : static_cast<int>(ExitCode::BadInput);

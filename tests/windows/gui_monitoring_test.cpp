@@ -1,7 +1,7 @@
 // Monitoring as the operator sees it, once the program has connected by itself: START locks the
 // panel and polls the supply once a second, a supply unplugged through the control file keeps the
-// last values on screen, STOP unlocks the panel by its boxes, and a bad field shows one message
-// at a time. The polls' timing is read from the stand-in library's trace, whose lines carry
+// last values on screen, STOP unlocks the panel by its boxes, and a bad field shows one message at
+// a time. The polls' timing is read from the stand-in library's trace, whose lines carry
 // milliseconds.
 
 #include "tools/driver/program_driver.h"
@@ -131,39 +131,67 @@ TEST_F(Monitoring, PollsOnceASecondKeepsTheValuesWhileUnpluggedAndStopUnlocksByT
     EXPECT_EQ(program.close(), std::optional<DWORD>(0));
 }
 
-// The monitor timer goes on ticking while a tick's "Enter an integer." box is open: no second
-// box opens and nothing is polled until it is closed; then the tick's redisplay puts the
-// supply's month back.
+// A bad field shows one message, which holds off the operator's clicks on the window until it is
+// closed. While a monitor tick's message is open the timer goes on ticking: no second message
+// opens and nothing is polled; once it is closed, the tick's redisplay puts the supply's month
+// back.
 TEST_F(Monitoring, ABadFieldShowsOneMessageAtATime) {
     RunningProgram program = start();
     ASSERT_EQ(waitForStatus(kConnectSuccess), kConnectSuccess);
-    // The windows captioned with the application name, the main window aside.
+    const HWND hours = ::GetDlgItem(window(), IDC_EDT_AC_HOURS);
+    const auto focus = [&](HWND control) {
+        DWORD_PTR result = 0;
+        ::SendMessageTimeoutW(window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE,
+                              SMTO_NORMAL, 20000, &result);
+    };
+    // The "Enter an integer." messages: the windows captioned with the application name, the
+    // main window aside.
     const auto messages = [&] {
         std::vector<HWND> boxes = visibleWindows(program.processId(), L"Brenvik-USB");
         std::erase(boxes, window());
         return boxes;
     };
+    // Polls until a message is open, then watches for `watch`: a second message, or a transfer
+    // while it is open, ends the watch at once. The one message, answered.
+    const auto oneMessage = [&](std::chrono::milliseconds watch) {
+        std::vector<HWND> open;
+        for (int i = 0; i < 400 && (open = messages()).empty(); ++i) {
+            std::this_thread::sleep_for(50ms);
+        }
+        const std::size_t before = transfers(trace()).size();
+        const auto end = std::chrono::steady_clock::now() + watch;
+        while (std::chrono::steady_clock::now() < end && (open = messages()).size() == 1 &&
+               transfers(trace()).size() == before) {
+            std::this_thread::sleep_for(50ms);
+        }
+        EXPECT_EQ(transfers(trace()).size(), before);
+        return open;
+    };
+
+    click(window(), IDC_CHK_AC_FAULT_DELAY);
+    focus(hours);
+    typeText(window(), IDC_EDT_AC_HOURS, L"abc");
+    postKey(hours, VK_TAB);
+    std::vector<HWND> open = oneMessage(0ms);
+    ASSERT_EQ(open.size(), 1u);
+    ASSERT_EQ(clicksBehind(open[0], window()), (std::vector<std::wstring>{L"", L"", L""}));
+    pressButton(open[0], IDOK);
+    ASSERT_TRUE(waitUntilGone(open[0]));
+    EXPECT_EQ(focusedWindow(window()), hours);
+    EXPECT_EQ(mouseClick(window(), MouseTarget::FileMenu), L"#32768");
+
+    typeText(window(), IDC_EDT_AC_HOURS, L"1");
+    focus(::GetDlgItem(window(), IDC_BTN_START));
     typeText(window(), IDC_EDT_INSTALL_MONTH, L"abc");
     click(window(), IDC_BTN_START);
-    std::vector<HWND> open;
-    for (int i = 0; i < 200 && (open = messages()).empty(); ++i) {
-        std::this_thread::sleep_for(50ms);
-    }
+    // Three of the timer's periods.
+    open = oneMessage(3s);
     ASSERT_EQ(open.size(), 1u);
-    const HWND box = open.front();
-    const std::size_t before = transfers(trace()).size();
-    // Watched for three of the timer's periods: a second box or a poll fails at once.
-    const auto end = std::chrono::steady_clock::now() + 3s;
-    while (std::chrono::steady_clock::now() < end && messages().size() == 1 &&
-           transfers(trace()).size() == before) {
-        std::this_thread::sleep_for(50ms);
-    }
-    EXPECT_EQ(messages().size(), 1u);
-    EXPECT_EQ(transfers(trace()).size(), before);
-    pressButton(box, IDOK);
-    ASSERT_TRUE(waitUntilGone(box));
+    pressButton(open[0], IDOK);
+    ASSERT_TRUE(waitUntilGone(open[0]));
     EXPECT_EQ(waitForStatus(kPollSuccess), kPollSuccess);
     EXPECT_EQ(controlText(window(), IDC_EDT_INSTALL_MONTH), L"2");
+    EXPECT_TRUE(messages().empty());
     EXPECT_EQ(program.close(), std::optional<DWORD>(0));
 }
 
