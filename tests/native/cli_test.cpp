@@ -206,12 +206,17 @@ TEST_F(CommandLine, MonitorKeepsPollingThroughAnUnplugAndAppendsWholeRows) {
     EXPECT_EQ(read("poll.csv"), expected);
     EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 10);
 
-    // Without a count, Ctrl+C during the wait for the third slot ends the loop after two polls.
+    // Without a count, Ctrl+C during the wait for the third slot ends the loop after two polls;
+    // a new file starts with the header.
     time.beforeSlot = [this](int slot) { interrupted = slot == 12; };
-    const Result stopped = run({"--virtual", scenario(), "monitor", "--csv", csv});
+    const Result stopped = run({"--virtual", scenario(), "monitor", "--csv", path("new.csv")});
     EXPECT_EQ(stopped.code, 0) << stopped.err;
-    EXPECT_EQ(read("poll.csv").substr(expected.size()),
-              "2026-12-07T08:00:23.800Z" + good + "2026-12-07T08:00:24.800Z" + good);
+    EXPECT_EQ(read("new.csv"),
+              "time,result,output_voltage,battery_voltage,charge_current,power_up_hours,"
+              "battery_installed_hours,ac_fault_count,system_fault_count,fai_activated,"
+              "output_latching,ac_fault_status,system_fault_status\n"
+              "2026-12-07T08:00:23.800Z" +
+                  good + "2026-12-07T08:00:24.800Z" + good);
 }
 
 // AC fault delay 1:02:03 and the battery timer reset; the other settings stay as they are.
@@ -246,6 +251,12 @@ TEST_F(CommandLine, ApplyWritesVerifiesAndReportsTheUnit) {
               "2026-12-07T08:00:02.700Z,TRQ 60-40-20,2.3,12345,charge 1; AC 0:05:00; system "
               "0:00:00; date 2/7/2010,charge 1; AC 1:02:03; system 0:00:00; date 2/7/2010,"
               "settings write; battery timer reset,verified\n");
+
+    const Result unverified =
+        run({"--virtual", supply, "apply", "--config", path("unit.ini"), "--yes", "--no-verify"});
+    EXPECT_TRUE(unverified.out.ends_with(
+        "\nApplied to TRQ 60-40-20: settings write; battery timer reset; not verified\n"))
+        << unverified.out;
 }
 
 TEST_F(CommandLine, ApplyFailuresAreReportedWithTheirExitCode) {
