@@ -119,6 +119,44 @@ TEST_F(CommandLine, StatusPrintsEveryFieldAfterTheMandatedWaitsAndTracesEachTran
               "\n");
 }
 
+// Every line of help the operator can ask for: the program's and each sub-command's.
+TEST_F(CommandLine, HelpNamesEverySubCommandAndOptionInItsOwnWords) {
+    const std::vector<std::pair<Strings, Strings>> helps{
+        {{"--help"},
+         {"Programs and watches a Brenvik power supply through its USB bridge.\n",
+          "\n  --virtual [SCENARIO]        Talk to the virtual supply, set up from SCENARIO if "
+          "given\n  --trace FILE                Append every transaction to FILE\n",
+          "\n  status                      Print every field the supply reports\n"
+          "  monitor                     Poll the supply like the window does; Ctrl+C ends it "
+          "(exit 0)\n"
+          "  read                        Write the supply's settings to a configuration file\n"
+          "  apply                       Write the settings of a configuration file and verify "
+          "them\n",
+          "\nExit codes:\n  0  success\n  1  no device: no bridge channel found, or no adapter "
+          "library\n  2  communication with the supply failed\n  3  verification: the supply "
+          "holds other values than were written\n  4  bad input: a file that cannot be read or "
+          "written, a value out of range, not an integer\n  5  cancelled by the operator\n"}},
+        {{"status", "--help"}, {"\n  --json                      Print one JSON object\n"}},
+        {{"monitor", "--help"},
+         {"\n  --interval FLOAT:POSITIVE   Seconds between polls (default 1)\n"
+          "  --count UINT                Number of polls (default: until Ctrl+C)\n"
+          "  --csv FILE                  Append one row per poll to FILE\n"}},
+        {{"read", "--help"}, {"\n  --config FILE.ini REQUIRED  Configuration file to write\n"}},
+        {{"apply", "--help"},
+         {"\n  --config FILE.ini REQUIRED  Configuration file to apply\n"
+          "  --yes                       Do not ask before writing\n"
+          "  --no-verify                 Do not read the settings back afterwards\n"
+          "  --report FILE.csv           Append one row for this unit to FILE.csv\n"}},
+    };
+    for (const auto& [args, parts] : helps) {
+        const Result result = run(args);
+        EXPECT_EQ(result.code, 0) << args.front();
+        for (const std::string& part : parts) {
+            EXPECT_NE(result.out.find(part), std::string::npos) << result.out << "lacks\n" << part;
+        }
+    }
+}
+
 TEST_F(CommandLine, FailuresEndWithTheirExitCodeAndOneLine) {
     struct Case {
         std::string scenarioLines;
