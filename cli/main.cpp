@@ -52,6 +52,13 @@ vsupply::HostOptions virtualSupplyFiles(const char* program) {
     if (const char* trace = std::getenv("BRENVIK_VSUPPLY_TRACE"); trace && *trace != '\0') {
         options.traceFile = trace;
     }
+    // The bridge is shared with the other processes, the stand-in library's among them.
+    if (const char* locks = std::getenv("BRENVIK_VSUPPLY_LOCKS"); locks && *locks != '\0') {
+        options.lockFolder = locks;
+    } else {
+        std::error_code error;
+        options.lockFolder = std::filesystem::temp_directory_path(error);
+    }
     return options;
 }
 

@@ -79,7 +79,9 @@ private:
     bool openAndInitialise(std::uint32_t count) {
         // The first device whose channel is "A" is taken; the devices listed before it are
         // skipped.
-        std::array<char, kNameBufferSize> name{};
+        // One byte more than the size passed: the library writes the terminating zero one byte
+        // past the size it is given when the name fills it.
+        std::array<char, kNameBufferSize + 1> name{};
         std::array<char, kChannelBufferSize> channel{};
         std::uint32_t locationId = 0;
         std::uint32_t deviceType = 0;

@@ -20,7 +20,7 @@ public:
                         std::uint32_t replyBitOrder, std::uint32_t replyClockEdge,
                         std::uint32_t replyBits, std::uint8_t* reply,
                         std::uint32_t* replyBytesDelivered,
-                        const HighPinRecord* highPins) override {
+                        HighPinRecord* highPins) override {
         arguments = {handle,     frameBitOrder, frameClockEdge, frameBits,
                      frameBytes, replyBitOrder, replyClockEdge, replyBits};
         records = {start, highPins};
