@@ -41,9 +41,8 @@ std::string modulePath(HMODULE module) {
         const DWORD length =
             GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
         if (length < path.size()) {
-            const int bytes =
-                WideCharToMultiByte(CP_UTF8, 0, path.data(), static_cast<int>(length), nullptr, 0,
-                                    nullptr, nullptr);
+            const int bytes = WideCharToMultiByte(CP_UTF8, 0, path.data(), static_cast<int>(length),
+                                                  nullptr, 0, nullptr, nullptr);
             std::string text(static_cast<std::size_t>(bytes), '\0');
             WideCharToMultiByte(CP_UTF8, 0, path.data(), static_cast<int>(length), text.data(),
                                 bytes, nullptr, nullptr);

@@ -16,7 +16,8 @@ std::optional<ExportMismatch> checkExports(const ExportTable& exports) {
     for (const AdapterCall& call : kAdapterCalls) {
         const auto address = addressOf(call.ordinal);
         const auto named = exports.ordinalByName.find(call.vendorName);
-        if (address && named != exports.ordinalByName.end() && addressOf(named->second) == address) {
+        if (address && named != exports.ordinalByName.end() &&
+            addressOf(named->second) == address) {
             continue;
         }
         ExportMismatch mismatch{call.ordinal, call.vendorName, {}};
@@ -32,9 +33,8 @@ std::optional<ExportMismatch> checkExports(const ExportTable& exports) {
 }
 
 std::string describeMismatch(std::string_view libraryPath, const ExportMismatch& mismatch) {
-    const std::string found = mismatch.foundName.empty()
-                                  ? "no name"
-                                  : "the name " + mismatch.foundName;
+    const std::string found =
+        mismatch.foundName.empty() ? "no name" : "the name " + mismatch.foundName;
     return std::string(libraryPath) + ": ordinal " + std::to_string(mismatch.ordinal) +
            " carries " + found + " instead of " + std::string(mismatch.expectedName) +
            "; the adapter library is not used";

@@ -65,10 +65,9 @@ struct Transfer {
     device::HighPinRecord* recordArg = &record;
 
     Answer call(device::AdapterLibrary& library) {
-        const FtcStatus status =
-            library.writeRead(handle, startArg, frameBitOrder, frameClockEdge, frameBits, frameArg,
-                              frameBytes, replyBitOrder, replyClockEdge, replyBits, replyArg,
-                              &delivered, recordArg);
+        const FtcStatus status = library.writeRead(
+            handle, startArg, frameBitOrder, frameClockEdge, frameBits, frameArg, frameBytes,
+            replyBitOrder, replyClockEdge, replyBits, replyArg, &delivered, recordArg);
         return {status,
                 delivered == kUntouched ? "count untouched" : "count " + std::to_string(delivered)};
     }
@@ -204,17 +203,23 @@ const std::vector<Row>& rows() {
              return Answer{c.library.getDllVersion(version.data(), 10), ""};
          }},
         {"20 count", "", N::Nothing, 0, "",
-         [](Context& c) { return Answer{c.library.getNumHiSpeedDevices(&c.count), ""}; }},
+         [](Context& c) {
+             return Answer{c.library.getNumHiSpeedDevices(&c.count), ""};
+         }},
         {"27 set latency", "handle 0, 1 ms", N::Nothing, 32, "", setLatency(1, false)},
         {"33 transfer", "handle 0", N::Nothing, 1, "count untouched", transfer([](Transfer&) {})},
         {"21 describe", "index 0", N::NoDevice, 2, "",
-         [](Context& c) { return Answer{describe(c, 0).status, ""}; }},
+         [](Context& c) {
+             return Answer{describe(c, 0).status, ""};
+         }},
         {"22 open", "\"USB SPI Bridge A\", location 0x121, \"A\"", N::NoDevice, 2, "channel \"A\"",
          open([](const Context&) { return std::string("USB SPI Bridge A"); },
               [](const Context&) { return 0x121u; }, "A")},
         {"21 describe", "every index", N::Device, 0, "as listed", describeAll},
         {"21 describe", "index = count", N::Device, 22, "",
-         [](Context& c) { return Answer{describe(c, c.count).status, ""}; }},
+         [](Context& c) {
+             return Answer{describe(c, c.count).status, ""};
+         }},
         {"21 describe", "no name buffer", N::Device, 23, "", describeWith(0, 5, false, true)},
         {"21 describe", "no channel buffer", N::Device, 29, "", describeWith(0, 5, true, false)},
         {"21 describe", "name size one less than the name", N::Device, 24, "",
@@ -225,16 +230,18 @@ const std::vector<Row>& rows() {
              const auto size = static_cast<std::uint32_t>(c.name.size());
              const Described d = describe(c, 0, size);
              return Answer{d.status, d.name[size] == '\0' ? "zero written one byte past the size"
-                                                           : "no zero past the size"};
+                                                          : "no zero past the size"};
          }},
         {"21 describe", "channel size 4", N::Device, 30, "", describeWith(0, 4, true, true)},
         {"22 open", "channel \"C\"", N::Device, 31, "channel \"C\"", open(kName, kLocation, "C")},
         {"22 open", "another name", N::Device, 25, "channel \"A\"",
          open([](const Context& c) { return c.name + "x"; }, kLocation, "A")},
         {"22 open", "location + 1", N::Device, 26, "channel \"A\"",
-         open(kName, [](const Context& c) { return c.location + 1; }, "A")},
+         open(
+             kName, [](const Context& c) { return c.location + 1; }, "A")},
         {"22 open", "location 0", N::Device, 27, "channel \"A\"",
-         open(kName, [](const Context&) { return 0u; }, "A")},
+         open(
+             kName, [](const Context&) { return 0u; }, "A")},
         {"22 open", "channel \"a\"", N::Device, 0, "channel \"A\"", open(kName, kLocation, "a")},
         {"22 open", "the same again", N::Open, 0, "the same handle", open(kName, kLocation, "A")},
         {"23 type", "", N::Open, 0, "as listed",
@@ -244,7 +251,9 @@ const std::vector<Row>& rows() {
              return Answer{status, type == c.type ? "as listed" : "type " + std::to_string(type)};
          }},
         {"6 initialise", "divisor 299", N::Open, 0, "",
-         [](Context& c) { return Answer{c.library.initDevice(*c.handle, 299), ""}; }},
+         [](Context& c) {
+             return Answer{c.library.initDevice(*c.handle, 299), ""};
+         }},
         {"8 set clock", "divisor 299 after initialising", N::Open, 0, "100000 Hz", setClock()},
         {"31 get pins", "after initialising", N::OpenDual, 0, "lines 1,1,1,1,1,1,1,1", getPins()},
         {"31 get pins", "", N::OpenQuad, 0, "lines 7,7,7,7,7,7,7,7", getPins()},
@@ -263,7 +272,9 @@ const std::vector<Row>& rows() {
         {"26 divide by five off", "", N::Open, 0, "",
          onHandle(&device::AdapterLibrary::turnOffDivideByFiveClock)},
         {"9 loopback", "off", N::Open, 0, "",
-         [](Context& c) { return Answer{c.library.setLoopback(*c.handle, 0), ""}; }},
+         [](Context& c) {
+             return Answer{c.library.setLoopback(*c.handle, 0), ""};
+         }},
         {"30 set pins", "high line 0 an input, the others outputs low", N::Open, 0, "",
          [](Context& c) {
              device::LowPinStates low{};
@@ -304,7 +315,8 @@ const std::vector<Row>& rows() {
         {"33 transfer", "input high line 0 asked active", N::OpenDual, 55, "count untouched",
          transfer([](Transfer& t) { t.record.pins[0].state = 1; })},
         {"33 transfer", "8 read bits, active states set", N::Open, 0,
-         "count 1, active states 0,0,0,0,0,0,0,0", [](Context& c) {
+         "count 1, active states 0,0,0,0,0,0,0,0",
+         [](Context& c) {
              Transfer t;
              t.handle = *c.handle;
              for (auto& pin : t.record.pins) {
@@ -348,7 +360,7 @@ std::optional<std::string> skipReason(Needs needs, const Context& c) {
         }
         break;
     }
-    return !device ? std::optional<std::string>("no device attached")
+    return !device     ? std::optional<std::string>("no device attached")
            : !c.handle ? std::optional<std::string>("no channel open")
                        : std::nullopt;
 }
@@ -367,13 +379,13 @@ std::vector<RowResult> run(device::AdapterLibrary& library) {
             result.detail = *reason;
         } else {
             const Answer answer = row.run(context);
-            const std::string expected =
-                std::to_string(row.status) + (*row.outs != '\0' ? ", " + std::string(row.outs) : "");
+            const std::string expected = std::to_string(row.status) +
+                                         (*row.outs != '\0' ? ", " + std::string(row.outs) : "");
             const std::string got =
                 std::to_string(answer.status) + (*row.outs != '\0' ? ", " + answer.outs : "");
             result.verdict = expected == got ? Verdict::Ok : Verdict::Differs;
-            result.detail = result.verdict == Verdict::Ok ? expected
-                                                          : "expected " + expected + ", got " + got;
+            result.detail =
+                result.verdict == Verdict::Ok ? expected : "expected " + expected + ", got " + got;
         }
         results.push_back(std::move(result));
     }

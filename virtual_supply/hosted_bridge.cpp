@@ -104,9 +104,9 @@ void HostedBridge::persist() {
     if (config::replaceFile(*options_.stateFile, stateText(bridge_.supply().state()),
                             stateFileSteps_)) {
         savedRevision_ = bridge_.supply().revision();
-    if (options_.lockFolder) {
-        bridge_.shareWith(lockFiles(*options_.lockFolder));
-    }
+        if (options_.lockFolder) {
+            bridge_.shareWith(lockFiles(*options_.lockFolder));
+        }
     }
 }
 

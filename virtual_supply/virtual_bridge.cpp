@@ -265,8 +265,8 @@ FtcStatus VirtualBridge::getHiSpeedDeviceNameLocIdChannel(std::uint32_t index, c
             std::memcpy(channel, channelText.c_str(), channelText.size() + 1);
             *deviceType = entry.type == kTypeDualChannel ? kTypeDualChannel : kTypeQuadChannel;
             described = " name=\"" + entry.description +
-                        "\" location=" + std::to_string(*locationId) + " channel=\"" +
-                        channelText + "\" type=" + std::to_string(*deviceType);
+                        "\" location=" + std::to_string(*locationId) + " channel=\"" + channelText +
+                        "\" type=" + std::to_string(*deviceType);
         }
     }
     return finish(ordinal::kDescribe, "describe",
@@ -289,10 +289,10 @@ FtcStatus VirtualBridge::openHiSpeedDevice(const char* name, std::uint32_t locat
         const auto devices = listed();
         const auto found = std::ranges::find_if(
             devices, [&](std::size_t i) { return devices_[i].description == name; });
-        const auto held = found == devices.end() ? open_.end()
-                                                 : std::ranges::find_if(open_, [&](const auto& o) {
-                                                       return o.second.device == *found;
-                                                   });
+        const auto held =
+            found == devices.end() ? open_.end() : std::ranges::find_if(open_, [&](const auto& o) {
+                return o.second.device == *found;
+            });
         if (std::strcmp(channel, "A") != 0 && std::strcmp(channel, "B") != 0) {
             status = status::kInvalidChannel;
         } else if (devices.empty()) {
@@ -435,10 +435,9 @@ void VirtualBridge::forgetCalls() {
 VirtualLink::VirtualLink() : VirtualLink(defaultDevices()) {}
 
 VirtualLink::VirtualLink(std::vector<DeviceEntry> devices) : bridge(std::move(devices)) {
-    const auto channelA =
-        std::ranges::find_if(bridge.devices(), [](const DeviceEntry& e) {
-            return listedByLibrary(e.description) && channelOf(e.description) == "A";
-        });
+    const auto channelA = std::ranges::find_if(bridge.devices(), [](const DeviceEntry& e) {
+        return listedByLibrary(e.description) && channelOf(e.description) == "A";
+    });
     if (channelA != bridge.devices().end()) {
         FtcHandle handle = 0;
         char channel[] = "A";
@@ -569,8 +568,7 @@ FtcStatus VirtualBridge::writeRead(FtcHandle handle, const device::StartConditio
             // the reply repeats the frame, padded with the idle line.
             std::copy_n(frame, std::min<std::size_t>(frameBytes, replyBytes), in.begin());
         } else if (selected) {
-            const auto answer =
-                supply_.exchange(out, std::min<std::size_t>(replyBytes, kMaxReply));
+            const auto answer = supply_.exchange(out, std::min<std::size_t>(replyBytes, kMaxReply));
             std::ranges::copy(answer, in.begin());
             if (replyBitOrder == 0) {
                 std::ranges::transform(in, in.begin(), reversedBits);
@@ -597,9 +595,9 @@ FtcStatus VirtualBridge::writeRead(FtcHandle handle, const device::StartConditio
                      " cs-line=" + std::to_string(start->chipSelectLine);
     }
     if (hasFrame) {
-        arguments += " frame=" + (frameBytes <= kMaxControlBytes
-                                      ? hex({frame, frameBytes})
-                                      : std::to_string(frameBytes) + "-bytes");
+        arguments +=
+            " frame=" + (frameBytes <= kMaxControlBytes ? hex({frame, frameBytes})
+                                                        : std::to_string(frameBytes) + "-bytes");
     }
     arguments += " reply=" + hex({reply, reply == nullptr ? 0 : delivered}) +
                  " delivered=" + std::to_string(delivered) + "/" + std::to_string(replyBytes);
