@@ -83,12 +83,19 @@ std::function<Answer(Context&)> transfer(std::function<void(Transfer&)> change) 
     };
 }
 
-std::string activeStates(const device::HighPinRecord& record) {
-    std::string text = "active states";
-    for (std::size_t i = 0; i < record.pins.size(); ++i) {
-        text += (i == 0 ? " " : ",") + std::to_string(record.pins[i].activeState);
+// "<what> v0,v1,...".
+template <typename Values, typename Value>
+std::string joined(std::string text, const Values& values, Value value) {
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        text += i == 0 ? ' ' : ',';
+        text += std::to_string(value(values[i]));
     }
     return text;
+}
+
+std::string activeStates(const device::HighPinRecord& record) {
+    return joined("active states", record.pins,
+                  [](const device::HighOutputPin& pin) { return pin.activeState; });
 }
 
 struct Described {
@@ -186,11 +193,7 @@ std::function<Answer(Context&)> getPins() {
         device::HighPinStates pins;
         pins.pins.fill(7);
         const FtcStatus status = c.library.getHiSpeedDeviceGpios(*c.handle, &pins);
-        std::string text = "lines";
-        for (std::size_t i = 0; i < pins.pins.size(); ++i) {
-            text += (i == 0 ? " " : ",") + std::to_string(pins.pins[i]);
-        }
-        return Answer{status, text};
+        return Answer{status, joined("lines", pins.pins, [](std::uint32_t line) { return line; })};
     };
 }
 
