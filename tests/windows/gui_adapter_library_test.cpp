@@ -19,9 +19,9 @@ struct ConsoleRun {
 ConsoleRun runBrenvik(const fs::path& folder, std::wstring arguments) {
     const fs::path output = folder / "console.txt";
     SECURITY_ATTRIBUTES inherited{sizeof(inherited), nullptr, TRUE};
-    const framework::UniqueHandle file(
-        ::CreateFileW(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                      &inherited, CREATE_ALWAYS, 0, nullptr));
+    const framework::UniqueHandle file(::CreateFileW(output.c_str(), GENERIC_WRITE,
+                                                     FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
+                                                     CREATE_ALWAYS, 0, nullptr));
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;

@@ -1,7 +1,8 @@
 // Runs the conformance table against an FTCSPI.dll, loaded by ordinal as the program loads it,
 // and prints one line per row. A user with the vendor's library (with or without a bridge
 // attached) runs it and sends us the output.
-//   check-adapter-library [PATH-TO-FTCSPI.dll]    (default: FTCSPI.dll found as the program finds it)
+//   check-adapter-library [PATH-TO-FTCSPI.dll]    (default: FTCSPI.dll found as the program finds
+//   it)
 // Exit code 0 when every row that ran answered as expected, 1 otherwise (also when the library
 // cannot be loaded or is refused before any call).
 
