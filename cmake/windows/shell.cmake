@@ -43,15 +43,12 @@ add_library(brenvik_wintest_support STATIC ${BRENVIK_WINTEST_SUPPORT_SOURCES})
 target_link_libraries(brenvik_wintest_support PUBLIC brenvik_framework)
 
 # Tests that run the main window and the dialog layer inside the test program (it carries the
-# program's resources).
-add_executable(shell_window_tests
-    ${CMAKE_SOURCE_DIR}/tests/windows/shell_window_test.cpp
-    ${CMAKE_SOURCE_DIR}/tests/windows/shell_framework_test.cpp
-    $<TARGET_OBJECTS:brenvik_resources>)
-target_link_libraries(shell_window_tests PRIVATE brenvik_wintest_support brenvik_virtual_supply
-                                                 GTest::gtest_main)
-add_dependencies(shell_window_tests Brenvik-USB)
-brenvik_add_wine_test(NAME shell COMMAND shell_window_tests TIMEOUT 180)
+# program's resources), one program and CTest entry per file.
+foreach(file shell_window_test shell_framework_test)
+    brenvik_add_wine_test_file(${CMAKE_SOURCE_DIR}/tests/windows/${file}.cpp TIMEOUT 90
+                               SOURCES $<TARGET_OBJECTS:brenvik_resources>
+                               LIBRARIES brenvik_virtual_supply DEPENDS Brenvik-USB)
+endforeach()
 
 # Console tool with which scripts wait for the window, read the status line and close the program.
 add_executable(brenvik-probe ${CMAKE_SOURCE_DIR}/tools/probe/probe.cpp)

@@ -5,6 +5,7 @@
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/operator_texts.h"
+#include "tests/support/temp_folder.h"
 #include "virtual_supply/scenario.h"
 #include "virtual_supply/virtual_bridge.h"
 
@@ -131,7 +132,7 @@ struct Rig {
         return runWriteSequence(ctx);
     }
 
-    fs::path directory = fs::temp_directory_path() / "apply_sequence_test";
+    fs::path directory = testing::uniqueTempFolder("brenvik-apply");
     config::ConfigurationFiles files{directory / "Brenvik.ini", directory / "other.ini"};
     vsupply::VirtualLink link;
     testing::FakeWindow window;

@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 #include "cli/verification.h"
+#include "tests/support/temp_folder.h"
 
 #include <chrono>
 #include <filesystem>
@@ -52,10 +53,7 @@ struct Result {
 class CommandLine : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("brenvik-cli-" +
-                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir_);
+        dir_ = testing::uniqueTempFolder("brenvik-cli");
         fs::create_directories(dir_);
     }
     void TearDown() override { fs::remove_all(dir_); }

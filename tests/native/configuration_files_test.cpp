@@ -3,6 +3,7 @@
 #include "res/resource.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/operator_texts.h"
+#include "tests/support/temp_folder.h"
 
 #include <array>
 #include <bit>
@@ -10,7 +11,6 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
-#include <random>
 #include <string>
 
 namespace brenvik::testing {
@@ -64,8 +64,7 @@ protected:
     static Values valuesOf(const MainWindowModel& m) { return std::bit_cast<Values>(m.settings); }
 
     const fs::path previous = fs::current_path();
-    const fs::path dir =
-        fs::temp_directory_path() / ("brenvik-config-" + std::to_string(std::random_device{}()));
+    const fs::path dir = testing::uniqueTempFolder("brenvik-config");
     fs::path start;
     WanderingWindow window;
     MainWindowModel model;

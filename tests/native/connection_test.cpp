@@ -4,6 +4,7 @@
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/operator_texts.h"
+#include "tests/support/temp_folder.h"
 #include "virtual_supply/virtual_bridge.h"
 
 #include <algorithm>
@@ -73,10 +74,7 @@ struct Rig {
                 window.comboSelection(IDC_CMB_CHARGE_CURRENT), window.isEnabled(IDC_BTN_APPLY)};
     }
 
-    fs::path directory =
-        fs::temp_directory_path() /
-        ("connection_test_" +
-         std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::path directory = testing::uniqueTempFolder("brenvik-connection");
     config::ConfigurationFiles files{directory / "Brenvik.ini", directory / "Brenvik.ini"};
     vsupply::VirtualBridge bridge{kDevices};
     DeviceLink link{bridge};

@@ -11,6 +11,7 @@
 #include "programming/panel.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_window.h"
+#include "tests/support/temp_folder.h"
 #include "virtual_supply/scenario.h"
 #include "virtual_supply/virtual_bridge.h"
 
@@ -23,7 +24,6 @@
 #include <iomanip>
 #include <iostream>
 #include <map>
-#include <random>
 #include <set>
 #include <sstream>
 
@@ -42,8 +42,7 @@ constexpr Settings kSupplyRead{3, 2, 15, 30, 7, 8, 9};
 struct TempFolder {
     TempFolder() { fs::create_directories(path); }
     ~TempFolder() { fs::remove_all(path); }
-    fs::path path = fs::temp_directory_path() /
-                    ("brenvik-fault-matrix-" + std::to_string(std::random_device{}()));
+    fs::path path = testing::uniqueTempFolder("brenvik-fault-matrix");
 };
 
 // One fault, as a scenario text names it, and which transfers (0-based, in the order sent) it
