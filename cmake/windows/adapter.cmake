@@ -37,5 +37,6 @@ add_executable(adapter_transaction_bench ${CMAKE_SOURCE_DIR}/bench/adapter/trans
 target_link_libraries(adapter_transaction_bench PRIVATE brenvik_adapter_win32)
 add_dependencies(adapter_transaction_bench ftcspi_stand_in)
 
-# The program's Wine tests start the command line and the refused library beside the window.
-cmake_language(DEFER CALL add_dependencies gui_tests brenvik ftcspi_shifted_names)
+# The Wine test of the library the program refuses, and of the bridge in use, starts the command
+# line and the refused library beside the window.
+cmake_language(DEFER CALL add_dependencies gui_adapter_library_test brenvik ftcspi_shifted_names)
