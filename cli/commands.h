@@ -4,7 +4,7 @@
 
 #include "cli/session.h"
 #include "device/adapter_library.h"
-#include "ui/clock.h"
+#include "device/clock.h"
 #include "virtual_supply/hosted_bridge.h"
 
 #include <atomic>
@@ -13,6 +13,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace brenvik::cli {
@@ -26,6 +27,15 @@ public:
     virtual void waitUntil(WallTime deadline, const std::atomic<bool>& stop) = 0;
 };
 
+// No adapter library where the platform looks for one: the library's file name and the places
+// searched, in the order searched.
+struct LibraryNotFound {
+    std::string library;
+    std::vector<std::string> searched;
+};
+// The installed adapter library; a null library where the platform has none at all.
+using InstalledLibrary = std::variant<std::unique_ptr<device::AdapterLibrary>, LibraryNotFound>;
+
 struct Console {
     std::ostream& out;
     std::ostream& err;
@@ -35,8 +45,7 @@ struct Console {
     // Set by Ctrl+C while caught; outside monitoring Ctrl+C ends the program as usual.
     const std::atomic<bool>& interrupted;
     std::function<void(bool caught)> catchInterrupts;
-    // The installed adapter library; nothing where the platform has none.
-    std::function<std::unique_ptr<device::AdapterLibrary>()> installedLibrary;
+    std::function<InstalledLibrary()> installedLibrary;
     // State and trace files of the virtual supply chosen with --virtual.
     vsupply::HostOptions virtualSupply;
 };

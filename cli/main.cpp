@@ -2,6 +2,7 @@
 
 #include "cli/commands.h"
 #include "cli/installed_library.h"
+#include "virtual_supply/host_options.h"
 
 #include <atomic>
 #include <csignal>
@@ -39,27 +40,17 @@ private:
     std::chrono::steady_clock::time_point startSteady_ = std::chrono::steady_clock::now();
 };
 
-// The virtual supply keeps its state and writes its trace where the stand-in library does.
+// The virtual supply finds its scenario and keeps its state and trace as the stand-in library
+// does, with this program's folder in place of the library's.
 vsupply::HostOptions virtualSupplyFiles(const char* program) {
-    vsupply::HostOptions options;
-    const char* state = std::getenv("BRENVIK_VSUPPLY_STATE");
-    if (state == nullptr || *state == '\0') {
-        options.stateFile =
-            std::filesystem::absolute(program).parent_path() / "virtual-supply-state.txt";
-    } else if (std::string_view(state) != "none") {
-        options.stateFile = state;
-    }
-    if (const char* trace = std::getenv("BRENVIK_VSUPPLY_TRACE"); trace && *trace != '\0') {
-        options.traceFile = trace;
-    }
-    // The bridge is shared with the other processes, the stand-in library's among them.
-    if (const char* locks = std::getenv("BRENVIK_VSUPPLY_LOCKS"); locks && *locks != '\0') {
-        options.lockFolder = locks;
-    } else {
-        std::error_code error;
-        options.lockFolder = std::filesystem::temp_directory_path(error);
-    }
-    return options;
+    const auto environment = [](std::string_view name) -> std::optional<std::filesystem::path> {
+        const char* value = std::getenv(std::string(name).c_str());
+        if (value == nullptr || *value == '\0') {
+            return std::nullopt;
+        }
+        return std::filesystem::path(value);
+    };
+    return vsupply::hostOptionsFrom(environment, std::filesystem::absolute(program).parent_path());
 }
 
 } // namespace

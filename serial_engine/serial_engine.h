@@ -4,8 +4,8 @@
 // status codes, parameter checks and out values. The program cannot tell it from the library.
 
 #include "device/adapter_library.h"
+#include "device/clock.h"
 #include "serial_engine/byte_pipe.h"
-#include "ui/clock.h"
 
 #include <chrono>
 #include <cstdint>

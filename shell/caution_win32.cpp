@@ -1,4 +1,4 @@
-#include "programming/caution_win32.h"
+#include "shell/caution_win32.h"
 
 #include "res/resource.h"
 

@@ -1,4 +1,4 @@
-#include "ui/clock.h"
+#include "device/clock.h"
 
 #include <thread>
 
