@@ -3,7 +3,7 @@
 // command line until the window closes.
 
 #include "framework/module_path.h"
-#include "tests/windows/support/program_driver.h"
+#include "tools/driver/program_driver.h"
 
 #include <gtest/gtest.h>
 
