@@ -422,6 +422,7 @@ TEST(Verification, NamesEverySettingTheSupplyDoesNotHold) {
     EXPECT_EQ(verificationDifferences(asked, held), std::vector<std::string>{});
 
     held.acFaultSeconds = 4;
+    held.sysFaultSeconds = 31;
     held.chargeSelection = 1;
     held.installYear = 2012;
     held.batteryHours = 1;
@@ -429,10 +430,12 @@ TEST(Verification, NamesEverySettingTheSupplyDoesNotHold) {
     EXPECT_EQ(verificationDifferences(asked, held),
               (std::vector<std::string>{
                   "charge selection 1, asked 2", "AC fault delay 1:02:04, asked 1:02:03",
+                  "system fault delay 0:00:31, asked 0:00:30",
                   "installation date 7/18/2012, asked 7/18/2011",
                   "battery installed hours 1, asked 0", "fault counts 0/2, asked 0/0"}));
     // What was not asked for is not compared.
-    asked.optChargeSelector = asked.optAcFaultDelay = asked.optInstallDate = 0;
+    asked.optChargeSelector = asked.optAcFaultDelay = asked.optSysFaultDelay = 0;
+    asked.optInstallDate = 0;
     asked.optResetBatteryTimer = asked.optResetFaultCounts = 0;
     EXPECT_EQ(verificationDifferences(asked, held), std::vector<std::string>{});
 }
