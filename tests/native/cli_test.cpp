@@ -105,7 +105,7 @@ TEST_F(CommandLine, StatusPrintsEveryFieldAfterTheMandatedWaitsAndTracesEachTran
               "status 0 delivered 12/12\n");
     EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 10);
 
-    const Result json = run({"status", "--json", "--virtual", scenario()});
+    const Result json = run({"status", "--json", "--virtual", scenario("system_delay = 7:8:9")});
     EXPECT_EQ(json.code, 0) << json.err;
     EXPECT_EQ(json.out,
               R"({"acFaultCount":3,"acFaultDelay":{"hours":0,"minutes":5,"seconds":0},)"
@@ -114,7 +114,7 @@ TEST_F(CommandLine, StatusPrintsEveryFieldAfterTheMandatedWaitsAndTracesEachTran
               R"("faiActivated":"No","firmware":"2.3","installDate":{"day":7,"month":2,)"
               R"("year":2010},"outputLatching":"No","outputVoltage":27.51,)"
               R"("partNumber":"TRQ 60-40-20","powerUpHours":12345,"systemFaultCount":1,)"
-              R"("systemFaultDelay":{"hours":0,"minutes":0,"seconds":30},)"
+              R"("systemFaultDelay":{"hours":7,"minutes":8,"seconds":9},)"
               R"("systemFaultStatus":"No fault"})"
               "\n");
 }
@@ -354,6 +354,9 @@ TEST_F(CommandLine, BadInputIsRefusedBeforeAnythingIsSent) {
         // Two values out of range: the first message, with the key of its own value.
         {"[SystemParameter]\nICharge=6\nAcFltDelayHr=300\nbChargeCurrent=1\nbAcFltDelay=1\n",
          "report.csv", "unit.ini: ICharge: Enter an integer between 0 and 5."},
+        // A selection the selector has no item for is none, as the window shows it.
+        {"[SystemParameter]\nICharge=4\nbChargeCurrent=1\n", "report.csv",
+         "unit.ini: ICharge: Enter an integer between 0 and 5."},
         {"[SystemParameter]\nInstallMM=2\nInstallDD=30\nInstallYYYY=2011\nbInstallDate=1\n",
          "report.csv", "unit.ini: InstallMM/InstallDD/InstallYYYY: Enter installation date error."},
         {std::string(kDelayAndReset), "missing/report.csv",
