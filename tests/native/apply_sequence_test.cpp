@@ -203,7 +203,7 @@ TEST(WriteSequence, ConfirmDifferingInOneByteChangesNothingSoTheNextWriteSendsTh
 
 TEST(ApplySequence, ClicksEndAsTheOperatorAnswers) {
     // What a click did in order: APPLY, START and the Save Configuration command (32775) turned
-    // on and off, the confirmation, the command codes sent and the boxes shown.
+    // on and off, the confirmation, the command codes sent, the waits and the boxes shown.
     const std::tuple<std::set<int>, std::string, std::deque<bool>, std::deque<MessageResult>, Texts,
                      Boxes>
         cases[] = {
@@ -211,8 +211,8 @@ TEST(ApplySequence, ClicksEndAsTheOperatorAnswers) {
              "",
              {true},
              {},
-             {"off 1011", "off 1012", "off menu 32775", "show confirmation", "0b", "0c", "on 1011",
-              "on 1012", "box " + text::kApplySuccess, "on menu 32775"},
+             {"off 1011", "off 1012", "off menu 32775", "show confirmation", "0b", "wait 1000",
+              "0c", "on 1011", "on 1012", "box " + text::kApplySuccess, "on menu 32775"},
              {kSuccess}},
             {{1001, 1031},
              "",
@@ -226,9 +226,27 @@ TEST(ApplySequence, ClicksEndAsTheOperatorAnswers) {
              "plugged = no",
              {true},
              {Retry, Retry, Cancel},
-             {"off 1011", "off 1012", "off menu 32775", "show confirmation", "01", "05", "on 1011",
-              "on 1012", "box " + text::kApplyCommError, "03", "box " + text::kApplyNoDevice, "03",
-              "box " + text::kApplyNoDevice, "on menu 32775"},
+             // No wait after a request that failed.
+             {"off 1011",
+              "off 1012",
+              "off menu 32775",
+              "show confirmation",
+              "01",
+              "05",
+              "on 1011",
+              "on 1012",
+              "box " + text::kApplyCommError,
+              "wait 200",
+              "wait 200",
+              "wait 1000",
+              "03",
+              "box " + text::kApplyNoDevice,
+              "wait 200",
+              "wait 200",
+              "wait 1000",
+              "03",
+              "box " + text::kApplyNoDevice,
+              "on menu 32775"},
              {kCommError, kNoDevice, kNoDevice}},
             {{1031},
              "plugged = no\nplug_after = 1",
@@ -242,15 +260,23 @@ TEST(ApplySequence, ClicksEndAsTheOperatorAnswers) {
               "on 1011",
               "on 1012",
               "box " + text::kApplyCommError,
+              "wait 200",
+              "wait 200",
+              "wait 1000",
               "03",
+              "wait 1000",
               "04",
+              "wait 100",
               "04",
+              "wait 100",
               "04",
+              "wait 100",
               "04",
               "off 1011",
               "off 1012",
               "show confirmation",
               "0b",
+              "wait 1000",
               "0c",
               "on 1011",
               "on 1012",
@@ -267,7 +293,7 @@ TEST(ApplySequence, ClicksEndAsTheOperatorAnswers) {
         for (const std::string& event : rig.clock.timeline) {
             if (event.find(' ') == std::string::npos) {
                 happened.push_back(event.substr(0, 2));
-            } else if (!event.starts_with("status ") && !event.starts_with("wait ") &&
+            } else if (!event.starts_with("status ") &&
                        ((!event.starts_with("on 10") && !event.starts_with("off 10")) ||
                         event.ends_with(" 1011") || event.ends_with(" 1012"))) {
                 happened.push_back(event);
