@@ -1,9 +1,21 @@
 #include "cli/installed_library.h"
+#include "usb_pipes/ftdi_bus.h"
 
 namespace brenvik::cli {
 
 std::unique_ptr<device::AdapterLibrary> installedLibrary() {
     return nullptr;
+}
+
+bool vendorLibraryInstalled() {
+    return false;
+}
+
+std::unique_ptr<engine::BridgeBus> hardwareBus(Backend backend) {
+    if (backend != Backend::libftdi) {
+        return nullptr;
+    }
+    return std::make_unique<usbpipes::FtdiBus>();
 }
 
 void prepareConsole() {}

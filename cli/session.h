@@ -73,7 +73,7 @@ public:
     // The connection as Connect Device makes it, and the read-back of the supply's settings:
     // NoDevice when no bridge channel could be opened, CommunicationFailed when the supply did
     // not answer the read-back.
-    ExitCode connect();
+    ExitCode connect(const device::BridgeChoice& choice = device::isChannelA);
 
     // One block as the monitor tick fetches it (command 10), taken into the record as the tick
     // takes it. Nothing when the fetch failed; lastStatus() tells why.

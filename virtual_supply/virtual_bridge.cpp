@@ -391,41 +391,15 @@ FtcStatus VirtualBridge::writeRead(FtcHandle handle, const device::StartConditio
         }
         return finish(ordinal::kTransfer, "transfer", "malformed", kStatusInvalidParameter);
     }
-    const std::span<const std::uint8_t> frameBytesSent(frame, frameBytes);
-    const std::uint8_t code = frame[0];
-    ++transfers_;
-    ++commandCounts_[code];
-    if (keepLog_) {
-        commands_.push_back(code);
-    }
-    applyPlugEvents(code, true);
-
     if (status == device::kStatusSuccess) {
         status = checkHandle(handle);
     }
-    if (status == device::kStatusSuccess && !plugged_) {
-        status = kStatusIoError;
-    }
+    const std::span<const std::uint8_t> frameBytesSent(frame, frameBytes);
     std::uint32_t delivered = 0;
-    if (status == device::kStatusSuccess && loopback_) {
-        // Data out is wired back to data in inside the chip: the supply is never asked, and the
-        // reply repeats the frame, padded with the idle line.
-        std::fill_n(reply, replyBytes, kIdleLine);
-        std::copy_n(frame, std::min(frameBytes, replyBytes), reply);
-        delivered = replyBytes;
-    } else if (status == device::kStatusSuccess) {
-        const auto answer = supply_.exchange(frameBytesSent, replyBytes);
-        delivered = static_cast<std::uint32_t>(answer.size());
-        if (const auto cut = faults_.shortTransfers.find(code);
-            cut != faults_.shortTransfers.end()) {
-            delivered = std::min(delivered, cut->second);
-        }
-        std::copy_n(answer.begin(), delivered, reply);
-    }
+    status = transfer(frameBytesSent, {reply, replyBytes}, status, delivered);
     if (!faults_.countUntouched) {
         *replyBytesDelivered = delivered;
     }
-    applyPlugEvents(code, false);
     return finish(ordinal::kTransfer, "transfer",
                   handleText(handle) + " start=" + std::to_string(start->clockPinState) + "," +
                       std::to_string(start->dataOutPinState) + "," +
@@ -433,6 +407,53 @@ FtcStatus VirtualBridge::writeRead(FtcHandle handle, const device::StartConditio
                       " cs-line=" + std::to_string(start->chipSelectLine) +
                       " frame=" + hex(frameBytesSent) + " reply=" + hex({reply, delivered}) +
                       " delivered=" + std::to_string(delivered) + "/" + std::to_string(replyBytes),
+                  status);
+}
+
+FtcStatus VirtualBridge::transfer(std::span<const std::uint8_t> frame,
+                                  std::span<std::uint8_t> reply, FtcStatus status,
+                                  std::uint32_t& delivered) {
+    const std::uint8_t code = frame[0];
+    ++transfers_;
+    ++commandCounts_[code];
+    if (keepLog_) {
+        commands_.push_back(code);
+    }
+    applyPlugEvents(code, true);
+    if (status == device::kStatusSuccess && !plugged_) {
+        status = kStatusIoError;
+    }
+    delivered = 0;
+    if (status == device::kStatusSuccess && loopback_) {
+        // Data out is wired back to data in inside the chip: the supply is never asked, and the
+        // reply repeats the frame, padded with the idle line.
+        std::fill(reply.begin(), reply.end(), kIdleLine);
+        std::copy_n(frame.begin(), std::min(frame.size(), reply.size()), reply.begin());
+        delivered = static_cast<std::uint32_t>(reply.size());
+    } else if (status == device::kStatusSuccess) {
+        const auto answer = supply_.exchange(frame, reply.size());
+        delivered = static_cast<std::uint32_t>(answer.size());
+        if (const auto cut = faults_.shortTransfers.find(code);
+            cut != faults_.shortTransfers.end()) {
+            delivered = std::min(delivered, cut->second);
+        }
+        std::copy_n(answer.begin(), delivered, reply.begin());
+    }
+    applyPlugEvents(code, false);
+    return status;
+}
+
+FtcStatus VirtualBridge::answer(std::span<const std::uint8_t> frame, std::span<std::uint8_t> reply,
+                                std::uint32_t& delivered) {
+    FtcStatus status = begin(ordinal::kTransfer);
+    if (frame.empty() || reply.empty() || frame.size() > kMaxFrame || reply.size() > kMaxReply) {
+        delivered = 0;
+        return finish(ordinal::kTransfer, "transfer", "malformed", kStatusInvalidParameter);
+    }
+    status = transfer(frame, reply, status, delivered);
+    return finish(ordinal::kTransfer, "transfer",
+                  "frame=" + hex(frame) + " reply=" + hex(reply.first(delivered)) + " delivered=" +
+                      std::to_string(delivered) + "/" + std::to_string(reply.size()),
                   status);
 }
 

@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -117,6 +118,13 @@ public:
     void keepCallLog(bool keep) { keepLog_ = keep; }
 
     void setTrace(TraceSink sink) { trace_ = std::move(sink); }
+
+    // One frame clocked to the supply by a bridge played below the library (the command decoder
+    // behind the serial engine): the transfer's faults, plug events, short replies and loopback
+    // apply, and it is logged and traced as a transfer (ordinal 33) without a handle. Returns
+    // the transfer's status; delivered tells how many reply bytes came.
+    FtcStatus answer(std::span<const std::uint8_t> frame, std::span<std::uint8_t> reply,
+                     std::uint32_t& delivered);
     void setDllVersion(std::string version) { dllVersion_ = std::move(version); }
 
     FtcStatus closeDevice(FtcHandle handle) override;
@@ -163,6 +171,9 @@ private:
     FtcStatus clockCall(std::uint32_t ordinal, std::string_view name, FtcHandle handle,
                         std::optional<std::uint32_t> divisor, std::optional<bool> divideByFive);
     void applyPlugEvents(std::uint8_t code, bool beforeAnswer);
+    // A transfer past its argument checks: counts, plug events, the supply's answer.
+    FtcStatus transfer(std::span<const std::uint8_t> frame, std::span<std::uint8_t> reply,
+                       FtcStatus status, std::uint32_t& delivered);
 
     std::vector<DeviceEntry> devices_;
     VirtualSupply supply_;
