@@ -220,7 +220,10 @@ std::optional<int> Runner::connect() {
     }
     default:
         return fail(ExitCode::CommunicationFailed,
-                    "communication failed: the supply did not answer the read-back" + reason());
+                    session_->opened() == device::OpenResult::SetUpFailed
+                        ? "communication failed: the bridge could not be set up" + reason()
+                        : "communication failed: the supply did not answer the read-back" +
+                              reason());
     }
 }
 
@@ -378,7 +381,7 @@ int Runner::apply() {
     row.actions = actionsText(outcome);
     if (!outcome.allSucceeded()) {
         return finishApply(row, ExitCode::CommunicationFailed,
-                           "communication failed: " + failedActionsText(outcome));
+                           "communication failed: " + failedActionsText(outcome) + reason());
     }
     if (options_.noVerify) {
         return finishApply(row, ExitCode::Success, "not verified");

@@ -67,6 +67,8 @@ public:
     const monitor::LastReadSettings& lastRead() const { return lastRead_; }
     // The status line's last text, empty before the first.
     const std::string& lastStatus() const { return lastStatus_; }
+    // How far the last connection's opening got.
+    device::OpenResult opened() const { return opened_; }
     // The charge selector's items: the connected model's, or the four it starts with.
     const std::array<std::string_view, 4>& chargeItems() const;
 
@@ -89,6 +91,7 @@ private:
     monitor::LastReadSettings lastRead_;
     std::uint8_t modelCode_ = 0;
     std::string lastStatus_;
+    device::OpenResult opened_ = device::OpenResult::NoDevice;
 };
 
 } // namespace brenvik::cli
