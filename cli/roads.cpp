@@ -2,6 +2,7 @@
 
 #include "serial_engine/bridge_decoder.h"
 #include "serial_engine/serial_engine.h"
+#include "serial_engine/virtual_bridge_bus.h"
 #include "virtual_supply/scenario.h"
 
 #include <array>
@@ -238,20 +239,6 @@ std::vector<vsupply::DeviceEntry> scenarioDevices(const vsupply::HostOptions& ho
     return scenario.devices;
 }
 
-engine::BridgeChannel channelOf(const vsupply::DeviceEntry& device) {
-    const bool fourChannel = device.type == vsupply::kTypeQuadChannel;
-    char serial[16];
-    std::snprintf(serial, sizeof serial, "VB%06X%s", device.locationId & 0xFFFFFF,
-                  device.channel.substr(0, 1).c_str());
-    return {serial,
-            hexText(device.locationId),
-            device.locationId,
-            fourChannel ? engine::BridgeType::fourChannel : engine::BridgeType::twoChannel,
-            device.channel.empty() ? '?' : device.channel.front(),
-            device.name,
-            false};
-}
-
 class HostedUnit : public UnitLibrary {
 public:
     HostedUnit(const vsupply::HostOptions& host, std::optional<std::size_t> device)
@@ -277,22 +264,15 @@ public:
     DecodedUnit(const vsupply::HostOptions& host, std::optional<std::size_t> device, Clock& clock,
                 std::ostream* usbTrace)
         : HostedUnit(host, device) {
-        for (const auto& device : hosted_.bridge().devices()) {
-            bus_.add(channelOf(device), [this](std::span<const std::uint8_t> frame,
-                                               std::span<std::uint8_t> reply,
-                                               std::size_t& delivered) {
-                std::uint32_t count = 0;
-                const bool good = hosted_.answer(frame, reply, count) == device::kStatusSuccess;
-                delivered = count;
-                return good;
-            });
-        }
         engine_ = engineOver(bus_, clock, usbTrace);
     }
     device::AdapterLibrary& library() override { return engine_->library(); }
 
 private:
-    engine::DecoderBus bus_;
+    engine::VirtualBridgeBus bus_{
+        hosted_.bridge(),
+        [this](std::span<const std::uint8_t> frame, std::span<std::uint8_t> reply,
+               std::uint32_t& delivered) { return hosted_.answer(frame, reply, delivered); }};
     std::unique_ptr<UnitLibrary> engine_;
 };
 
@@ -307,7 +287,7 @@ public:
     bool list(std::vector<Unit>& units, std::string&) override {
         units.clear();
         for (const auto& device : scenarioDevices(host_)) {
-            units.push_back(unitOf(channelOf(device), name()));
+            units.push_back(unitOf(engine::channelOf(device), name()));
             units.back().channel = device.channel;
             units.back().index = units.size() - 1;
         }
