@@ -5,6 +5,7 @@
 #include "cli/replay.h"
 #include "cli/verification.h"
 #include "config/configuration.h"
+#include "device/forwarding_library.h"
 #include "programming/change_summary.h"
 #include "usb_pipes/ftdi_bus.h"
 
@@ -16,7 +17,10 @@
 #include <optional>
 #include <sstream>
 #include <streambuf>
+#include <string_view>
+#include <system_error>
 #include <thread>
+#include <vector>
 
 namespace brenvik::cli {
 namespace {
@@ -116,6 +120,96 @@ bool canWrite(const fs::path& file) {
     return fs::is_directory(folder, error);
 }
 
+// Keeps the status of the last open call: only that tells a bridge another program holds.
+class OpenWatch final : public device::ForwardingLibrary {
+public:
+    using ForwardingLibrary::ForwardingLibrary;
+    bool inUse() const { return lastOpen_ == device::kStatusDeviceInUse; }
+
+private:
+    device::FtcStatus through(std::uint32_t ordinal,
+                              const std::function<device::FtcStatus()>& call) override {
+        const device::FtcStatus status = call();
+        if (ordinal == device::ordinal::kOpen) {
+            lastOpen_ = status;
+        }
+        return status;
+    }
+
+    device::FtcStatus lastOpen_ = device::kStatusSuccess;
+};
+
+// Which library is missing, where it was looked for and what to install.
+std::string libraryNotFoundText(const LibraryNotFound& missing) {
+    std::string places;
+    for (std::size_t i = 0; i < missing.searched.size(); ++i) {
+        places += (i == 0                             ? " in "
+                   : i + 1 == missing.searched.size() ? " or "
+                                                      : ", ") +
+                  missing.searched[i];
+    }
+    return "no adapter library: " + missing.library + " was not found" + places +
+           "; install the USB bridge vendor's 32-bit " + missing.library +
+           " (beside brenvik.exe will do), or use --virtual";
+}
+
+// Edits (insertions, deletions, substitutions, swaps of neighbours) that turn `from` into `to`.
+std::size_t editDistance(std::string_view from, std::string_view to) {
+    std::vector<std::vector<std::size_t>> d(from.size() + 1,
+                                            std::vector<std::size_t>(to.size() + 1));
+    for (std::size_t i = 0; i <= from.size(); ++i) {
+        for (std::size_t j = 0; j <= to.size(); ++j) {
+            if (i == 0 || j == 0) {
+                d[i][j] = i + j;
+                continue;
+            }
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1,
+                                d[i - 1][j - 1] + (from[i - 1] == to[j - 1] ? 0 : 1)});
+            if (i > 1 && j > 1 && from[i - 1] == to[j - 2] && from[i - 2] == to[j - 1]) {
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+            }
+        }
+    }
+    return d[from.size()][to.size()];
+}
+
+// The word given where a sub-command belongs, when the command line has no sub-command: a word
+// after the scenario that --virtual took along with it, the first word that is not an option, or
+// the only word --virtual took when it names no file. Empty when there is none.
+std::string misplacedWord(const CLI::App& app) {
+    const std::vector<std::string>& scenario = app.get_option("--virtual")->results();
+    if (scenario.size() > 1) {
+        return scenario[1];
+    }
+    for (const std::string& word : app.remaining()) {
+        if (!word.starts_with('-')) {
+            return word;
+        }
+    }
+    std::error_code error;
+    if (scenario.size() == 1 && !scenario.front().empty() && !fs::exists(scenario.front(), error)) {
+        return scenario.front();
+    }
+    return {};
+}
+
+// Names the unknown sub-command and suggests the nearest one, or lists them all when none is
+// near.
+std::string unknownSubcommandText(const std::string& word, const std::vector<std::string>& names) {
+    std::string nearest;
+    std::size_t best = 3; // more edits than this is another word, not a typing slip
+    std::string all;
+    for (const std::string& name : names) {
+        all += (all.empty() ? "" : ", ") + name;
+        if (const std::size_t distance = editDistance(word, name); distance < best) {
+            best = distance;
+            nearest = name;
+        }
+    }
+    return "unknown sub-command '" + word + "'; " +
+           (nearest.empty() ? "the sub-commands are " + all : "did you mean '" + nearest + "'?");
+}
+
 class Runner {
 public:
     Runner(Console& console, const Options& options, Road& road, const Unit* unit,
@@ -175,6 +269,7 @@ private:
     std::mutex* fileTurn_;
     std::ofstream usbTraceFile_;
     std::unique_ptr<UnitLibrary> library_;
+    std::optional<OpenWatch> watch_;
     std::optional<TraceWriter> trace_;
     std::unique_ptr<Session> session_;
 };
@@ -196,7 +291,11 @@ std::optional<int> Runner::connect() {
         usbTrace = &usbTraceFile_;
     }
     library_ = road_.open(unit_, console_.clock, usbTrace);
-    session_ = std::make_unique<Session>(library_->library(), console_.clock);
+    if (const std::string refusal = library_->library().refusal(); !refusal.empty()) {
+        return fail(ExitCode::NoDevice, refusal);
+    }
+    watch_.emplace(library_->library());
+    session_ = std::make_unique<Session>(*watch_, console_.clock);
     if (!options_.trace.empty()) {
         trace_.emplace(std::ofstream(unitFile(options_.trace), std::ios::app | std::ios::binary),
                        [this] { return console_.timer.now(); });
@@ -208,6 +307,9 @@ std::optional<int> Runner::connect() {
     case ExitCode::Success:
         return std::nullopt;
     case ExitCode::NoDevice: {
+        if (watch_->inUse()) {
+            return fail(ExitCode::NoDevice, "no device: the bridge is in use by another program");
+        }
         std::string why = reason();
         if (why.empty()) {
             std::vector<Unit> units;
@@ -438,15 +540,21 @@ std::unique_ptr<Road> chooseRoad(const Options& options, Console& console, Repla
         }
         return road;
     }
-    if (*backend == Backend::automatic && !console.vendorLibraryInstalled()) {
+    InstalledLibrary installed = console.installedLibrary();
+    auto* library = std::get_if<std::unique_ptr<device::AdapterLibrary>>(&installed);
+    if (*backend == Backend::automatic && (library == nullptr || !*library)) {
         for (const Backend which : {Backend::d2xx, Backend::libftdi}) {
             if (auto road = busRoad(which)) {
                 return road;
             }
         }
     }
-    if (auto library = console.installedLibrary()) {
-        return libraryRoad(std::move(library));
+    if (const auto* missing = std::get_if<LibraryNotFound>(&installed)) {
+        error = libraryNotFoundText(*missing);
+        return nullptr;
+    }
+    if (*library) {
+        return libraryRoad(std::move(*library));
     }
     error = "no adapter library on this system; use --virtual";
     return nullptr;
@@ -590,6 +698,16 @@ int runCommandLine(const std::vector<std::string>& args, Console& console) {
         std::vector<std::string> reversed(args.rbegin(), args.rend());
         app.parse(reversed);
     } catch (const CLI::ParseError& error) {
+        const bool noSubcommand = !list->parsed() && !status->parsed() && !monitor->parsed() &&
+                                  !read->parsed() && !apply->parsed();
+        if (const std::string word = misplacedWord(app); noSubcommand && !word.empty()) {
+            std::vector<std::string> names;
+            for (const CLI::App* sub : {list, status, monitor, read, apply}) {
+                names.push_back(sub->get_name());
+            }
+            console.err << "brenvik: " << unknownSubcommandText(word, names) << '\n';
+            return static_cast<int>(ExitCode::BadInput);
+        }
         return app.exit(error, console.out, console.err) == 0
                    ? 0
                    : static_cast<int>(ExitCode::BadInput);

@@ -14,6 +14,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace brenvik::cli {
@@ -27,6 +28,15 @@ public:
     virtual void waitUntil(WallTime deadline, const std::atomic<bool>& stop) = 0;
 };
 
+// No adapter library where the platform looks for one: the library's file name and the places
+// searched, in the order searched.
+struct LibraryNotFound {
+    std::string library;
+    std::vector<std::string> searched;
+};
+// The installed adapter library; a null library where the platform has none at all.
+using InstalledLibrary = std::variant<std::unique_ptr<device::AdapterLibrary>, LibraryNotFound>;
+
 struct Console {
     std::ostream& out;
     std::ostream& err;
@@ -36,15 +46,12 @@ struct Console {
     // Set by Ctrl+C while caught; outside monitoring Ctrl+C ends the program as usual.
     const std::atomic<bool>& interrupted;
     std::function<void(bool caught)> catchInterrupts;
-    // The installed adapter library; nothing where the platform has none.
-    std::function<std::unique_ptr<device::AdapterLibrary>()> installedLibrary;
+    std::function<InstalledLibrary()> installedLibrary;
     // State and trace files of the virtual supply chosen with --virtual.
     vsupply::HostOptions virtualSupply;
     // The bus to real bridges a backend names (d2xx, libftdi); nothing where the platform has
     // no such road or its library is not installed.
     std::function<std::unique_ptr<engine::BridgeBus>(Backend)> hardwareBus = {};
-    // Whether the vendor's adapter library is installed (auto prefers it).
-    std::function<bool()> vendorLibraryInstalled = [] { return false; };
     // A clock of its own for each unit that runs beside others; none: every unit uses `clock`.
     std::function<std::unique_ptr<Clock>()> unitClock = {};
 };

@@ -3,15 +3,12 @@
 // vendor's FTCSPI.dll loaded by ordinal like the window loads it and the bridge driver's
 // ftd2xx.dll; elsewhere libftdi1 only.
 
-#include "cli/roads.h"
-#include "device/adapter_library.h"
-
-#include <memory>
+#include "cli/commands.h"
 
 namespace brenvik::cli {
 
-std::unique_ptr<device::AdapterLibrary> installedLibrary();
-bool vendorLibraryInstalled();
+InstalledLibrary installedLibrary();
+
 // The bus of real bridges a backend names on this platform (D2XX on Windows when its library is
 // installed, libftdi1 elsewhere); nothing for the others.
 std::unique_ptr<engine::BridgeBus> hardwareBus(Backend backend);

@@ -3,12 +3,8 @@
 
 namespace brenvik::cli {
 
-std::unique_ptr<device::AdapterLibrary> installedLibrary() {
+InstalledLibrary installedLibrary() {
     return nullptr;
-}
-
-bool vendorLibraryInstalled() {
-    return false;
 }
 
 std::unique_ptr<engine::BridgeBus> hardwareBus(Backend backend) {

@@ -69,7 +69,6 @@ int main(int argc, char** argv) {
                          cli::installedLibrary,
                          virtualSupplyFiles(argv[0]),
                          cli::hardwareBus,
-                         cli::vendorLibraryInstalled,
                          [] { return std::make_unique<SystemClock>(); }};
     return cli::runCommandLine(std::vector<std::string>(argv + 1, argv + argc), console);
 }

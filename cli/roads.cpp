@@ -1,5 +1,6 @@
 #include "cli/roads.h"
 
+#include "device/forwarding_library.h"
 #include "serial_engine/bridge_decoder.h"
 #include "serial_engine/serial_engine.h"
 #include "serial_engine/virtual_bridge_bus.h"
@@ -107,81 +108,18 @@ private:
 
 // The process's one vendor library, each call made while no other unit is in one: the waits
 // between calls still overlap.
-class TakingTurns final : public device::AdapterLibrary, public UnitLibrary {
-    using A = device::AdapterLibrary;
-    using FtcHandle = device::FtcHandle;
-    using FtcStatus = device::FtcStatus;
-
+class TakingTurns final : public device::ForwardingLibrary, public UnitLibrary {
 public:
-    TakingTurns(device::AdapterLibrary& inner, std::mutex& turn) : inner_(inner), turn_(turn) {}
+    TakingTurns(device::AdapterLibrary& inner, std::mutex& turn)
+        : ForwardingLibrary(inner), inner_(inner), turn_(turn) {}
     device::AdapterLibrary& library() override { return *this; }
-
-    FtcStatus closeDevice(FtcHandle h) override { return call(&A::closeDevice, h); }
-    FtcStatus initDevice(FtcHandle h, std::uint32_t d) override {
-        return call(&A::initDevice, h, d);
-    }
-    FtcStatus setClock(FtcHandle h, std::uint32_t d, std::uint32_t* hz) override {
-        return call(&A::setClock, h, d, hz);
-    }
-    FtcStatus setLoopback(FtcHandle h, std::uint32_t on) override {
-        return call(&A::setLoopback, h, on);
-    }
-    FtcStatus getDllVersion(char* b, std::uint32_t n) override {
-        return call(&A::getDllVersion, b, n);
-    }
-    FtcStatus getNumHiSpeedDevices(std::uint32_t* n) override {
-        return call(&A::getNumHiSpeedDevices, n);
-    }
-    FtcStatus getHiSpeedDeviceNameLocIdChannel(std::uint32_t i, char* name, std::uint32_t size,
-                                               std::uint32_t* location, char* channel,
-                                               std::uint32_t channelSize,
-                                               std::uint32_t* type) override {
-        return call(&A::getHiSpeedDeviceNameLocIdChannel, i, name, size, location, channel,
-                    channelSize, type);
-    }
-    FtcStatus openHiSpeedDevice(const char* name, std::uint32_t location, const char* channel,
-                                FtcHandle* h) override {
-        return call(&A::openHiSpeedDevice, name, location, channel, h);
-    }
-    FtcStatus getHiSpeedDeviceType(FtcHandle h, std::uint32_t* type) override {
-        return call(&A::getHiSpeedDeviceType, h, type);
-    }
-    FtcStatus turnOnDivideByFiveClock(FtcHandle h) override {
-        return call(&A::turnOnDivideByFiveClock, h);
-    }
-    FtcStatus turnOffDivideByFiveClock(FtcHandle h) override {
-        return call(&A::turnOffDivideByFiveClock, h);
-    }
-    FtcStatus setDeviceLatencyTimer(FtcHandle h, std::uint8_t ms) override {
-        return call(&A::setDeviceLatencyTimer, h, ms);
-    }
-    FtcStatus getDeviceLatencyTimer(FtcHandle h, std::uint8_t* ms) override {
-        return call(&A::getDeviceLatencyTimer, h, ms);
-    }
-    FtcStatus getHiSpeedDeviceClock(std::uint32_t d, std::uint32_t* hz) override {
-        return call(&A::getHiSpeedDeviceClock, d, hz);
-    }
-    FtcStatus setHiSpeedDeviceGpios(FtcHandle h, const device::LowPinStates* low,
-                                    const device::HighPinSettings* high) override {
-        return call(&A::setHiSpeedDeviceGpios, h, low, high);
-    }
-    FtcStatus getHiSpeedDeviceGpios(FtcHandle h, device::HighPinStates* high) override {
-        return call(&A::getHiSpeedDeviceGpios, h, high);
-    }
-    FtcStatus writeRead(FtcHandle h, const device::StartCondition* start, std::uint32_t fo,
-                        std::uint32_t fe, std::uint32_t fbits, const std::uint8_t* frame,
-                        std::uint32_t fbytes, std::uint32_t ro, std::uint32_t re,
-                        std::uint32_t rbits, std::uint8_t* reply, std::uint32_t* delivered,
-                        const device::HighPinRecord* high) override {
-        return call(&A::writeRead, h, start, fo, fe, fbits, frame, fbytes, ro, re, rbits, reply,
-                    delivered, high);
-    }
+    std::string refusal() const override { return inner_.refusal(); }
 
 private:
-    template <typename Method, typename... Args>
-    FtcStatus call(Method method, Args... args) {
+    device::FtcStatus through(std::uint32_t,
+                              const std::function<device::FtcStatus()>& call) override {
         const std::lock_guard lock(turn_);
-        return (inner_.*method)(args...);
+        return call();
     }
 
     device::AdapterLibrary& inner_;
@@ -288,7 +226,6 @@ public:
         units.clear();
         for (const auto& device : scenarioDevices(host_)) {
             units.push_back(unitOf(engine::channelOf(device), name()));
-            units.back().channel = device.channel;
             units.back().index = units.size() - 1;
         }
         return true;

@@ -6,9 +6,10 @@
 namespace brenvik::engine {
 
 BridgeChannel channelOf(const vsupply::DeviceEntry& device) {
+    const char channel = channelOfDescription(device.description);
     char serial[16];
-    std::snprintf(serial, sizeof serial, "VB%06X%.1s", device.locationId & 0xFFFFFF,
-                  device.channel.c_str());
+    std::snprintf(serial, sizeof serial, "VB%06X%c", device.locationId & 0xFFFFFF,
+                  channel == 0 ? '?' : channel);
     char location[16];
     std::snprintf(location, sizeof location, "0x%X", device.locationId);
     return {serial,
@@ -16,8 +17,8 @@ BridgeChannel channelOf(const vsupply::DeviceEntry& device) {
             device.locationId,
             device.type == vsupply::kTypeQuadChannel ? BridgeType::fourChannel
                                                      : BridgeType::twoChannel,
-            device.channel.empty() ? '?' : device.channel.front(),
-            device.name,
+            channel == 0 ? '?' : channel,
+            device.description,
             false};
 }
 

@@ -49,7 +49,8 @@ public:
     // Part 1 of the status bar: replaces its whole text.
     virtual void setStatusText(std::string_view text) = 0;
 
-    // A message box without an owner window; returns the button that closed it.
+    // A message box without an owner window that blocks the program's own windows while it is
+    // up; returns the button that closed it.
     virtual MessageResult messageBox(std::string_view text, std::string_view caption,
                                      MessageIcon icon, MessageButtons buttons) = 0;
 

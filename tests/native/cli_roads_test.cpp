@@ -153,9 +153,9 @@ TEST_F(Roads, UsbTraceShowsTheLibrarysBytes) {
 
 TEST_F(Roads, AllProgramsEveryBridgeAndAnUnplugFailsOnlyItsRow) {
     const std::string bench =
-        scenario("control_file = control.txt\ndevice = Bench A | 0x111 | A | 1\n"
-                 "device = Bench A | 0x112 | A | 1\ndevice = Bench A | 0x113 | A | 1\n"
-                 "device = Bench A | 0x114 | A | 1\n");
+        scenario("control_file = control.txt\ndevice = Bench A | 0x111 | 1\n"
+                 "device = Bench A | 0x112 | 1\ndevice = Bench A | 0x113 | 1\n"
+                 "device = Bench A | 0x114 | 1\n");
     write("control.2.txt", "unplug_at = 2@1\n");
     for (const std::string road : {"virtual", "virtual-bridge"}) {
         SCOPED_TRACE(road);

@@ -194,6 +194,36 @@ TEST(SerialEngine, TransactionsAreOneWriteWithChipSelectAndSendImmediate) {
                           }));
 }
 
+TEST(SerialEngine, TransferWritesTheActiveStatesOfTheHighOutputsThatReadHigh) {
+    Rig rig;
+    const FtcHandle handle = connect(rig.engine);
+    // Line 0 an output driven high, line 1 an input pulled high, the rest outputs driven low.
+    brenvik::device::LowPinStates low{};
+    brenvik::device::HighPinSettings high{};
+    for (auto& pin : high.pins) {
+        pin = {1, 0};
+    }
+    high.pins[0] = {1, 1};
+    high.pins[1] = {0, 1};
+    ASSERT_EQ(rig.engine.setHiSpeedDeviceGpios(handle, &low, &high), 0u);
+    brenvik::device::StartCondition start{0, 0, 1, 0};
+    brenvik::device::HighPinRecord record{};
+    for (auto& pin : record.pins) {
+        pin.activeState = 1;
+    }
+    std::uint8_t frame[2] = {0x03, 0x55};
+    std::uint8_t reply[1] = {};
+    std::uint32_t delivered = 0;
+    ASSERT_EQ(rig.engine.writeRead(handle, &start, 1, 0, 16, frame, 2, 1, 0, 8, reply, &delivered,
+                                   &record),
+              0u);
+    std::vector<std::uint32_t> active;
+    for (const auto& pin : record.pins) {
+        active.push_back(pin.activeState);
+    }
+    EXPECT_EQ(active, (std::vector<std::uint32_t>{1, 0, 0, 0, 0, 0, 0, 0}));
+}
+
 TEST(SerialEngine, SameFramesAndRepliesAsTheVirtualBridge) {
     Rig rig;
     std::vector<std::uint8_t> framesSeen;
@@ -288,7 +318,7 @@ TEST(SerialEngine, ParameterChecksComeFirstInTheLibrarysOrderAndSendNothing) {
     for (const Row& row : rows) {
         std::uint8_t reply[2] = {0xEE, 0xEE};
         brenvik::device::HighPinRecord record{};
-        record.values[0] = row.pin0Active;
+        record.pins[0].state = row.pin0Active;
         std::uint32_t delivered = 0xDEAD;
         EXPECT_EQ(rig.engine.writeRead(row.handle, &row.start, 1, row.frameEdge, row.frameBits,
                                        frame, row.frameBytes, 1, 0, row.replyBits,
@@ -317,10 +347,13 @@ TEST(SerialEngine, ParameterChecksComeFirstInTheLibrarysOrderAndSendNothing) {
     EXPECT_EQ(
         rig.engine.getHiSpeedDeviceNameLocIdChannel(0, name, 15, &location, channel, 5, &type),
         24u);
-    EXPECT_EQ(rig.engine.openHiSpeedDevice("USB SPI Bridge A", 0x121, "c", &other), 31u);
-    EXPECT_EQ(rig.engine.openHiSpeedDevice("USB SPI Bridge", 0x121, "A", &other), 25u);
-    EXPECT_EQ(rig.engine.openHiSpeedDevice("USB SPI Bridge A", 0x122, "A", &other), 26u);
-    EXPECT_EQ(rig.engine.openHiSpeedDevice("USB SPI Bridge A", 0x121, "a", &other), 0u);
+    char c[] = "c";
+    char a[] = "A";
+    char lowerA[] = "a";
+    EXPECT_EQ(rig.engine.openHiSpeedDevice("USB SPI Bridge A", 0x121, c, &other), 31u);
+    EXPECT_EQ(rig.engine.openHiSpeedDevice("USB SPI Bridge", 0x121, a, &other), 25u);
+    EXPECT_EQ(rig.engine.openHiSpeedDevice("USB SPI Bridge A", 0x122, a, &other), 26u);
+    EXPECT_EQ(rig.engine.openHiSpeedDevice("USB SPI Bridge A", 0x121, lowerA, &other), 0u);
     EXPECT_EQ(other, handle);
 }
 

@@ -2,6 +2,7 @@
 
 #include "framework/module_path.h"
 
+#include <algorithm>
 #include <atomic>
 #include <commctrl.h>
 #include <fstream>
@@ -248,6 +249,104 @@ void postKey(HWND window, UINT virtualKey) {
     const LPARAM scanCode = static_cast<LPARAM>(::MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
     ::PostMessageW(window, WM_KEYDOWN, virtualKey, 1 | (scanCode << 16));
     ::PostMessageW(window, WM_KEYUP, virtualKey, 1 | (scanCode << 16) | (LPARAM(3) << 30));
+}
+
+namespace {
+
+// The program's visible top-level windows, with the class name of those without a caption.
+std::vector<std::pair<HWND, std::wstring>> topLevelWindows(DWORD processId) {
+    std::vector<std::pair<HWND, std::wstring>> found;
+    for (HWND window = nullptr;
+         (window = ::FindWindowExW(nullptr, window, nullptr, nullptr)) != nullptr;) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if (owner == processId && ::IsWindowVisible(window) != FALSE) {
+            wchar_t name[128] = L"";
+            if (::GetWindowTextW(window, name, 128) == 0) {
+                ::GetClassNameW(window, name, 128);
+            }
+            found.emplace_back(window, name);
+        }
+    }
+    return found;
+}
+
+void mouseButton(DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    ::SendInput(1, &input, sizeof(input));
+}
+
+} // namespace
+
+std::wstring mouseClick(HWND window, MouseTarget target, std::chrono::milliseconds wait) {
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(window, &processId);
+    const auto before = topLevelWindows(processId);
+    const std::wstring caption = controlText(window, IDC_BTN_START);
+    POINT at{};
+    if (target == MouseTarget::FileMenu) {
+        // "File" is the first item of the menu bar, which lies right above the client area.
+        ::ClientToScreen(window, &at);
+        at.x += 12;
+        at.y -= ::GetSystemMetrics(SM_CYMENU) / 2;
+    } else {
+        RECT button{};
+        ::GetWindowRect(
+            ::GetDlgItem(window, target == MouseTarget::Start ? IDC_BTN_START : IDC_BTN_APPLY),
+            &button);
+        at = {(button.left + button.right) / 2, (button.top + button.bottom) / 2};
+    }
+    // Two clicks within the double-click time would make one double click.
+    static auto lastClick = std::chrono::steady_clock::time_point();
+    std::this_thread::sleep_until(lastClick + std::chrono::milliseconds(::GetDoubleClickTime()) +
+                                  100ms);
+    ::SetCursorPos(at.x, at.y);
+    mouseButton(MOUSEEVENTF_LEFTDOWN);
+    mouseButton(MOUSEEVENTF_LEFTUP);
+    lastClick = std::chrono::steady_clock::now();
+    std::wstring shown;
+    pollUntil(wait, [&] {
+        if (controlText(window, IDC_BTN_START) != caption) {
+            // Read again: a caption that changed between the reads of its length and its text
+            // comes back cut short.
+            shown = controlText(window, IDC_BTN_START);
+            return true;
+        }
+        for (const auto& found : topLevelWindows(processId)) {
+            if (std::find(before.begin(), before.end(), found) == before.end()) {
+                shown = found.second;
+                return true;
+            }
+        }
+        return false;
+    });
+    if (shown == L"#32768") {
+        ::PostMessageW(window, WM_CANCELMODE, 0, 0);
+        pollUntil(kAnswerTimeout,
+                  [&] { return topLevelWindows(processId).size() == before.size(); });
+    }
+    return shown;
+}
+
+std::vector<std::wstring> clicksBehind(HWND box, HWND window) {
+    RECT main{};
+    RECT boxRect{};
+    ::GetWindowRect(window, &main);
+    ::GetWindowRect(box, &boxRect);
+    // Below the main window when there is room, else above it.
+    const int height = boxRect.bottom - boxRect.top;
+    const int below = main.bottom + 8;
+    const int top =
+        below + height <= ::GetSystemMetrics(SM_CYSCREEN) ? below : main.top - height - 8;
+    ::SetWindowPos(box, nullptr, main.left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    std::vector<std::wstring> shown;
+    for (const MouseTarget target :
+         {MouseTarget::Start, MouseTarget::Apply, MouseTarget::FileMenu}) {
+        shown.push_back(mouseClick(window, target, 1500ms));
+    }
+    return shown;
 }
 
 void typeText(HWND window, int id, std::wstring_view text) {

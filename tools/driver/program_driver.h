@@ -85,6 +85,17 @@ void typeText(HWND window, int id, std::wstring_view text);
 void click(HWND window, int id);
 void runCommand(HWND window, int id);
 
+// What the operator's mouse can reach in the main window.
+enum class MouseTarget { Start, Apply, FileMenu };
+// Clicks `target` with real mouse input, as the operator's hand does (a posted command would
+// reach a window that input cannot), and returns what the program showed for it within `wait`:
+// START's new caption, else the caption of the program's first new top-level window ("#32768"
+// for a menu, which is closed again); empty when nothing changed.
+std::wstring mouseClick(HWND window, MouseTarget target, std::chrono::milliseconds wait = 3s);
+// With `box` open (moved clear of the main window first, so that no click lands on it), what
+// mouse clicks on START, APPLY and the "File" menu of `window` showed, in this order.
+std::vector<std::wstring> clicksBehind(HWND box, HWND window);
+
 // The sixteen entries of the programming panel in the order of the configuration file's keys:
 // the nine numeric edits, the charge selector's selected index (-1 for none) and the six option
 // boxes ("1" ticked, "0" clear), all as text.
