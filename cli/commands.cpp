@@ -600,7 +600,8 @@ int runUnits(Console& console, const Options& options, Road& road, const std::ve
     for (std::size_t i = 0; i < units.size(); ++i) {
         threads.emplace_back([&, i] {
             const std::string prefix = "[" + unitName(units[i]) + "] ";
-            PrefixedLines outLines(console.out, prefix, lines);
+            // JSON stays one object a line; the closing lines name the units.
+            PrefixedLines outLines(console.out, options.json ? "" : prefix, lines);
             PrefixedLines errLines(console.err, prefix, lines);
             std::ostream out(&outLines);
             std::ostream err(&errLines);
@@ -625,8 +626,9 @@ int runUnits(Console& console, const Options& options, Road& road, const std::ve
     console.catchInterrupts(false);
     int worst = 0;
     for (std::size_t i = 0; i < units.size(); ++i) {
-        console.out << "unit " << units[i].index << " " << unitName(units[i]) << ": "
-                    << (codes[i] == 0 ? "ok" : "failed, exit " + std::to_string(codes[i])) << "\n";
+        (options.json ? console.err : console.out)
+            << "unit " << units[i].index << " " << unitName(units[i]) << ": "
+            << (codes[i] == 0 ? "ok" : "failed, exit " + std::to_string(codes[i])) << "\n";
         worst = std::max(worst, codes[i]);
     }
     return worst;
@@ -757,7 +759,26 @@ int runCommandLine(const std::vector<std::string>& args, Console& console) {
     std::vector<Unit> units;
     if (list->parsed() || options.all || !options.device.empty()) {
         error.clear();
-        if (!road->list(units, error) || units.empty()) {
+        road->list(units, error);
+        // `list` on its own shows what every road to real bridges sees.
+        if (list->parsed() && options.backend == "auto" && !options.useVirtual) {
+            for (const Backend which : {Backend::d2xx, Backend::libftdi}) {
+                if (road->name() == backendName(which) || !console.hardwareBus ||
+                    !console.hardwareBus(which)) {
+                    continue;
+                }
+                std::vector<Unit> more;
+                std::string ignored;
+                engineRoad(std::string(backendName(which)), [&console, which] {
+                    return console.hardwareBus(which);
+                })->list(more, ignored);
+                for (Unit& unit : more) {
+                    unit.index = units.size();
+                    units.push_back(std::move(unit));
+                }
+            }
+        }
+        if (units.empty()) {
             console.err << "brenvik: no bridge found" << (error.empty() ? "" : ": " + error)
                         << '\n';
             return static_cast<int>(ExitCode::NoDevice);
