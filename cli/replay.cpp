@@ -207,11 +207,10 @@ class ReplayRoad final : public Road {
 public:
     explicit ReplayRoad(Replay& replay) : replay_(replay) {}
     std::string_view name() const override { return "replay"; }
-    bool list(std::vector<Unit>& units, std::string&) override {
+    void list(std::vector<Unit>& units, std::string&) override {
         const engine::BridgeChannel channel = engine::decoderChannel();
         units = {{0, channel.serial, channel.location, channel.locationId, "2-channel", "A",
                   channel.description, "replay"}};
-        return true;
     }
     std::unique_ptr<UnitLibrary> open(const Unit*, Clock& clock, std::ostream* usbTrace) override {
         return std::make_unique<ReplayUnit>(replay_, clock, usbTrace);

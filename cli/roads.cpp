@@ -82,19 +82,20 @@ public:
         : name_(std::move(name)), makeBus_(std::move(makeBus)) {}
 
     std::string_view name() const override { return name_; }
-    bool list(std::vector<Unit>& units, std::string& error) override {
+    void list(std::vector<Unit>& units, std::string& error) override {
         const auto bus = makeBus_();
         std::vector<engine::BridgeChannel> channels;
-        if (bus->enumerate(channels) != engine::PipeStatus::ok) {
-            error = bus->lastError();
-            return false;
-        }
+        const engine::PipeStatus status = bus->enumerate(channels);
+        // Also a bridge listed that this user may not open, with the rule to install.
+        error = bus->lastError();
         units.clear();
+        if (status != engine::PipeStatus::ok) {
+            return;
+        }
         for (const auto& channel : channels) {
             units.push_back(unitOf(channel, name_));
             units.back().index = units.size() - 1;
         }
-        return true;
     }
     std::unique_ptr<UnitLibrary> open(const Unit*, Clock& clock, std::ostream* usbTrace) override {
         return std::make_unique<HardwareUnit>(makeBus_(), clock, usbTrace);
@@ -132,13 +133,13 @@ public:
         : library_(std::move(library)) {}
 
     std::string_view name() const override { return "ftcspi"; }
-    bool list(std::vector<Unit>& units, std::string& error) override {
+    void list(std::vector<Unit>& units, std::string& error) override {
         const std::lock_guard lock(turn_);
         std::uint32_t count = 0;
         if (const auto status = library_->getNumHiSpeedDevices(&count); status != 0) {
             error =
                 "the adapter library cannot list bridges (status " + std::to_string(status) + ")";
-            return false;
+            return;
         }
         units.clear();
         for (std::uint32_t i = 0; i < count; ++i) {
@@ -154,7 +155,6 @@ public:
             units.push_back({units.size(), "", hexText(location), location, typeText(type == 2),
                              channel.data(), name.data(), "ftcspi"});
         }
-        return true;
     }
     std::unique_ptr<UnitLibrary> open(const Unit*, Clock&, std::ostream*) override {
         return std::make_unique<TakingTurns>(*library_, turn_);
@@ -222,13 +222,12 @@ public:
     std::string_view name() const override {
         return throughDecoder_ ? "virtual-bridge" : "virtual";
     }
-    bool list(std::vector<Unit>& units, std::string&) override {
+    void list(std::vector<Unit>& units, std::string&) override {
         units.clear();
         for (const auto& device : scenarioDevices(host_)) {
             units.push_back(unitOf(engine::channelOf(device), name()));
             units.back().index = units.size() - 1;
         }
-        return true;
     }
     std::unique_ptr<UnitLibrary> open(const Unit* unit, Clock& clock,
                                       std::ostream* usbTrace) override {

@@ -55,8 +55,8 @@ class Road {
 public:
     virtual ~Road() = default;
     virtual std::string_view name() const = 0;
-    // Every bridge channel the road sees; false with a one-line reason when it cannot look.
-    virtual bool list(std::vector<Unit>& units, std::string& error) = 0;
+    // Every bridge channel the road sees, and a line for the operator when it could not look.
+    virtual void list(std::vector<Unit>& units, std::string& error) = 0;
     // A library of the unit's own; without a unit, one that reaches every bridge channel, for
     // the program's own choice of the first channel "A". usbTrace, when given, receives the
     // USB traffic (roads through the serial engine only); clock makes the library's pauses.
