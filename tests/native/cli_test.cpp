@@ -183,8 +183,8 @@ TEST_F(CommandLine, FailuresEndWithTheirExitCodeAndOneLine) {
         {"",
          {"frobnicate"},
          4,
-         "brenvik: unknown sub-command 'frobnicate'; the sub-commands are status, monitor, read, "
-         "apply\n"},
+         "brenvik: unknown sub-command 'frobnicate'; the sub-commands are list, status, monitor, "
+         "read, apply\n"},
         {"",
          {"--virtual", "S", "monitor", "--csv", "no-such-folder/poll.csv"},
          4,
@@ -270,10 +270,10 @@ TEST_F(CommandLine, ApplyWritesVerifiesAndReportsTheUnit) {
               "frame 06 55 reply 00 00 00 status 0 delivered 3/3\n");
     EXPECT_EQ(read("report.csv"),
               "time,part_number,firmware,power_up_hours,settings_before,settings_after,actions,"
-              "verify\n"
+              "bridge,verify\n"
               "2026-12-07T08:00:02.700Z,TRQ 60-40-20,2.3,12345,charge 1; AC 0:05:00; system "
               "0:00:00; date 2/7/2010,charge 1; AC 1:02:03; system 0:00:00; date 2/7/2010,"
-              "settings write; battery timer reset,verified\n");
+              "settings write; battery timer reset,,verified\n");
 }
 
 TEST_F(CommandLine, ApplyFailuresAreReportedWithTheirExitCode) {
