@@ -170,7 +170,7 @@ TEST_F(Monitoring, ABadFieldShowsOneMessageAtATime) {
     ASSERT_EQ(messages().size(), 1u);
     ASSERT_EQ(clicksBehind(messages()[0], window()), (std::vector<std::wstring>{L"", L"", L""}));
     ASSERT_TRUE(answerMessage());
-    EXPECT_EQ(focusedWindow(window()), hours);
+    EXPECT_TRUE(waitUntil(5s, [&] { return focusedWindow(window()) == hours; }));
     EXPECT_EQ(mouseClick(window(), MouseTarget::FileMenu), L"#32768");
 
     // Letters in the month while monitoring: the first tick's message stays the only one for
