@@ -191,8 +191,8 @@ TEST_F(CommandLine, FailuresEndWithTheirExitCodeAndOneLine) {
         {"",
          {"frobnicate"},
          4,
-         "brenvik: unknown sub-command 'frobnicate'; the sub-commands are status, monitor, read, "
-         "apply\n"},
+         "brenvik: unknown sub-command 'frobnicate'; the sub-commands are list, status, monitor, "
+         "read, apply\n"},
         {"",
          {"--virtual", "S", "monitor", "--csv", "no-such-folder/poll.csv"},
          4,
@@ -285,10 +285,10 @@ TEST_F(CommandLine, ApplyWritesVerifiesAndReportsTheUnit) {
         "2026-12-07T08:00:05.100Z frame 06 55 reply 00 00 00 status 0 delivered 3/3\n");
     EXPECT_EQ(read("report.csv"),
               "time,part_number,firmware,power_up_hours,settings_before,settings_after,actions,"
-              "verify\n"
+              "bridge,verify\n"
               "2026-12-07T08:00:02.700Z,TRQ 60-40-20,2.3,12345,charge 1; AC 0:05:00; system "
               "0:00:00; date 2/7/2010,charge 1; AC 1:02:03; system 0:00:00; date 2/7/2010,"
-              "settings write; battery timer reset,verified\n");
+              "settings write; battery timer reset,,verified\n");
 
     const Result unverified =
         run({"--virtual", supply, "apply", "--config", path("unit.ini"), "--yes", "--no-verify"});
@@ -308,21 +308,21 @@ TEST_F(CommandLine, ApplyFailuresAreReportedWithTheirExitCode) {
     const std::string commError = "Fail, Communicate error,please try again. ";
     const std::vector<Case> cases{
         {"wrong_echo = 2:3", "y", 2, "communication failed: settings write",
-         "settings write (failed); battery timer reset,communication failed: settings write\n"},
+         "settings write (failed); battery timer reset,,communication failed: settings write\n"},
         {"no_ack = 5", "y", 2, "communication failed: battery timer reset",
-         "settings write; battery timer reset (failed),communication failed: battery timer "
+         "settings write; battery timer reset (failed),,communication failed: battery timer "
          "reset\n"},
         {"no_ack = 10", "y", 2, "communication failed before writing: " + commError,
-         ",,\"communication failed before writing: Fail, Communicate error,please try again. "
+         ",,,\"communication failed before writing: Fail, Communicate error,please try again. "
          "\"\n"},
         {"unplug_at = 10@2", "y", 2, "communication failed while verifying: " + commError,
-         "settings write; battery timer reset,\"communication failed while verifying: Fail, "
+         "settings write; battery timer reset,,\"communication failed while verifying: Fail, "
          "Communicate error,please try again. \"\n"},
         // The supply confirms 1:02:03 and keeps 1:02:04.
         {"stores_other = 2", "y", 3, "verification failed: AC fault delay 1:02:04, asked 1:02:03",
-         "settings write; battery timer reset,\"verification failed: AC fault delay 1:02:04, "
+         "settings write; battery timer reset,,\"verification failed: AC fault delay 1:02:04, "
          "asked 1:02:03\"\n"},
-        {"", "n", 5, "cancelled by the operator", ",none,cancelled by the operator\n"},
+        {"", "n", 5, "cancelled by the operator", ",none,,cancelled by the operator\n"},
     };
     for (const Case& c : cases) {
         fs::remove(path("report.csv"));

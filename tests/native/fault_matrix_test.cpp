@@ -1,6 +1,7 @@
 // Every sequence the program runs against the supply, under every fault the virtual bridge and
 // supply can play, on a library that reports the delivered-byte count and on one that leaves it
-// alone. Invariants are checked on each run rather than each path restated.
+// alone, and through the serial engine on a bridge played by the command decoder. Invariants
+// are checked on each run rather than each path restated.
 
 #include "cli/commands.h"
 #include "device/commands.h"
@@ -9,6 +10,8 @@
 #include "operations/connection.h"
 #include "operations/monitoring.h"
 #include "operations/panel.h"
+#include "serial_engine/serial_engine.h"
+#include "serial_engine/virtual_bridge_bus.h"
 #include "shell/window_face.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_window.h"
@@ -65,7 +68,9 @@ struct Sequence {
     bool connecting; // opens the connection itself, rather than running on one made cleanly
     // Runs on a fresh set-up under the fault, checking what only the run itself shows against the
     // references: a clean run and one the supply never answered (none for the references).
-    std::function<Outcome(bool countUntouched, const Fault&, const std::vector<Outcome>&)> run;
+    std::function<Outcome(bool countUntouched, bool throughEngine, const Fault&,
+                          const std::vector<Outcome>&)>
+        run;
 };
 
 // The transfers the fault spoilt; checks that no confirm followed a spoilt request.
@@ -84,7 +89,8 @@ std::vector<std::size_t> spoilt(const Fault& fault, const Sent& sent) {
 
 // A main window with its working file, on a bridge with one channel "A" and a model-1 supply.
 struct Rig {
-    explicit Rig(bool countUntouched) {
+    Rig(bool countUntouched, bool throughEngine)
+        : library(throughEngine ? static_cast<device::AdapterLibrary&>(engine) : bridge) {
         files = {folder.path / "Brenvik.ini", folder.path / "Brenvik.ini"};
         std::ofstream(files.working) << "[SystemParameter]\nAcFltDelayHr=11\nICharge=1\n";
         window.setComboItems(1003, {"Default Charge Current", "1/2 Default Charge Current",
@@ -132,7 +138,11 @@ struct Rig {
 
     testing::TempFolder folder{"brenvik-fault-matrix"};
     vsupply::VirtualBridge bridge;
-    ProgramState state{bridge};
+    testing::FakeClock engineClock;
+    engine::VirtualBridgeBus bus{bridge};
+    engine::SerialEngine engine{bus, engineClock};
+    device::AdapterLibrary& library;
+    ProgramState state{library};
     config::ConfigurationFiles& files = state.files;
     device::DeviceLink& link = state.link;
     monitor::MonitorState& monitorState = state.monitor;
@@ -175,8 +185,9 @@ void checkWindow(const Rig& rig, const std::vector<std::size_t>& hits) {
 
 // Runs `act` on a fresh rig, after a clean Connect Device unless it connects itself.
 Outcome runInWindow(const std::function<void(Rig&)>& act, bool connecting, bool countUntouched,
-                    const Fault& fault, const std::vector<Outcome>& references) {
-    Rig rig(countUntouched);
+                    bool throughEngine, const Fault& fault,
+                    const std::vector<Outcome>& references) {
+    Rig rig(countUntouched, throughEngine);
     const auto before = rig.shown();
     if (!connecting) {
         operations::connectDevice(rig.ctx);
@@ -231,7 +242,7 @@ void monitorTick(Rig& r) {
 // Runs a `brenvik` sub-command against the virtual supply (arguments ending in ".ini" name files
 // in a fresh folder): a spoilt exchange never exits 0. Calls and commands come from the trace.
 Outcome runCommandLine(const std::vector<std::string>& args, bool countUntouched,
-                       const Fault& fault, const std::vector<Outcome>&) {
+                       bool throughEngine, const Fault& fault, const std::vector<Outcome>&) {
     const testing::TempFolder folder{"brenvik-fault-matrix"};
     std::ofstream(folder.path / "apply.ini")
         << "[SystemParameter]\nAcFltDelayHr=1\nICharge=2\nInstallMM=7\nInstallDD=18\n"
@@ -240,7 +251,8 @@ Outcome runCommandLine(const std::vector<std::string>& args, bool countUntouched
     std::ofstream(folder.path / "scenario.txt")
         << "hour_length_ms = 0\n"
         << (countUntouched ? "count_untouched = yes\n" : "") << fault.text << "\n";
-    std::vector<std::string> line{"--virtual", (folder.path / "scenario.txt").string()};
+    std::vector<std::string> line{"--virtual", (folder.path / "scenario.txt").string(), "--backend",
+                                  throughEngine ? "virtual-bridge" : "virtual"};
     for (const auto& arg : args) {
         line.push_back(arg.ends_with(".ini") ? (folder.path / arg).string() : arg);
     }
@@ -251,7 +263,7 @@ Outcome runCommandLine(const std::vector<std::string>& args, bool countUntouched
     const std::atomic<bool> interrupted{false};
     const auto noLibrary = [] { return std::unique_ptr<device::AdapterLibrary>(); };
     const vsupply::HostOptions host{std::nullopt, folder.path / "state.txt",
-                                    folder.path / "trace.txt"};
+                                    folder.path / "trace.txt", std::nullopt};
     cli::Console console{out, out, in, clock, time, interrupted, [](bool) {}, noLibrary, host};
     Outcome run;
     run.cell = "exit " + std::to_string(cli::runCommandLine(line, console));
@@ -333,20 +345,30 @@ std::vector<Fault> faultsFor(bool connecting, const Outcome& clean, bool countUn
     return faults;
 }
 
-TEST(FaultMatrix, EverySequenceUnderEveryFaultKeepsItsPromises) {
-    for (const bool countUntouched : {false, true}) {
+// The road to the bridge: the stand-in library, or the serial engine over the command decoder.
+class FaultMatrix : public ::testing::TestWithParam<bool> {};
+
+TEST_P(FaultMatrix, EverySequenceUnderEveryFaultKeepsItsPromises) {
+    const bool throughEngine = GetParam();
+    // The serial engine always reports the count it delivered.
+    for (const bool countUntouched :
+         throughEngine ? std::vector{false} : std::vector{false, true}) {
         for (const Sequence& sequence : kSequences) {
             SCOPED_TRACE(sequence.name + (countUntouched ? ", count left alone" : ""));
-            const Outcome clean = sequence.run(countUntouched, kNone, {});
+            const Outcome clean = sequence.run(countUntouched, throughEngine, kNone, {});
             ASSERT_TRUE(clean.cell == "Pass" || clean.cell == "exit 0") << clean.cell;
-            const std::vector<Outcome> references{clean, sequence.run(countUntouched, kMute, {})};
+            const std::vector<Outcome> references{
+                clean, sequence.run(countUntouched, throughEngine, kMute, {})};
             for (const Fault& fault : faultsFor(sequence.connecting, clean, countUntouched)) {
                 SCOPED_TRACE(fault.text);
-                ASSERT_NO_THROW(sequence.run(countUntouched, fault, references));
+                ASSERT_NO_THROW(sequence.run(countUntouched, throughEngine, fault, references));
             }
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Roads, FaultMatrix, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "SerialEngine" : "StandIn"; });
 
 } // namespace
 } // namespace brenvik

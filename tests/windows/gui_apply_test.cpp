@@ -77,7 +77,7 @@ TEST_F(Apply, ARangeBoxBlocksTheWindowEscapeSendsNothingOkResetsTheFaultCounts) 
     ASSERT_EQ(clicksBehind(range, window()), kNothingReached);
     pressButton(range, IDOK);
     EXPECT_TRUE(waitUntilGone(range));
-    EXPECT_EQ(::GetForegroundWindow(), window());
+    EXPECT_TRUE(waitUntil(5s, [&] { return ::GetForegroundWindow() == window(); }));
     EXPECT_EQ(mouseClick(window(), MouseTarget::FileMenu), L"#32768");
     EXPECT_EQ(mouseClick(window(), MouseTarget::Start), L"STOP");
     EXPECT_EQ(mouseClick(window(), MouseTarget::Start), L"START");

@@ -178,10 +178,7 @@ TEST_F(Monitoring, ABadFieldShowsOneMessageAtATime) {
     pressButton(open[0], IDOK);
     ASSERT_TRUE(waitUntilGone(open[0]));
     // The handler gives the focus back once the box has returned.
-    for (int i = 0; i < 200 && focusedWindow(window()) != hours; ++i) {
-        std::this_thread::sleep_for(50ms);
-    }
-    EXPECT_EQ(focusedWindow(window()), hours);
+    EXPECT_TRUE(waitUntil(5s, [&] { return focusedWindow(window()) == hours; }));
     EXPECT_EQ(mouseClick(window(), MouseTarget::FileMenu), L"#32768");
 
     typeText(window(), IDC_EDT_AC_HOURS, L"1");
