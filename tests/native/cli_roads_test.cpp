@@ -19,20 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 using Strings = std::vector<std::string>;
 
-// Waits recorded and passed at once; wall time stands at 2026-12-07 08:00 UTC.
-class FakeTime final : public Clock, public PollTimer {
-public:
-    void sleep(std::chrono::milliseconds duration) override {
-        waits.push_back(static_cast<int>(duration.count()));
-    }
-    WallTime now() override {
-        return WallTime(std::chrono::sys_days(std::chrono::year(2026) / 12 / 7));
-    }
-    void waitUntil(WallTime, const std::atomic<bool>&) override {}
-
-    std::vector<int> waits;
-};
-
 // A decoder bus the test keeps, handed to the command line as the libftdi road's bus.
 class LentBus final : public engine::BridgeBus {
 public:
@@ -58,18 +44,11 @@ struct Result {
 
 class Roads : public ::testing::Test {
 protected:
-    Roads() { fs::create_directories(dir_); }
-    ~Roads() override { fs::remove_all(dir_); }
-
     std::string path(const std::string& name) const { return (dir_ / name).string(); }
     std::string write(const std::string& name, const std::string& text) const {
-        std::ofstream(dir_ / name, std::ios::binary) << text;
-        return path(name);
+        return dir_.write(name, text);
     }
-    std::string read(const std::string& name) const {
-        std::ifstream in(dir_ / name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string read(const std::string& name) const { return dir_.read(name); }
     std::string scenario(const std::string& extra = "") const {
         return write("scenario.txt", "hour_length_ms = 0\njitter = 0\n" + extra);
     }
@@ -81,7 +60,7 @@ protected:
         Console console{out,
                         err,
                         in,
-                        time,
+                        clock,
                         time,
                         interrupted,
                         [](bool) {},
@@ -98,10 +77,11 @@ protected:
         return std::regex_replace(read(name), std::regex("^\\S+ ", std::regex::multiline), "");
     }
 
-    FakeTime time;
+    testing::FakeClock clock;
+    testing::FakeTimer time{clock};
     std::atomic<bool> interrupted{false};
     std::function<std::unique_ptr<engine::BridgeBus>(Backend)> hardwareBus;
-    fs::path dir_ = testing::uniqueTempFolder("brenvik-roads");
+    testing::TempFolder dir_{"brenvik-roads"};
 };
 
 constexpr const char* kAllSix =
@@ -115,18 +95,18 @@ TEST_F(Roads, SerialEngineOnThePlayedBridgeSendsTheStandInsFramesRepliesAndWaits
         {"status"}, {"monitor", "--count", "60"}, {"apply", "--config", path("unit.ini"), "--yes"}};
     for (const Strings& command : commands) {
         SCOPED_TRACE(command.front());
-        std::map<std::string, std::pair<std::string, std::vector<int>>> seen;
+        std::map<std::string, std::pair<std::string, std::vector<std::chrono::milliseconds>>> seen;
         for (const std::string road : {"virtual", "virtual-bridge"}) {
             fs::remove(path(road + ".txt"));
-            time.waits.clear();
+            clock.waits.clear();
             Strings args{"--virtual", scenario(), "--backend",
                          road,        "--trace",  path(road + ".txt")};
             args.insert(args.end(), command.begin(), command.end());
             const Result result = run(args);
             ASSERT_EQ(result.code, 0) << result.err;
             // The serial engine's own 5 ms pause before each transfer on a two-channel bridge.
-            std::erase(time.waits, 5);
-            seen[road] = {exchanges(road + ".txt"), time.waits};
+            std::erase(clock.waits, std::chrono::milliseconds(5));
+            seen[road] = {exchanges(road + ".txt"), clock.waits};
         }
         EXPECT_NE(seen["virtual"].first, "");
         EXPECT_EQ(seen["virtual-bridge"].first, seen["virtual"].first);
@@ -304,12 +284,13 @@ TEST(FtdiRoad, WithoutABridgeListsNothingAndExitsOne) {
     std::ostringstream out;
     std::ostringstream err;
     std::istringstream in;
-    FakeTime time;
+    testing::FakeClock clock;
+    testing::FakeTimer time{clock};
     const std::atomic<bool> interrupted{false};
     Console console{out,
                     err,
                     in,
-                    time,
+                    clock,
                     time,
                     interrupted,
                     [](bool) {},
