@@ -44,14 +44,13 @@ constexpr Settings kSupplyRead{3, 2, 15, 30, 7, 8, 9};
 // One fault, as a scenario text names it, and which transfers (0-based, in the order sent) it
 // spoils.
 struct Fault {
-    std::string kind; // column of the matrix
     std::string text; // e.g. "fail_call = 28@3"
     std::function<bool(std::size_t index, const Sent& sent)> hits;
 };
 
-const Fault kNone{"none", "", [](std::size_t, const Sent&) { return false; }};
+const Fault kNone{"", [](std::size_t, const Sent&) { return false; }};
 // A supply that answers nothing, on a bridge that is unplugged.
-const Fault kMute{"mute", "no_ack = 1,3,5,10,11,13\nplugged = no", kNone.hits};
+const Fault kMute{"no_ack = 1,3,5,10,11,13\nplugged = no", kNone.hits};
 
 // What a run left: the calls made and commands sent, its cell in the matrix, and what the window
 // shows that came, or could have come, from the supply.
@@ -307,17 +306,16 @@ std::vector<Fault> faultsFor(bool connecting, const Outcome& clean, bool countUn
     std::map<std::uint32_t, std::uint32_t> occurrences;
     for (const std::uint32_t ordinal : clean.calls) {
         const std::uint32_t k = ++occurrences[ordinal];
-        faults.push_back({"fail_call", "fail_call = " + n(ordinal) + "@" + n(k),
+        faults.push_back({"fail_call = " + n(ordinal) + "@" + n(k),
                           [=](std::size_t i, const Sent&) { return ordinal == 33 && i + 1 == k; }});
     }
     if (connecting) {
-        faults.push_back({"count_zero", "count_zero = yes", kNone.hits});
-        faults.push_back(
-            {"no channel A", "device = Bridge B | 1 | 1\ndevice = Quad C | 2 | 2", kNone.hits});
+        faults.push_back({"count_zero = yes", kNone.hits});
+        faults.push_back({"device = Bridge B | 1 | 1\ndevice = Quad C | 2 | 2", kNone.hits});
     }
     for (const std::uint8_t code : std::set<std::uint8_t>(clean.sent.begin(), clean.sent.end())) {
         const auto add = [&](const char* kind, const std::string& value) {
-            faults.push_back({kind, std::string(kind) + " = " + value,
+            faults.push_back({std::string(kind) + " = " + value,
                               [code](std::size_t i, const Sent& s) { return s[i] == code; }});
         };
         add("no_ack", n(code));
@@ -339,7 +337,7 @@ std::vector<Fault> faultsFor(bool connecting, const Outcome& clean, bool countUn
     std::map<std::uint8_t, std::uint32_t> seen;
     for (std::size_t at = 0; at < clean.sent.size(); ++at) {
         const std::uint8_t code = clean.sent[at];
-        faults.push_back({"unplug", "unplug_at = " + n(code) + "@" + n(++seen[code]),
+        faults.push_back({"unplug_at = " + n(code) + "@" + n(++seen[code]),
                           [at](std::size_t i, const Sent&) { return i >= at; }});
     }
     return faults;
