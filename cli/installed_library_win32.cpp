@@ -1,7 +1,7 @@
 #include "cli/installed_library.h"
 #include "device/ftcspi_library_win32.h"
-#include "framework/module_path.h"
 #include "usb_pipes/d2xx_bus.h"
+#include "win32/module_path.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -18,7 +18,7 @@ std::string utf8(const std::filesystem::path& path) {
 // The folders the system searches for a library loaded by its bare name, in its order: the
 // program's folder, the system folder, the Windows folder, the current folder, then PATH.
 std::vector<std::string> librarySearchOrder() {
-    std::vector<std::string> folders{utf8(framework::modulePath().parent_path())};
+    std::vector<std::string> folders{utf8(win32::modulePath().parent_path())};
     wchar_t folder[MAX_PATH + 1] = L"";
     const auto add = [&](UINT length) {
         if (length > 0 && length <= MAX_PATH) {

@@ -8,7 +8,7 @@
 
 #include "device/adapter_library.h"
 #include "device/library_check.h"
-#include "framework/handles.h"
+#include "win32/handles.h"
 
 #include <array>
 #include <cstdint>
@@ -37,7 +37,7 @@ public:
     BRENVIK_ADAPTER_CALLS(BRENVIK_OVERRIDE_CALL)
 
 private:
-    framework::UniqueModule module_;
+    win32::UniqueModule module_;
     // Resolved entry points by ordinal number; null where missing.
     std::array<FARPROC, 34> functions_{};
     std::string refusal_;

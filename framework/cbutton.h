@@ -1,7 +1,7 @@
 #pragma once
 // A push button of a dialog, bound to its control after the dialog has been created.
 
-#include "framework/win32.h"
+#include "win32/win32.h"
 
 namespace brenvik::framework {
 

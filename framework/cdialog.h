@@ -9,8 +9,8 @@
 
 #include "framework/dialog_window_port.h"
 #include "framework/message_map.h"
-#include "framework/win32.h"
 #include "ui/data_exchange.h"
+#include "win32/win32.h"
 
 #include <exception>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The common-controls status bar as a child of a dialog.
 
-#include "framework/win32.h"
+#include "win32/win32.h"
 
 #include <span>
 #include <string>

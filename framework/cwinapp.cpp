@@ -1,8 +1,8 @@
 #include "framework/cwinapp.h"
 
-#include "framework/module_path.h"
 #include "framework/text.h"
 #include "ui/app_paths.h"
+#include "win32/module_path.h"
 
 #include <exception>
 
@@ -12,7 +12,7 @@ CWinApp::CWinApp(HINSTANCE instance) : instance_(instance) {}
 
 int CWinApp::run() {
     try {
-        executable_ = modulePath();
+        executable_ = win32::modulePath();
         applicationName_ = brenvik::applicationName(executable_).wstring();
         initInstance();
         return exitCode_;

@@ -2,7 +2,7 @@
 // The application object: instance initialisation, which runs the program's main dialog
 // modally, and the exit code of the process.
 
-#include "framework/win32.h"
+#include "win32/win32.h"
 
 #include <filesystem>
 #include <string>

@@ -1,8 +1,8 @@
 #include "framework/dialog_window_port.h"
 
-#include "framework/module_path.h"
 #include "framework/text.h"
 #include "ui/app_paths.h"
+#include "win32/module_path.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -21,7 +21,8 @@ std::string utf8(const std::u8string& text) {
 } // namespace
 
 DialogWindowPort::DialogWindowPort(const HWND& dialog)
-    : dialog_(dialog), applicationName_(utf8(brenvik::applicationName(modulePath()).u8string())) {}
+    : dialog_(dialog),
+      applicationName_(utf8(brenvik::applicationName(win32::modulePath()).u8string())) {}
 
 std::string DialogWindowPort::controlText(int id) const {
     const HWND control = item(id);

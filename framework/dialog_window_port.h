@@ -2,8 +2,8 @@
 // The WindowPort of a dialog window: the portable code's view of the real controls.
 
 #include "framework/cstatusbarctrl.h"
-#include "framework/win32.h"
 #include "ui/window_port.h"
+#include "win32/win32.h"
 
 #include <cstdint>
 #include <functional>

@@ -3,7 +3,7 @@
 // or a notification to one member handler. The first matching entry handles the message;
 // a handler may still decline (return kDefault) and leave the message to the default handling.
 
-#include "framework/win32.h"
+#include "win32/win32.h"
 
 #include <optional>
 #include <span>

@@ -1,6 +1,6 @@
 #include "framework/text.h"
 
-#include "framework/win32.h"
+#include "win32/win32.h"
 
 #include <limits>
 #include <stdexcept>

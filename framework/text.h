@@ -2,7 +2,7 @@
 // Conversions between the program's UTF-8 texts and the UTF-16 of the Windows API. Invalid
 // input never fails: broken sequences become U+FFFD.
 
-#include "framework/win32.h"
+#include "win32/win32.h"
 
 #include <string>
 #include <string_view>

@@ -1,8 +1,8 @@
 #include "shell/about_dlg_win32.h"
 
-#include "framework/handles.h"
 #include "shell/image_holder_win32.h"
 #include "shell/presentation.h"
+#include "win32/handles.h"
 
 namespace brenvik {
 
@@ -15,7 +15,7 @@ framework::Reply CAboutDlg::handleMessage(const framework::Message& message) {
 }
 
 framework::Reply CAboutDlg::onPaint(const framework::Message&) {
-    const framework::PaintDc paint(hwnd());
+    const win32::PaintDc paint(hwnd());
     const PlacedImage logo = aboutBoxImage();
     imageHolder().paintFile(paint.get(), logo.file.data(), logo.x, logo.y);
     return 0;

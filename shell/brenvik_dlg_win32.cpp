@@ -22,17 +22,17 @@ namespace {
 
 using framework::Message;
 using framework::Reply;
-using framework::UniqueFont;
+using win32::UniqueFont;
 
-framework::UniqueIcon loadIcon(HINSTANCE instance, int widthMetric, int heightMetric) {
-    return framework::UniqueIcon(static_cast<HICON>(
+win32::UniqueIcon loadIcon(HINSTANCE instance, int widthMetric, int heightMetric) {
+    return win32::UniqueIcon(static_cast<HICON>(
         ::LoadImageW(instance, MAKEINTRESOURCEW(IDI_BRENVIK), IMAGE_ICON,
                      ::GetSystemMetrics(widthMetric), ::GetSystemMetrics(heightMetric), 0)));
 }
 
 // A font of the given face and size in points, at the screen's vertical resolution.
 UniqueFont pointFont(const wchar_t* face, int points) {
-    const framework::WindowDc screen(nullptr);
+    const win32::WindowDc screen(nullptr);
     LOGFONTW font{};
     font.lfHeight = -::MulDiv(points, ::GetDeviceCaps(screen.get(), LOGPIXELSY), 72);
     font.lfCharSet = DEFAULT_CHARSET;
@@ -238,7 +238,7 @@ Reply CBrenvikforCustomDlg::onApply(const Message&) {
 }
 
 Reply CBrenvikforCustomDlg::onPaint(const Message&) {
-    const framework::PaintDc paint(hwnd());
+    const win32::PaintDc paint(hwnd());
     if (::IsIconic(hwnd()) != FALSE) {
         paintMinimised(paint.get());
         return 0;

@@ -6,11 +6,11 @@
 #include "device/clock.h"
 #include "framework/cdialog.h"
 #include "framework/cstatusbarctrl.h"
-#include "framework/handles.h"
 #include "operations/program_state.h"
 #include "shell/caution_win32.h"
 #include "shell/color_button_win32.h"
 #include "shell/main_window_core.h"
+#include "win32/handles.h"
 
 #include <filesystem>
 #include <string>
@@ -74,14 +74,14 @@ private:
     CColorButton startStop_;
     framework::CStatusBarCtrl statusBar_;
     Caution caution_;
-    framework::UniqueIcon bigIcon_;
-    framework::UniqueIcon smallIcon_;
-    framework::UniqueFont bodyFont_;
-    framework::UniqueFont titleFont_;
-    framework::UniqueFont trademarkFont_;
-    framework::UniqueFont headingFont_;
-    framework::UniqueFont buttonFont_;
-    framework::UniqueFont footerFont_;
+    win32::UniqueIcon bigIcon_;
+    win32::UniqueIcon smallIcon_;
+    win32::UniqueFont bodyFont_;
+    win32::UniqueFont titleFont_;
+    win32::UniqueFont trademarkFont_;
+    win32::UniqueFont headingFont_;
+    win32::UniqueFont buttonFont_;
+    win32::UniqueFont footerFont_;
     COLORREF field1017DefaultColour_ = 0;
 };
 

@@ -1,8 +1,8 @@
 #include "shell/color_button_win32.h"
 
-#include "framework/handles.h"
 #include "framework/text.h"
 #include "shell/color_button_drawing.h"
+#include "win32/handles.h"
 
 #include <string>
 #include <variant>
@@ -10,7 +10,7 @@
 namespace brenvik {
 namespace {
 
-using framework::SelectedObject;
+using win32::SelectedObject;
 
 RECT toRect(const PixelRect& r) {
     return {r.left, r.top, r.right, r.bottom};
@@ -22,12 +22,12 @@ public:
     explicit StepPainter(HDC dc) : dc_(dc) {}
 
     void operator()(const FillStep& step) const {
-        const framework::UniqueBrush brush(::CreateSolidBrush(step.colour));
+        const win32::UniqueBrush brush(::CreateSolidBrush(step.colour));
         const RECT rect = toRect(step.rect);
         ::FillRect(dc_, &rect, brush.get());
     }
     void operator()(const LineStep& step) const {
-        const framework::UniquePen pen(::CreatePen(PS_SOLID, 1, step.colour));
+        const win32::UniquePen pen(::CreatePen(PS_SOLID, 1, step.colour));
         const SelectedObject selected(dc_, pen.get());
         ::MoveToEx(dc_, step.from.x, step.from.y, nullptr);
         ::LineTo(dc_, step.to.x, step.to.y);

@@ -7,7 +7,7 @@
 namespace brenvik {
 namespace {
 
-using framework::UniqueCom;
+using win32::UniqueCom;
 
 template <class Interface, class Call>
 UniqueCom<Interface> comResult(Call call) {
@@ -92,7 +92,7 @@ bool ImageHolder::load(const wchar_t* file) {
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* pixels = nullptr;
-    framework::UniqueBitmap bitmap(
+    win32::UniqueBitmap bitmap(
         ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
     const UINT stride = width * 4;
     if (!bitmap || FAILED(converter.get()->CopyPixels(nullptr, stride, stride * height,
@@ -109,8 +109,8 @@ void ImageHolder::draw(HDC dc, int x, int y, int width, int height) const {
     if (!bitmap_) {
         return;
     }
-    const framework::UniqueMemoryDc source(::CreateCompatibleDC(dc));
-    const framework::SelectedObject selected(source.get(), bitmap_.get());
+    const win32::UniqueMemoryDc source(::CreateCompatibleDC(dc));
+    const win32::SelectedObject selected(source.get(), bitmap_.get());
     ::TransparentBlt(dc, x, y, width, height, source.get(), 0, 0, width_, height_,
                      RGB(255, 255, 255));
 }

@@ -3,8 +3,8 @@
 // draws it with white as the see-through colour. It holds at most one image; the main window
 // and the About box share it and load their pictures anew at every paint.
 
-#include "framework/handles.h"
-#include "framework/win32.h"
+#include "win32/handles.h"
+#include "win32/win32.h"
 
 struct IWICImagingFactory;
 
@@ -35,8 +35,8 @@ private:
     bool startDecoder();
 
     bool comStarted_ = false;
-    framework::UniqueCom<IWICImagingFactory> factory_;
-    framework::UniqueBitmap bitmap_;
+    win32::UniqueCom<IWICImagingFactory> factory_;
+    win32::UniqueBitmap bitmap_;
     int width_ = 0;
     int height_ = 0;
 };

@@ -2,7 +2,7 @@
 // Only one copy of the program runs at a time. Copies stored under different file names have
 // different application names and do not see each other.
 
-#include "framework/handles.h"
+#include "win32/handles.h"
 
 #include <string>
 
@@ -17,7 +17,7 @@ public:
     bool anotherCopyRuns() const { return anotherCopyRuns_; }
 
 private:
-    framework::UniqueHandle semaphore_;
+    win32::UniqueHandle semaphore_;
     bool anotherCopyRuns_ = false;
 };
 

@@ -14,14 +14,14 @@
 //  - memory: committed private pages of the address space.
 // Usage: look-bench [repaints]   (default 600); prints the figures.
 
-#include "framework/handles.h"
-#include "framework/module_path.h"
 #include "res/resource.h"
 #include "shell/brenvik_dlg_win32.h"
 #include "tests/windows/support/live_dialog.h"
 #include "tools/driver/program_driver.h"
 #include "ui/app_paths.h"
 #include "virtual_supply/virtual_bridge.h"
+#include "win32/handles.h"
+#include "win32/module_path.h"
 
 #include <cstdio>
 #include <cwchar>
@@ -51,8 +51,8 @@ struct Program {
 class SoakedWindow : private Program, public CBrenvikforCustomDlg {
 public:
     SoakedWindow()
-        : CBrenvikforCustomDlg(framework::modulePath(),
-                               applicationName(framework::modulePath()).wstring(), state, clock) {}
+        : CBrenvikforCustomDlg(win32::modulePath(), applicationName(win32::modulePath()).wstring(),
+                               state, clock) {}
 };
 
 // Live GDI objects, up to a constant: the table's high-water mark less its free entries.

@@ -25,7 +25,7 @@ int wmain(int argc, wchar_t** argv) {
     session.waitForStatus(L"Pass, Connect device success! ");
     click(session.window(), IDC_BTN_START);
 
-    const brenvik::framework::UniqueHandle process(
+    const brenvik::win32::UniqueHandle process(
         ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, program.processId()));
     const HWND bar = statusBar(session.window());
     std::printf("minute handles gdi user commit_kib working_set_kib good_s failed_s\n");

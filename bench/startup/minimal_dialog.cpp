@@ -1,7 +1,7 @@
 // The smallest dialog program there is, built like Brenvik-USB (static, 32-bit, same manifest):
 // the yardstick for Brenvik-USB's start-up time.
 
-#include "framework/win32.h"
+#include "win32/win32.h"
 
 #include <commctrl.h>
 

@@ -3,9 +3,9 @@
 // main window being visible, side by side with the ratio. Each program is closed with WM_CLOSE
 // before the next start.
 
-#include "framework/handles.h"
-#include "framework/module_path.h"
 #include "tools/driver/program_driver.h"
+#include "win32/handles.h"
+#include "win32/module_path.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -31,7 +31,7 @@ double now() {
 }
 
 bool timeOneStart(Candidate& candidate) {
-    const auto executable = brenvik::framework::modulePath().parent_path() / candidate.file;
+    const auto executable = brenvik::win32::modulePath().parent_path() / candidate.file;
     const double start = now();
     RunningProgram program = RunningProgram::start(executable);
     HWND window = nullptr;

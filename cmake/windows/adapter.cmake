@@ -4,21 +4,21 @@
 # with and without the library beside the program.
 
 add_library(brenvik_adapter_win32 STATIC ${CMAKE_SOURCE_DIR}/device/ftcspi_library_win32.cpp)
-target_link_libraries(brenvik_adapter_win32 PUBLIC brenvik_device)
+target_link_libraries(brenvik_adapter_win32 PUBLIC brenvik_device brenvik_win32)
 
 # Exports under the vendor's names at the vendor's ordinals (.def file), __stdcall, runtime linked
 # in; lands in bin beside the program, so the program loads it exactly as it would load the
 # vendor's library.
 add_library(ftcspi_stand_in SHARED ${CMAKE_SOURCE_DIR}/virtual_supply/dll/exports.cpp
                                    ${CMAKE_SOURCE_DIR}/virtual_supply/dll/ftcspi.def)
-target_link_libraries(ftcspi_stand_in PRIVATE brenvik_virtual_supply brenvik_framework)
+target_link_libraries(ftcspi_stand_in PRIVATE brenvik_virtual_supply brenvik_win32)
 set_target_properties(ftcspi_stand_in PROPERTIES OUTPUT_NAME FTCSPI PREFIX "")
 
 # The same library with every name one ordinal above the vendor's (bin/shifted-names), which the
 # program must refuse before calling anything.
 add_library(ftcspi_shifted_names SHARED ${CMAKE_SOURCE_DIR}/virtual_supply/dll/exports.cpp
                                         ${CMAKE_SOURCE_DIR}/virtual_supply/dll/ftcspi_shifted_names.def)
-target_link_libraries(ftcspi_shifted_names PRIVATE brenvik_virtual_supply brenvik_framework)
+target_link_libraries(ftcspi_shifted_names PRIVATE brenvik_virtual_supply brenvik_win32)
 set_target_properties(ftcspi_shifted_names PROPERTIES OUTPUT_NAME FTCSPI PREFIX ""
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/shifted-names
     ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/shifted-names)

@@ -3,7 +3,7 @@
 
 add_executable(brenvik ${CMAKE_SOURCE_DIR}/cli/main.cpp
                        ${CMAKE_SOURCE_DIR}/cli/installed_library_win32.cpp)
-target_link_libraries(brenvik PRIVATE brenvik_cli brenvik_adapter_win32 brenvik_framework)
+target_link_libraries(brenvik PRIVATE brenvik_cli brenvik_adapter_win32 brenvik_win32)
 add_dependencies(brenvik ftcspi_stand_in)
 
 # brenvik.exe status through the stand-in FTCSPI.dll beside it: exit 0 only when the connection

@@ -3,6 +3,13 @@
 
 enable_language(RC)
 
+# The handle owners and the module path every Windows part uses, below the device folder.
+add_library(brenvik_win32 STATIC ${CMAKE_SOURCE_DIR}/win32/module_path.cpp)
+target_include_directories(brenvik_win32 PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_definitions(brenvik_win32 PUBLIC UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN
+                                                _WIN32_WINNT=0x0601)
+add_dependencies(brenvik_win32 brenvik_win32_layer)
+
 # The dialog layer, and the Windows half of the shell in the shell's own library (the entry point
 # goes to the program).
 file(GLOB BRENVIK_FRAMEWORK_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/framework/*.cpp)
@@ -10,7 +17,7 @@ add_library(brenvik_framework STATIC ${BRENVIK_FRAMEWORK_SOURCES})
 target_include_directories(brenvik_framework PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_definitions(brenvik_framework PUBLIC UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN
                                                     _WIN32_WINNT=0x0601)
-target_link_libraries(brenvik_framework PUBLIC brenvik_ui comctl32 comdlg32 gdi32 msimg32 ole32
+target_link_libraries(brenvik_framework PUBLIC brenvik_ui brenvik_win32 comctl32 comdlg32 gdi32 msimg32 ole32
                                              shell32 user32 windowscodecs)
 add_dependencies(brenvik_framework brenvik_framework_layer)
 

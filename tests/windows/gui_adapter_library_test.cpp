@@ -2,8 +2,8 @@
 // sit at other ordinals is never called, and the bridge the window holds is in use for the
 // command line until the window closes.
 
-#include "framework/module_path.h"
 #include "tools/driver/program_driver.h"
+#include "win32/module_path.h"
 
 #include <gtest/gtest.h>
 
@@ -19,9 +19,9 @@ struct ConsoleRun {
 ConsoleRun runBrenvik(const fs::path& folder, std::wstring arguments) {
     const fs::path output = folder / "console.txt";
     SECURITY_ATTRIBUTES inherited{sizeof(inherited), nullptr, TRUE};
-    const framework::UniqueHandle file(::CreateFileW(output.c_str(), GENERIC_WRITE,
-                                                     FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
-                                                     CREATE_ALWAYS, 0, nullptr));
+    const win32::UniqueHandle file(::CreateFileW(output.c_str(), GENERIC_WRITE,
+                                                 FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
+                                                 CREATE_ALWAYS, 0, nullptr));
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -35,7 +35,7 @@ ConsoleRun runBrenvik(const fs::path& folder, std::wstring arguments) {
         throw std::runtime_error("brenvik.exe cannot be started");
     }
     ::CloseHandle(info.hThread);
-    const framework::UniqueHandle process(info.hProcess);
+    const win32::UniqueHandle process(info.hProcess);
     ConsoleRun run;
     if (::WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0) {
         ::TerminateProcess(process.get(), 255);
@@ -49,13 +49,12 @@ ConsoleRun runBrenvik(const fs::path& folder, std::wstring arguments) {
 class AdapterLibrary : public ::testing::Test, protected ProgramSession {
 protected:
     AdapterLibrary() {
-        fs::copy_file(framework::modulePath().parent_path() / "brenvik.exe",
-                      folder() / "brenvik.exe");
+        fs::copy_file(win32::modulePath().parent_path() / "brenvik.exe", folder() / "brenvik.exe");
     }
 };
 
 TEST_F(AdapterLibrary, ALibraryWithItsNamesAtOtherOrdinalsIsNeverCalled) {
-    fs::copy_file(framework::modulePath().parent_path() / "shifted-names" / "FTCSPI.dll",
+    fs::copy_file(win32::modulePath().parent_path() / "shifted-names" / "FTCSPI.dll",
                   folder() / "FTCSPI.dll", fs::copy_options::overwrite_existing);
     RunningProgram program = start();
     constexpr std::wstring_view kNoLibrary = L"Connect device fail, please check the cable.";

@@ -63,11 +63,11 @@ std::pair<fs::path, fs::path> readShortcut(const fs::path& file) {
     IPersistFile* persisted = nullptr;
     ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                        reinterpret_cast<void**>(&created));
-    const framework::UniqueCom<IShellLinkW> link(created);
+    const win32::UniqueCom<IShellLinkW> link(created);
     if (link) {
         link.get()->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persisted));
     }
-    const framework::UniqueCom<IPersistFile> stored(persisted);
+    const win32::UniqueCom<IPersistFile> stored(persisted);
     wchar_t target[MAX_PATH] = L"";
     wchar_t folder[MAX_PATH] = L"";
     if (!stored || FAILED(stored.get()->Load(file.c_str(), STGM_READ)) ||
@@ -111,7 +111,7 @@ RunningProgram startShown(const fs::path& program, const fs::path& folder,
     }
     EXPECT_EQ(waitForStatus(window, status), status);
     // The square logo lies at the window's top left corner, black where the dialog is grey.
-    EXPECT_EQ(::GetPixel(framework::WindowDc(window).get(), 4, 4), RGB(0, 0, 0));
+    EXPECT_EQ(::GetPixel(win32::WindowDc(window).get(), 4, 4), RGB(0, 0, 0));
     return running;
 }
 
@@ -222,7 +222,7 @@ TEST_F(Installer, DemoRunsOnTheVirtualSupplyInAFolderOfItsOwn) {
     ASSERT_NE(demo, nullptr);
     DWORD demoId = 0;
     ::GetWindowThreadProcessId(demo, &demoId);
-    const framework::UniqueHandle process(
+    const win32::UniqueHandle process(
         ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, demoId));
     EXPECT_EQ(programOf(process.get()), program);
     const std::wstring connected = L"Pass, Connect device success! ";
@@ -230,7 +230,7 @@ TEST_F(Installer, DemoRunsOnTheVirtualSupplyInAFolderOfItsOwn) {
     // Firmware 1.5 is the sample scenario's supply, not the virtual supply's default; the logo
     // drawn shows the images found in the working folder.
     EXPECT_EQ(controlText(demo, IDC_EDT_FIRMWARE), L"1.5");
-    EXPECT_EQ(::GetPixel(framework::WindowDc(demo).get(), 4, 4), RGB(0, 0, 0));
+    EXPECT_EQ(::GetPixel(win32::WindowDc(demo).get(), 4, 4), RGB(0, 0, 0));
     ::PostMessageW(demo, WM_CLOSE, 0, 0);
     ASSERT_EQ(::WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0);
 

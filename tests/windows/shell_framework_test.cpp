@@ -2,12 +2,12 @@
 // dialog with the exception boundary of the dialog procedure.
 
 #include "framework/cdialog.h"
-#include "framework/handles.h"
-#include "framework/module_path.h"
 #include "framework/text.h"
 #include "res/resource.h"
 #include "tests/windows/support/live_dialog.h"
 #include "tools/driver/program_driver.h"
+#include "win32/handles.h"
+#include "win32/module_path.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -19,6 +19,7 @@ namespace brenvik::framework {
 namespace {
 
 using namespace std::chrono_literals;
+using namespace win32;
 
 // An owner closes its handle exactly once, when it ends or takes another; moving hands it over.
 // A selection is undone when it ends, so the object can be deleted.

@@ -2,14 +2,14 @@
 // live: start-up state, fonts, the About box, the Enter key, and what the window paints:
 // pictures, colour buttons, field 1017.
 
-#include "framework/handles.h"
-#include "framework/module_path.h"
 #include "shell/brenvik_dlg_win32.h"
 #include "tests/support/fake_clock.h"
 #include "tests/windows/support/live_dialog.h"
 #include "tools/driver/program_driver.h"
 #include "ui/app_paths.h"
 #include "virtual_supply/virtual_bridge.h"
+#include "win32/handles.h"
+#include "win32/module_path.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -32,8 +32,8 @@ struct ProgramParts {
 class QuietMainWindow : private ProgramParts, public CBrenvikforCustomDlg {
 public:
     QuietMainWindow()
-        : CBrenvikforCustomDlg(framework::modulePath(),
-                               applicationName(framework::modulePath()).wstring(), state, clock) {}
+        : CBrenvikforCustomDlg(win32::modulePath(), applicationName(win32::modulePath()).wstring(),
+                               state, clock) {}
 
     ProgramState& programState() { return state; }
 
@@ -85,7 +85,7 @@ TEST_F(MainWindow, StartsReadyWithTheAboutEntryStatusBarAndFonts) {
     EXPECT_EQ(::SendMessageW(bar, SB_GETPARTS, 3, reinterpret_cast<LPARAM>(edges)), 2);
     EXPECT_EQ(std::pair(edges[0], edges[1]), std::pair(130, -1));
 
-    const int dpi = ::GetDeviceCaps(framework::WindowDc(nullptr).get(), LOGPIXELSY);
+    const int dpi = ::GetDeviceCaps(win32::WindowDc(nullptr).get(), LOGPIXELSY);
     const std::tuple<int, std::wstring, int> fonts[] = {
         {IDC_LBL_TITLE, L"Arial Bold", 24},     {IDC_LBL_PROGRAMMING, L"Arial Bold", 15},
         {IDC_BTN_START, L"Arial Bold", 18},     {IDC_EDT_AC_HOURS, L"Arial Bold", 13},
@@ -104,13 +104,13 @@ TEST_F(MainWindow, StartsReadyWithTheAboutEntryStatusBarAndFonts) {
 struct Canvas {
     Canvas(int width, int height)
         : dc(::CreateCompatibleDC(nullptr)),
-          bitmap(::CreateCompatibleBitmap(framework::WindowDc(nullptr).get(), width, height)),
+          bitmap(::CreateCompatibleBitmap(win32::WindowDc(nullptr).get(), width, height)),
           selected(dc.get(), bitmap.get()) {}
     COLORREF at(int x, int y) const { return ::GetPixel(dc.get(), x, y); }
 
-    framework::UniqueMemoryDc dc;
-    framework::UniqueBitmap bitmap;
-    framework::SelectedObject selected;
+    win32::UniqueMemoryDc dc;
+    win32::UniqueBitmap bitmap;
+    win32::SelectedObject selected;
 };
 
 // A colour button drawn as it asks its owner to (WM_PRINTCLIENT), or with `itemState` through
@@ -121,7 +121,7 @@ std::vector<COLORREF> renderButton(HWND window, int id, std::optional<UINT> item
     RECT rect{};
     ::GetClientRect(button, &rect);
     const Canvas canvas(rect.right, rect.bottom);
-    const framework::SelectedObject font(
+    const win32::SelectedObject font(
         canvas.dc.get(), reinterpret_cast<HGDIOBJ>(::SendMessageW(button, WM_GETFONT, 0, 0)));
     if (!itemState) {
         ::SendMessageW(button, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc.get()),
@@ -164,7 +164,7 @@ TEST_F(MainWindow, ColourButtonsDrawFaceFrameAndCaptionByState) {
 
 TEST_F(MainWindow, BatteryInstalledTimeBackgroundByBatteryAge) {
     const HWND field = ::GetDlgItem(window, IDC_EDT_BATTERY_TIME);
-    const framework::WindowDc dc(field);
+    const win32::WindowDc dc(field);
     const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
     const std::pair<int, COLORREF> cases[] = {
         {1, RGB(0, 255, 0)}, {2, RGB(255, 255, 0)}, {3, RGB(255, 0, 0)}, {0, face}, {4, face}};
@@ -188,8 +188,8 @@ std::vector<COLORREF> paintedPixels(HWND window, const std::vector<POINT>& point
     RECT client{};
     ::GetClientRect(window, &client);
     const Canvas canvas(client.right, client.bottom);
-    ::BitBlt(canvas.dc.get(), 0, 0, client.right, client.bottom, framework::WindowDc(window).get(),
-             0, 0, SRCCOPY);
+    ::BitBlt(canvas.dc.get(), 0, 0, client.right, client.bottom, win32::WindowDc(window).get(), 0,
+             0, SRCCOPY);
     std::vector<COLORREF> pixels;
     for (const POINT& point : points) {
         pixels.push_back(canvas.at(point.x, point.y));

@@ -1,6 +1,6 @@
 #include "tools/driver/program_driver.h"
 
-#include "framework/module_path.h"
+#include "win32/module_path.h"
 
 #include <algorithm>
 #include <atomic>
@@ -111,7 +111,7 @@ RunningProgram RunningProgram::start(const fs::path& executable, std::wstring_vi
         throw std::runtime_error("CreateProcessW failed for " + executable.string());
     }
     ::CloseHandle(info.hThread);
-    return RunningProgram(framework::UniqueHandle(info.hProcess), info.dwProcessId);
+    return RunningProgram(win32::UniqueHandle(info.hProcess), info.dwProcessId);
 }
 
 RunningProgram::~RunningProgram() {
@@ -208,7 +208,7 @@ std::wstring statusBarText(HWND bar, int part) {
     const std::size_t length = LOWORD(send(bar, SB_GETTEXTLENGTHW, part));
     DWORD processId = 0;
     ::GetWindowThreadProcessId(bar, &processId);
-    const framework::UniqueHandle process(
+    const win32::UniqueHandle process(
         ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId));
     const std::size_t size = (length + 1) * sizeof(wchar_t);
     void* remote = process ? ::VirtualAllocEx(process.get(), nullptr, size,
@@ -491,7 +491,7 @@ TestFolder::~TestFolder() {
 
 ProgramSession::ProgramSession() : programFolder_(folder()) {
     // The program and the stand-in library, which the build puts beside the test program.
-    const fs::path built = framework::modulePath().parent_path();
+    const fs::path built = win32::modulePath().parent_path();
     fs::copy_file(built / "Brenvik-USB.exe", executable());
     fs::copy_file(built / "FTCSPI.dll", programFolder_ / "FTCSPI.dll");
     ::SetEnvironmentVariableW(L"BRENVIK_VSUPPLY_STATE", L"none");

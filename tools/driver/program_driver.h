@@ -4,9 +4,9 @@
 // panel as the operator does, answers its file dialogs and message boxes, and closes it. A window
 // that does not answer within seconds makes the call throw, so a test fails instead of hanging.
 
-#include "framework/handles.h"
-#include "framework/win32.h"
 #include "res/resource.h"
+#include "win32/handles.h"
+#include "win32/win32.h"
 
 #include <array>
 #include <chrono>
@@ -58,10 +58,10 @@ public:
     std::optional<DWORD> close() const;
 
 private:
-    RunningProgram(framework::UniqueHandle process, DWORD processId)
+    RunningProgram(win32::UniqueHandle process, DWORD processId)
         : process_(std::move(process)), processId_(processId) {}
 
-    framework::UniqueHandle process_;
+    win32::UniqueHandle process_;
     DWORD processId_ = 0;
 };
 

@@ -65,7 +65,7 @@ int closeProgram() {
     }
     DWORD processId = 0;
     ::GetWindowThreadProcessId(window, &processId);
-    const brenvik::framework::UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, processId));
+    const brenvik::win32::UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, processId));
     ::PostMessageW(window, WM_CLOSE, 0, 0);
     if (!process) {
         return waitFor(30s, [&] { return ::IsWindow(window) == FALSE; }) ? 0 : kTimedOut;

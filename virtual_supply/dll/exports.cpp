@@ -3,8 +3,8 @@
 // (virtual_supply/host_options.h), its files beside this library unless the environment says
 // otherwise.
 
-#include "framework/module_path.h"
 #include "virtual_supply/host_options.h"
+#include "win32/module_path.h"
 
 #include <chrono>
 #include <mutex>
@@ -34,7 +34,7 @@ std::filesystem::path libraryFolder() {
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
                            GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                        reinterpret_cast<LPCWSTR>(&libraryFolder), &self);
-    return brenvik::framework::modulePath(self).parent_path();
+    return brenvik::win32::modulePath(self).parent_path();
 }
 
 struct Host {

@@ -1,9 +1,9 @@
-#include "framework/module_path.h"
+#include "win32/module_path.h"
 
 #include <string>
 #include <system_error>
 
-namespace brenvik::framework {
+namespace brenvik::win32 {
 namespace {
 
 // Longest path the Windows API can hand out, with room for the terminator.
@@ -32,4 +32,4 @@ std::filesystem::path modulePath(HMODULE module, DWORD initialCapacity) {
     }
 }
 
-} // namespace brenvik::framework
+} // namespace brenvik::win32

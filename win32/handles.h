@@ -2,11 +2,11 @@
 // Move-only owners of Windows handles: each closes, frees, deletes or restores what it holds
 // exactly once, when it goes out of scope or is given something else to hold.
 
-#include "framework/win32.h"
+#include "win32/win32.h"
 
 #include <utility>
 
-namespace brenvik::framework {
+namespace brenvik::win32 {
 
 template <class Traits>
 class UniqueResource {
@@ -173,4 +173,4 @@ private:
     HDC dc_;
 };
 
-} // namespace brenvik::framework
+} // namespace brenvik::win32
