@@ -1,5 +1,6 @@
 #include "cli/replay.h"
 
+#include "cli/session.h"
 #include "serial_engine/bridge_decoder.h"
 
 #include <fstream>
@@ -7,16 +8,6 @@
 
 namespace brenvik::cli {
 namespace {
-
-std::string hexText(std::span<const std::uint8_t> bytes) {
-    std::string text;
-    char hex[4];
-    for (const std::uint8_t byte : bytes) {
-        std::snprintf(hex, sizeof hex, "%s%02X", text.empty() ? "" : " ", byte);
-        text += hex;
-    }
-    return text;
-}
 
 // Hex pairs up to the first word that is not one.
 std::vector<std::uint8_t> hexPairs(std::istringstream& words, std::string* stop = nullptr) {
@@ -160,14 +151,14 @@ bool Replay::answer(std::span<const std::uint8_t> frame, std::span<std::uint8_t>
     }
     const std::size_t number = next_ + 1;
     if (next_ >= recording_.size()) {
-        difference_ = "frame " + std::to_string(number) + " (" + hexText(frame) +
+        difference_ = "frame " + std::to_string(number) + " (" + hexBytes(frame) +
                       ") is past the end of the recording";
         return true;
     }
     const RecordedExchange& recorded = recording_[next_];
     if (!std::ranges::equal(frame, recorded.frame)) {
         difference_ = "frame " + std::to_string(number) + " differs from the recording: sent " +
-                      hexText(frame) + ", recorded " + hexText(recorded.frame);
+                      hexBytes(frame) + ", recorded " + hexBytes(recorded.frame);
         return true;
     }
     ++next_;
@@ -181,7 +172,7 @@ std::optional<std::string> Replay::difference() const {
     if (difference_ || next_ == recording_.size()) {
         return difference_;
     }
-    return "frame " + std::to_string(next_ + 1) + " (" + hexText(recording_[next_].frame) +
+    return "frame " + std::to_string(next_ + 1) + " (" + hexBytes(recording_[next_].frame) +
            ") of the recording was never sent";
 }
 

@@ -21,8 +21,6 @@ std::string isoTime(WallTime time) {
     return text;
 }
 
-namespace {
-
 std::string hexBytes(std::span<const std::uint8_t> bytes) {
     std::string text;
     char hex[4];
@@ -32,8 +30,6 @@ std::string hexBytes(std::span<const std::uint8_t> bytes) {
     }
     return text;
 }
-
-} // namespace
 
 void TraceWriter::onTransaction(std::span<const std::uint8_t> frame, const device::Reply& reply) {
     const std::string line = isoTime(now_()) + " frame " + hexBytes(frame) + " reply " +

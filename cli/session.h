@@ -41,6 +41,9 @@ using WallTime = std::chrono::system_clock::time_point;
 // "2026-12-07T20:22:52.123Z": UTC, milliseconds.
 std::string isoTime(WallTime time);
 
+// "03 55 0A": the bytes as upper-case hex pairs separated by blanks.
+std::string hexBytes(std::span<const std::uint8_t> bytes);
+
 // Appends one line per transaction to a file: time, frame, reply, status and delivered count.
 class TraceWriter final : public device::TransactionObserver {
 public:
