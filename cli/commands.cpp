@@ -322,7 +322,8 @@ int Runner::apply() {
 
 } // namespace
 
-int runCommandLine(const std::vector<std::string>& args, Console& console) {
+int runCommandLine(const std::vector<std::string>& args, Console& console,
+                   const std::vector<ExternalCommand>& external) {
     Options options;
     CLI::App app("Programs and watches a Brenvik power supply through its USB bridge.", "brenvik");
     app.footer(std::string(kExitCodes));
@@ -360,6 +361,11 @@ int runCommandLine(const std::vector<std::string>& args, Console& console) {
     apply->add_option("--report", options.report, "Append one row for this unit to FILE.csv")
         ->type_name("FILE.csv");
 
+    std::vector<CLI::App*> externalCommands;
+    for (const ExternalCommand& command : external) {
+        externalCommands.push_back(command.add(app));
+    }
+
     try {
         std::vector<std::string> reversed(args.rbegin(), args.rend());
         app.parse(reversed);
@@ -371,6 +377,17 @@ int runCommandLine(const std::vector<std::string>& args, Console& console) {
     options.useVirtual = app.count("--virtual") > 0;
     // A bare --virtual leaves an empty value: the default scenario.
     std::erase(options.virtualScenario, std::string{});
+
+    for (std::size_t i = 0; i < external.size(); ++i) {
+        if (externalCommands[i]->parsed()) {
+            const CommonOptions common{options.useVirtual,
+                                       options.virtualScenario.empty()
+                                           ? std::nullopt
+                                           : std::optional(options.virtualScenario.front()),
+                                       options.trace};
+            return external[i].run(common, console);
+        }
+    }
 
     Runner runner(console, options);
     if (status->parsed()) {

@@ -2,6 +2,9 @@
 
 #include "cli/commands.h"
 #include "cli/installed_library.h"
+#ifdef BRENVIK_SERVE
+#include "serve/command.h"
+#endif
 
 #include <atomic>
 #include <csignal>
@@ -67,8 +70,15 @@ int main(int argc, char** argv) {
                          clock,
                          timer,
                          interrupted,
-                         [](bool caught) { std::signal(SIGINT, caught ? onInterrupt : SIG_DFL); },
+                         [](bool caught) {
+                             std::signal(SIGINT, caught ? onInterrupt : SIG_DFL);
+                             std::signal(SIGTERM, caught ? onInterrupt : SIG_DFL);
+                         },
                          cli::installedLibrary,
                          virtualSupplyFiles(argv[0])};
-    return cli::runCommandLine(std::vector<std::string>(argv + 1, argv + argc), console);
+    std::vector<cli::ExternalCommand> external;
+#ifdef BRENVIK_SERVE
+    external.push_back(serve::serveCommand());
+#endif
+    return cli::runCommandLine(std::vector<std::string>(argv + 1, argv + argc), console, external);
 }
