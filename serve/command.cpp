@@ -155,10 +155,7 @@ int serve(const ServeOptions& options, const cli::CommonOptions& common, cli::Co
             std::this_thread::sleep_for(50ms);
         }
         stop = true;
-        while (!served) {
-            face.stop();
-            std::this_thread::sleep_for(50ms);
-        }
+        face.stop();
     });
     face.run();
     served = true;

@@ -8,6 +8,8 @@
 #include <charconv>
 #include <cstring>
 #include <httplib.h>
+#include <sys/socket.h>
+#include <thread>
 
 namespace brenvik::serve {
 namespace {
@@ -55,6 +57,13 @@ std::optional<ListenAddress> parseListenAddress(const std::string& text) {
 WebFace::WebFace(const Board& board) : server_(std::make_unique<Server>()) {
     httplib::Server& http = server_->http;
     http.set_keep_alive_timeout(2);
+    // The library's own options add SO_REUSEPORT, with which a second server binds the same
+    // port without a word and the two share its connections. Reusing an address still in
+    // TIME_WAIT after a restart is all that is wanted.
+    http.set_socket_options([](int sock) {
+        const int on = 1;
+        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    });
     for (const PageAsset& asset : pageAssets()) {
         http.Get(std::string(asset.path), [asset](const httplib::Request&, httplib::Response& res) {
             res.set_content(reinterpret_cast<const char*>(asset.bytes.data()), asset.bytes.size(),
@@ -117,11 +126,20 @@ int WebFace::port() const {
 }
 
 void WebFace::run() {
-    server_->http.listen_after_bind();
+    started_ = true;
+    if (!stopRequested_) {
+        server_->http.listen_after_bind();
+    }
+    finished_ = true;
 }
 
+// The server only hears a stop once it listens, so the stop is repeated until it has.
 void WebFace::stop() {
-    server_->http.stop();
+    stopRequested_ = true;
+    while (started_ && !finished_) {
+        server_->http.stop();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
 }
 
 } // namespace brenvik::serve

@@ -4,6 +4,7 @@
 
 #include "serve/board.h"
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,14 +28,18 @@ public:
     // Binds the address (port 0: any free port); the reason when it cannot.
     std::optional<std::string> bind(const ListenAddress& address);
     int port() const;
-    // Answers requests until stop(), from any thread.
+    // Answers requests until stop(); returns at once when stop() came first.
     void run();
+    // From any thread; returns once run() has ended or will not start.
     void stop();
 
 private:
     struct Server;
     std::unique_ptr<Server> server_;
     int port_ = 0;
+    std::atomic<bool> stopRequested_{false};
+    std::atomic<bool> started_{false};
+    std::atomic<bool> finished_{false};
 };
 
 } // namespace brenvik::serve
