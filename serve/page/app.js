@@ -3,6 +3,10 @@
 "use strict";
 
 const windowSelect = document.getElementById("window");
+const asked = new URLSearchParams(location.search).get("window");
+if (asked && [...windowSelect.options].some((option) => option.value === asked)) {
+  windowSelect.value = asked;
+}
 const supplies = new Map(); // location -> {element, rows, lastTime, graphs}
 
 function windowSeconds() {
@@ -33,8 +37,8 @@ function supplyFor(entry) {
   element.querySelector(".bridge").textContent = entry.bridge;
   element.querySelector(".location").textContent = "(" + entry.location + ")";
   document.getElementById("supplies").appendChild(element);
-  const common = { connectSeparatedPoints: false, legend: "always", labelsSeparateLines: false,
-                   axes: { x: { axisLabelWidth: 70 } } };
+  const common = { connectSeparatedPoints: false, legend: "always",
+                   axes: { x: { axisLabelWidth: 70 }, y: { axisLabelFormatter: (v) => v.toFixed(2) } } };
   supply = {
     element,
     volts: [],
@@ -43,10 +47,12 @@ function supplyFor(entry) {
     graphs: {
       volts: new Dygraph(element.querySelector(".voltages"), [[new Date(), null, null]],
         Object.assign({ labels: ["Time", "Main output voltage (V)", "Battery voltage (V)"],
-                        ylabel: "Volts", colors: ["#1d4f91", "#d07000"] }, common)),
+                        ylabel: "Volts", colors: ["#1d4f91", "#d07000"],
+                        labelsDiv: element.querySelector(".voltages-legend") }, common)),
       amps: new Dygraph(element.querySelector(".current"), [[new Date(), null]],
         Object.assign({ labels: ["Time", "Battery charge current (A)"], ylabel: "Amps",
-                        colors: ["#2a8a2a"] }, common)),
+                        colors: ["#2a8a2a"], labelsDiv: element.querySelector(".current-legend") },
+                      common)),
     },
   };
   supplies.set(entry.location, supply);
