@@ -4,15 +4,15 @@
 #include "cli/records.h"
 #include "cli/verification.h"
 #include "config/configuration.h"
-#include "programming/apply_sequence.h"
 #include "programming/change_summary.h"
-#include "programming/panel.h"
-#include "res/resource.h"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <chrono>
 #include <optional>
+#include <string_view>
+#include <system_error>
+#include <vector>
 
 namespace brenvik::cli {
 namespace {
@@ -53,6 +53,77 @@ bool canWrite(const fs::path& file) {
     return fs::is_directory(folder, error);
 }
 
+// Which library is missing, where it was looked for and what to install.
+std::string libraryNotFoundText(const LibraryNotFound& missing) {
+    std::string places;
+    for (std::size_t i = 0; i < missing.searched.size(); ++i) {
+        places += (i == 0                             ? " in "
+                   : i + 1 == missing.searched.size() ? " or "
+                                                      : ", ") +
+                  missing.searched[i];
+    }
+    return "no adapter library: " + missing.library + " was not found" + places +
+           "; install the USB bridge vendor's 32-bit " + missing.library +
+           " (beside brenvik.exe will do), or use --virtual";
+}
+
+// Edits (insertions, deletions, substitutions, swaps of neighbours) that turn `from` into `to`.
+std::size_t editDistance(std::string_view from, std::string_view to) {
+    std::vector<std::vector<std::size_t>> d(from.size() + 1,
+                                            std::vector<std::size_t>(to.size() + 1));
+    for (std::size_t i = 0; i <= from.size(); ++i) {
+        for (std::size_t j = 0; j <= to.size(); ++j) {
+            if (i == 0 || j == 0) {
+                d[i][j] = i + j;
+                continue;
+            }
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1,
+                                d[i - 1][j - 1] + (from[i - 1] == to[j - 1] ? 0 : 1)});
+            if (i > 1 && j > 1 && from[i - 1] == to[j - 2] && from[i - 2] == to[j - 1]) {
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+            }
+        }
+    }
+    return d[from.size()][to.size()];
+}
+
+// The word given where a sub-command belongs, when the command line has no sub-command: a word
+// after the scenario that --virtual took along with it, the first word that is not an option, or
+// the only word --virtual took when it names no file. Empty when there is none.
+std::string misplacedWord(const CLI::App& app) {
+    const std::vector<std::string>& scenario = app.get_option("--virtual")->results();
+    if (scenario.size() > 1) {
+        return scenario[1];
+    }
+    for (const std::string& word : app.remaining()) {
+        if (!word.starts_with('-')) {
+            return word;
+        }
+    }
+    std::error_code error;
+    if (scenario.size() == 1 && !scenario.front().empty() && !fs::exists(scenario.front(), error)) {
+        return scenario.front();
+    }
+    return {};
+}
+
+// Names the unknown sub-command and suggests the nearest one, or lists them all when none is
+// near.
+std::string unknownSubcommandText(const std::string& word, const std::vector<std::string>& names) {
+    std::string nearest;
+    std::size_t best = 3; // more edits than this is another word, not a typing slip
+    std::string all;
+    for (const std::string& name : names) {
+        all += (all.empty() ? "" : ", ") + name;
+        if (const std::size_t distance = editDistance(word, name); distance < best) {
+            best = distance;
+            nearest = name;
+        }
+    }
+    return "unknown sub-command '" + word + "'; " +
+           (nearest.empty() ? "the sub-commands are " + all : "did you mean '" + nearest + "'?");
+}
+
 class Runner {
 public:
     Runner(Console& console, const Options& options) : console_(console), options_(options) {}
@@ -83,7 +154,7 @@ private:
     std::optional<int> connect();
     int communicationFailed() {
         return fail(ExitCode::CommunicationFailed,
-                    "communication failed: " + session_->window().lastStatusText());
+                    "communication failed: " + session_->lastStatus());
     }
 
     Console& console_;
@@ -115,12 +186,16 @@ std::optional<int> Runner::connect() {
                 std::chrono::steady_clock::now() - start);
         });
     } else {
-        library_ = console_.installedLibrary();
+        InstalledLibrary installed = console_.installedLibrary();
+        if (const auto* missing = std::get_if<LibraryNotFound>(&installed)) {
+            return fail(ExitCode::NoDevice, libraryNotFoundText(*missing));
+        }
+        library_ = std::move(std::get<std::unique_ptr<device::AdapterLibrary>>(installed));
     }
     if (!library_) {
         return fail(ExitCode::NoDevice, "no adapter library on this system; use --virtual");
     }
-    session_ = std::make_unique<Session>(*library_, console_.clock, console_.err);
+    session_ = std::make_unique<Session>(*library_, console_.clock);
     if (!options_.trace.empty()) {
         trace_.emplace(std::ofstream(options_.trace, std::ios::app | std::ios::binary),
                        [this] { return console_.timer.now(); });
@@ -147,9 +222,9 @@ int Runner::status() {
     if (!session_->poll()) {
         return communicationFailed();
     }
-    const auto items = session_->window().comboItems(IDC_CMB_CHARGE_CURRENT);
-    console_.out << (options_.json ? statusJson(session_->model(), items)
-                                   : statusText(session_->model(), items));
+    const ChargeItems& items = session_->chargeItems();
+    console_.out << (options_.json ? statusJson(session_->record(), items)
+                                   : statusText(session_->record(), items));
     return static_cast<int>(ExitCode::Success);
 }
 
@@ -183,8 +258,8 @@ int Runner::pollUntilDone() {
         }
         const std::string time = isoTime(console_.timer.now());
         const bool good = session_->poll().has_value();
-        const DisplayTexts* texts = good ? &session_->model().texts : nullptr;
-        const std::string failure = session_->window().lastStatusText();
+        const monitor::DisplayTexts* texts = good ? &session_->record().texts : nullptr;
+        const std::string failure = session_->lastStatus();
         console_.out << pollLine(time, texts, failure) << std::flush;
         if (!options_.csv.empty() &&
             !appendRow(options_.csv, kPollCsvHeader, pollCsvRow(time, texts, failure))) {
@@ -206,18 +281,14 @@ int Runner::read() {
     if (auto code = connect()) {
         return *code;
     }
-    // Connecting has cleared the option boxes. The three setting boxes are ticked so that the
-    // file, applied to another supply, copies these settings; the installation date and the
-    // resets belong to each unit and stay off.
-    for (const int box :
-         {IDC_CHK_CHARGE_SELECTOR, IDC_CHK_AC_FAULT_DELAY, IDC_CHK_SYS_FAULT_DELAY}) {
-        session_->window().setChecked(box, true);
-        onOptionBoxClicked(session_->window(), session_->model(), box);
-    }
-    if (!config::writeConfiguration(session_->window(), session_->model(), options_.config)) {
+    // The three setting boxes are ticked so that the file, applied to another supply, copies
+    // these settings; the installation date and the resets belong to each unit and stay off.
+    DeviceSettings settings = session_->record().settings;
+    settings.optChargeSelector = settings.optAcFaultDelay = settings.optSysFaultDelay = 1;
+    if (!config::writeConfigurationValues(options_.config, settings)) {
         return unwritable(options_.config);
     }
-    console_.out << "Settings of " << session_->model().texts.partNumber << " written to "
+    console_.out << "Settings of " << session_->record().texts.partNumber << " written to "
                  << options_.config << "\n";
     return static_cast<int>(ExitCode::Success);
 }
@@ -258,10 +329,11 @@ int Runner::apply() {
     if (auto code = checkCommonInput()) {
         return *code;
     }
-    auto input = readCheckedConfiguration(options_.config);
+    const auto input = readCheckedConfiguration(options_.config);
     if (const auto* refusal = std::get_if<std::string>(&input)) {
         return fail(ExitCode::BadInput, *refusal);
     }
+    const DeviceSettings& requested = std::get<DeviceSettings>(input);
     if (!options_.report.empty() && !canWrite(options_.report)) {
         return unwritable(options_.report);
     }
@@ -273,28 +345,20 @@ int Runner::apply() {
     const auto before = session_->poll();
     if (!before) {
         return finishApply(row, ExitCode::CommunicationFailed,
-                           "communication failed before writing: " +
-                               session_->window().lastStatusText());
+                           "communication failed before writing: " + session_->lastStatus());
     }
-    MainWindowModel& model = session_->model();
-    row.partNumber = model.texts.partNumber;
-    row.firmware = model.texts.firmware;
-    row.powerUpHours = model.texts.powerUpTime;
+    const MainWindowModel& record = session_->record();
+    row.partNumber = record.texts.partNumber;
+    row.firmware = record.texts.firmware;
+    row.powerUpHours = record.texts.powerUpTime;
     row.settingsBefore = settingsText(*before);
     row.actions = "none";
 
-    // The window's reader puts the file into the panel; its option flags choose the writes.
-    config::readConfiguration(session_->window(), model, options_.config);
-    const DeviceSettings requested = model.settings;
-    session_->window().setConfirmation(
-        [this](const ConfirmationTexts& texts) { return confirm(texts); });
-    if (!session_->window().showConfirmation(buildChangeSummary(requested, row.partNumber))) {
+    if (!confirm(buildChangeSummary(requested, row.partNumber))) {
         return finishApply(row, ExitCode::Cancelled, "cancelled by the operator");
     }
-    bool reconnectFirst = false;
-    ApplyContext context{session_->window(),       console_.clock,    session_->link(), model,
-                         session_->monitorState(), session_->files(), reconnectFirst};
-    const WriteOutcome outcome = runWriteSequence(context);
+    const operations::WriteOutcome outcome =
+        session_->supply().write(writePlan(requested, session_->lastRead()));
     row.actions = actionsText(outcome);
     if (!outcome.allSucceeded()) {
         return finishApply(row, ExitCode::CommunicationFailed,
@@ -306,8 +370,7 @@ int Runner::apply() {
     const auto after = session_->poll();
     if (!after) {
         return finishApply(row, ExitCode::CommunicationFailed,
-                           "communication failed while verifying: " +
-                               session_->window().lastStatusText());
+                           "communication failed while verifying: " + session_->lastStatus());
     }
     row.settingsAfter = settingsText(*after);
     std::string differences;
@@ -370,6 +433,18 @@ int runCommandLine(const std::vector<std::string>& args, Console& console,
         std::vector<std::string> reversed(args.rbegin(), args.rend());
         app.parse(reversed);
     } catch (const CLI::ParseError& error) {
+        std::vector<const CLI::App*> subcommands{status, monitor, read, apply};
+        subcommands.insert(subcommands.end(), externalCommands.begin(), externalCommands.end());
+        const bool noSubcommand = std::none_of(subcommands.begin(), subcommands.end(),
+                                               [](const CLI::App* sub) { return sub->parsed(); });
+        if (const std::string word = misplacedWord(app); noSubcommand && !word.empty()) {
+            std::vector<std::string> names;
+            for (const CLI::App* sub : subcommands) {
+                names.push_back(sub->get_name());
+            }
+            console.err << "brenvik: " << unknownSubcommandText(word, names) << '\n';
+            return static_cast<int>(ExitCode::BadInput);
+        }
         return app.exit(error, console.out, console.err) == 0
                    ? 0
                    : static_cast<int>(ExitCode::BadInput);

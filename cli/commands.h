@@ -4,7 +4,7 @@
 
 #include "cli/session.h"
 #include "device/adapter_library.h"
-#include "ui/clock.h"
+#include "device/clock.h"
 #include "virtual_supply/hosted_bridge.h"
 
 #include <atomic>
@@ -14,6 +14,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace CLI {
@@ -31,6 +32,15 @@ public:
     virtual void waitUntil(WallTime deadline, const std::atomic<bool>& stop) = 0;
 };
 
+// No adapter library where the platform looks for one: the library's file name and the places
+// searched, in the order searched.
+struct LibraryNotFound {
+    std::string library;
+    std::vector<std::string> searched;
+};
+// The installed adapter library; a null library where the platform has none at all.
+using InstalledLibrary = std::variant<std::unique_ptr<device::AdapterLibrary>, LibraryNotFound>;
+
 struct Console {
     std::ostream& out;
     std::ostream& err;
@@ -40,8 +50,7 @@ struct Console {
     // Set by Ctrl+C while caught; outside monitoring Ctrl+C ends the program as usual.
     const std::atomic<bool>& interrupted;
     std::function<void(bool caught)> catchInterrupts;
-    // The installed adapter library; nothing where the platform has none.
-    std::function<std::unique_ptr<device::AdapterLibrary>()> installedLibrary;
+    std::function<InstalledLibrary()> installedLibrary;
     // State and trace files of the virtual supply chosen with --virtual.
     vsupply::HostOptions virtualSupply;
 };
@@ -59,6 +68,10 @@ struct ExternalCommand {
     std::function<CLI::App*(CLI::App& parser)> add;
     std::function<int(const CommonOptions& options, Console& console)> run;
 };
+
+// The sub-commands this build adds from outside this folder: `serve` in the Linux build, none in
+// the Windows one (each program links the one definition that fits it).
+std::vector<ExternalCommand> externalCommands();
 
 // Runs one command line (without the program name) and returns the exit code.
 int runCommandLine(const std::vector<std::string>& args, Console& console,

@@ -1,14 +1,12 @@
 #include "cli/config_input.h"
 
-#include "cli/session.h"
 #include "config/configuration.h"
 #include "config/ini_file.h"
-#include "programming/panel.h"
+#include "programming/validation.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <optional>
-#include <sstream>
 
 namespace brenvik::cli {
 namespace {
@@ -28,41 +26,9 @@ bool isInteger(const std::string& text) {
     return true;
 }
 
-// A window as the program starts it: empty fields shown from a fresh record, the default
-// charge selector items. Message boxes are kept, not printed.
-struct QuietPanel {
-    QuietPanel() : window(discard) {
-        window.setMessagesShown(false);
-        showFreshPanel(window, model);
-    }
-    std::ostringstream discard;
-    HeadlessWindow window;
-    MainWindowModel model;
-};
-
-// The key whose value alone fails the panel's checks: each value is tried among values that pass.
-// A date that fails only as a whole names its three keys.
-std::string failingKey(const DeviceSettings& settings) {
-    DeviceSettings passing = settings;
-    passing.acFaultHours = passing.acFaultMinutes = passing.acFaultSeconds = 0;
-    passing.sysFaultHours = passing.sysFaultMinutes = passing.sysFaultSeconds = 0;
-    passing.chargeSelection = 0;
-    passing.installMonth = passing.installDay = 1;
-    passing.installYear = 2010;
-    for (const config::ConfigurationKey& key : config::kConfigurationKeys) {
-        DeviceSettings trial = passing;
-        trial.*(key.field) = settings.*(key.field);
-        QuietPanel panel;
-        if (!validatePanel(panel.window, trial)) {
-            return std::string(key.name);
-        }
-    }
-    return "InstallMM/InstallDD/InstallYYYY";
-}
-
 } // namespace
 
-std::variant<MainWindowModel, std::string> readCheckedConfiguration(const fs::path& file) {
+std::variant<DeviceSettings, std::string> readCheckedConfiguration(const fs::path& file) {
     const std::string name = file.string();
     std::error_code error;
     const std::optional<config::IniFile> ini =
@@ -76,20 +42,30 @@ std::variant<MainWindowModel, std::string> readCheckedConfiguration(const fs::pa
             return name + ": " + std::string(key.name) + ": \"" + *value + "\" is not an integer";
         }
     }
-    QuietPanel panel;
-    config::readConfiguration(panel.window, panel.model, file);
+    const config::ConfigurationValues values = config::readConfigurationValues(file);
     // The window offers no APPLY without a ticked box; a file without one would write nothing
     // and still be reported as applied.
-    const auto& flags = panel.model.fileOptionFlags;
-    if (std::all_of(flags.begin(), flags.end(), [](std::int32_t flag) { return flag == 0; })) {
+    if (std::none_of(kOptionBoxes.begin(), kOptionBoxes.end(),
+                     [&](OptionBox box) { return config::optionValue(values, box) != 0; })) {
         return name + ": bChargeCurrent, bAcFltDelay, bSysFltDelay, bResetBatCon, "
                       "bResetFaultCounts, bInstallDate: all 0, nothing to apply";
     }
-    if (!validatePanel(panel.window, panel.model.settings)) {
-        return name + ": " + failingKey(panel.model.settings) + ": " +
-               panel.window.messages().front();
+    // As the panel shows the file: a ticked box per non-zero flag, a charge selection without an
+    // item as none.
+    DeviceSettings settings;
+    config::takeValues(settings, values);
+    settings.chargeSelection = selectableCharge(settings.chargeSelection);
+    for (const OptionBox box : kOptionBoxes) {
+        settings.*flagOf(box) = config::optionValue(values, box) != 0 ? 1 : 0;
     }
-    return panel.model;
+    const std::vector<ValidationFailure> failures = validatePanel(settings);
+    if (!failures.empty()) {
+        const ValidationFailure& first = failures.front();
+        const std::string key = first.field != nullptr ? std::string(config::keyOf(first.field))
+                                                       : "InstallMM/InstallDD/InstallYYYY";
+        return name + ": " + key + ": " + std::string(first.message);
+    }
+    return settings;
 }
 
 } // namespace brenvik::cli

@@ -2,13 +2,11 @@
 // The adapter library the platform provides: on Windows the vendor's FTCSPI.dll loaded by
 // ordinal like the window loads it, elsewhere none.
 
-#include "device/adapter_library.h"
-
-#include <memory>
+#include "cli/commands.h"
 
 namespace brenvik::cli {
 
-std::unique_ptr<device::AdapterLibrary> installedLibrary();
+InstalledLibrary installedLibrary();
 
 // Prepares the console for the program's output (text as UTF-8 where the platform needs it).
 void prepareConsole();

@@ -2,7 +2,7 @@
 
 namespace brenvik::cli {
 
-std::unique_ptr<device::AdapterLibrary> installedLibrary() {
+InstalledLibrary installedLibrary() {
     return nullptr;
 }
 

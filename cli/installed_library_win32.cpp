@@ -1,12 +1,50 @@
 #include "cli/installed_library.h"
 #include "device/ftcspi_library_win32.h"
+#include "framework/module_path.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
 
 namespace brenvik::cli {
+namespace {
 
-// Calls into a missing library fail with their own status, so the connection reports "no
-// device" exactly as the window does.
-std::unique_ptr<device::AdapterLibrary> installedLibrary() {
-    return std::make_unique<device::FtcspiLibrary>();
+std::string utf8(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return {text.begin(), text.end()};
+}
+
+// The folders the system searches for a library loaded by its bare name, in its order: the
+// program's folder, the system folder, the Windows folder, the current folder, then PATH.
+std::vector<std::string> librarySearchOrder() {
+    std::vector<std::string> folders{utf8(framework::modulePath().parent_path())};
+    wchar_t folder[MAX_PATH + 1] = L"";
+    const auto add = [&](UINT length) {
+        if (length > 0 && length <= MAX_PATH) {
+            const std::string name = utf8(folder);
+            if (std::find(folders.begin(), folders.end(), name) == folders.end()) {
+                folders.push_back(name);
+            }
+        }
+    };
+    add(::GetSystemDirectoryW(folder, MAX_PATH + 1));
+    add(::GetWindowsDirectoryW(folder, MAX_PATH + 1));
+    add(static_cast<UINT>(::GetCurrentDirectoryW(MAX_PATH + 1, folder)));
+    folders.emplace_back("the folders on PATH");
+    return folders;
+}
+
+} // namespace
+
+// A library that is there but does not load fails in its calls with their own status, so the
+// connection reports "no device" exactly as the window does.
+InstalledLibrary installedLibrary() {
+    auto library = std::make_unique<device::FtcspiLibrary>();
+    if (!library->loaded() &&
+        ::SearchPathW(nullptr, L"FTCSPI.dll", nullptr, 0, nullptr, nullptr) == 0) {
+        return LibraryNotFound{"FTCSPI.dll", librarySearchOrder()};
+    }
+    return library;
 }
 
 void prepareConsole() {

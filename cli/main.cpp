@@ -2,9 +2,7 @@
 
 #include "cli/commands.h"
 #include "cli/installed_library.h"
-#ifdef BRENVIK_SERVE
-#include "serve/command.h"
-#endif
+#include "virtual_supply/host_options.h"
 
 #include <atomic>
 #include <csignal>
@@ -42,20 +40,17 @@ private:
     std::chrono::steady_clock::time_point startSteady_ = std::chrono::steady_clock::now();
 };
 
-// The virtual supply keeps its state and writes its trace where the stand-in library does.
+// The virtual supply finds its scenario and keeps its state and trace as the stand-in library
+// does, with this program's folder in place of the library's.
 vsupply::HostOptions virtualSupplyFiles(const char* program) {
-    vsupply::HostOptions options;
-    const char* state = std::getenv("BRENVIK_VSUPPLY_STATE");
-    if (state == nullptr || *state == '\0') {
-        options.stateFile =
-            std::filesystem::absolute(program).parent_path() / "virtual-supply-state.txt";
-    } else if (std::string_view(state) != "none") {
-        options.stateFile = state;
-    }
-    if (const char* trace = std::getenv("BRENVIK_VSUPPLY_TRACE"); trace && *trace != '\0') {
-        options.traceFile = trace;
-    }
-    return options;
+    const auto environment = [](std::string_view name) -> std::optional<std::filesystem::path> {
+        const char* value = std::getenv(std::string(name).c_str());
+        if (value == nullptr || *value == '\0') {
+            return std::nullopt;
+        }
+        return std::filesystem::path(value);
+    };
+    return vsupply::hostOptionsFrom(environment, std::filesystem::absolute(program).parent_path());
 }
 
 } // namespace
@@ -76,9 +71,6 @@ int main(int argc, char** argv) {
                          },
                          cli::installedLibrary,
                          virtualSupplyFiles(argv[0])};
-    std::vector<cli::ExternalCommand> external;
-#ifdef BRENVIK_SERVE
-    external.push_back(serve::serveCommand());
-#endif
-    return cli::runCommandLine(std::vector<std::string>(argv + 1, argv + argc), console, external);
+    return cli::runCommandLine(std::vector<std::string>(argv + 1, argv + argc), console,
+                               cli::externalCommands());
 }

@@ -10,16 +10,17 @@
 namespace brenvik::cli {
 namespace {
 
-std::string chargeText(std::int32_t selection, const std::vector<std::string>& items) {
+std::string chargeText(std::int32_t selection, const ChargeItems& items) {
     std::string text = std::to_string(selection);
     if (selection >= 0 && selection < static_cast<std::int32_t>(items.size())) {
-        text += " (" + items[static_cast<std::size_t>(selection)] + ")";
+        text += " (" + std::string(items[static_cast<std::size_t>(selection)]) + ")";
     }
     return text;
 }
 
 // The monitoring fields in the order the window shows them, with its labels and units.
-std::vector<std::pair<std::string_view, std::string>> monitoringFields(const DisplayTexts& t) {
+std::vector<std::pair<std::string_view, std::string>>
+monitoringFields(const monitor::DisplayTexts& t) {
     return {
         {"Main output voltage", t.outputVoltage + " Volts"},
         {"Battery voltage", t.batteryVoltage + " Volts"},
@@ -67,7 +68,7 @@ std::string dateText(std::int64_t month, std::int64_t day, std::int64_t year) {
     return std::to_string(month) + "/" + std::to_string(day) + "/" + std::to_string(year);
 }
 
-std::string statusText(const MainWindowModel& model, const std::vector<std::string>& chargeItems) {
+std::string statusText(const MainWindowModel& model, const ChargeItems& chargeItems) {
     const DeviceSettings& s = model.settings;
     auto fields = monitoringFields(model.texts);
     fields.insert(fields.begin(), {{"Part number", model.texts.partNumber},
@@ -88,9 +89,9 @@ std::string statusText(const MainWindowModel& model, const std::vector<std::stri
     return text;
 }
 
-std::string statusJson(const MainWindowModel& model, const std::vector<std::string>& chargeItems) {
+std::string statusJson(const MainWindowModel& model, const ChargeItems& chargeItems) {
     const DeviceSettings& s = model.settings;
-    const DisplayTexts& t = model.texts;
+    const monitor::DisplayTexts& t = model.texts;
     const auto delay = [](std::int32_t h, std::int32_t m, std::int32_t sec) {
         return nlohmann::json{{"hours", h}, {"minutes", m}, {"seconds", sec}};
     };
@@ -127,7 +128,8 @@ const std::string_view kPollCsvHeader =
     "battery_installed_hours,ac_fault_count,system_fault_count,fai_activated,"
     "output_latching,ac_fault_status,system_fault_status\n";
 
-std::string pollLine(std::string_view time, const DisplayTexts* texts, std::string_view failure) {
+std::string pollLine(std::string_view time, const monitor::DisplayTexts* texts,
+                     std::string_view failure) {
     std::string line(time);
     if (texts == nullptr) {
         return line + "  " + std::string(failure) + "\n";
@@ -138,11 +140,12 @@ std::string pollLine(std::string_view time, const DisplayTexts* texts, std::stri
     return line + "\n";
 }
 
-std::string pollCsvRow(std::string_view time, const DisplayTexts* texts, std::string_view failure) {
+std::string pollCsvRow(std::string_view time, const monitor::DisplayTexts* texts,
+                       std::string_view failure) {
     if (texts == nullptr) {
         return csvRow({time, failure, "", "", "", "", "", "", "", "", "", "", ""});
     }
-    const DisplayTexts& t = *texts;
+    const monitor::DisplayTexts& t = *texts;
     return csvRow({time, "ok", t.outputVoltage, t.batteryVoltage, t.chargeCurrent, t.powerUpTime,
                    t.batteryTime, t.acFaultCount, t.sysFaultCount, t.faiActivated, t.outputLatching,
                    t.acFaultStatus, t.sysFaultStatus});

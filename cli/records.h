@@ -4,8 +4,9 @@
 // appended to, one whole row per write.
 
 #include "monitor/status_block.h"
-#include "programming/device_settings.h"
+#include "operations/window_model.h"
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -15,18 +16,23 @@
 
 namespace brenvik::cli {
 
+// The charge selector's items, index 0 first.
+using ChargeItems = std::array<std::string_view, 4>;
+
 // "1:02:03" and "7/18/2011".
 std::string delayText(std::int64_t hours, std::int64_t minutes, std::int64_t seconds);
 std::string dateText(std::int64_t month, std::int64_t day, std::int64_t year);
 
 // Every monitoring and settings field, one "label: value" line each, with the window's texts.
-std::string statusText(const MainWindowModel& model, const std::vector<std::string>& chargeItems);
+std::string statusText(const MainWindowModel& model, const ChargeItems& chargeItems);
 // The same fields as one JSON object (one line).
-std::string statusJson(const MainWindowModel& model, const std::vector<std::string>& chargeItems);
+std::string statusJson(const MainWindowModel& model, const ChargeItems& chargeItems);
 
 // One poll as a console line and as a CSV row; a failed poll carries the window's status text.
-std::string pollLine(std::string_view time, const DisplayTexts* texts, std::string_view failure);
-std::string pollCsvRow(std::string_view time, const DisplayTexts* texts, std::string_view failure);
+std::string pollLine(std::string_view time, const monitor::DisplayTexts* texts,
+                     std::string_view failure);
+std::string pollCsvRow(std::string_view time, const monitor::DisplayTexts* texts,
+                       std::string_view failure);
 extern const std::string_view kPollCsvHeader;
 
 // "charge 1; AC 1:02:03; system 0:00:30; date 7/18/2011"

@@ -1,10 +1,6 @@
 #include "cli/session.h"
 
-#include "monitor/block_decode.h"
-#include "monitor/block_fetch.h"
-#include "programming/panel.h"
-#include "res/resource.h"
-#include "shell/main_window_core.h"
+#include "monitor/monitoring_values.h"
 
 #include <cstdio>
 
@@ -49,20 +45,42 @@ void TraceWriter::onTransaction(std::span<const std::uint8_t> frame, const devic
     file_.flush();
 }
 
-void showFreshPanel(HeadlessWindow& window, MainWindowModel& model) {
-    window.setComboItems(IDC_CMB_CHARGE_CURRENT, defaultChargeSelectorItems());
-    window.setComboSelection(IDC_CMB_CHARGE_CURRENT, 0);
-    panelRedisplay(window, model);
+Session::Session(device::AdapterLibrary& library, Clock& clock)
+    : link_(library), supply_(link_, clock) {}
+
+const std::array<std::string_view, 4>& Session::chargeItems() const {
+    const monitor::ModelInfo* model = monitor::findModel(modelCode_);
+    return model != nullptr ? model->chargeItems : monitor::kDefaultChargeItems;
 }
 
-Session::Session(device::AdapterLibrary& library, Clock& clock, std::ostream& messages)
-    : clock_(clock), window_(messages), link_(library) {
-    showFreshPanel(window_, model_);
+monitor::FetchProgress Session::statusOf(monitor::BlockCaller caller) {
+    return [this, caller](const monitor::FetchOutcome& soFar) {
+        if (const auto text = operations::fetchStatus(soFar, caller)) {
+            lastStatus_ = *text;
+        }
+    };
 }
 
 ExitCode Session::connect() {
-    device::ConnectionContext ctx{window_, clock_, link_, model_, monitor_, files_};
-    device::connectDevice(ctx);
+    const device::OpenResult opened = supply_.open();
+    lastStatus_ = operations::openStatus(opened);
+    if (opened == device::OpenResult::Opened || opened == device::OpenResult::NoDevice) {
+        const monitor::FetchOutcome readBack =
+            supply_.readSettings(statusOf(monitor::BlockCaller::ReadBack));
+        if (readBack.good()) {
+            const monitor::StatusBlock block = monitor::decodeStatusBlock(readBack.bytes);
+            takeStoredSettings(record_.settings, block);
+            // As the selector shows it: a selection without an item is none.
+            record_.settings.chargeSelection = selectableCharge(record_.settings.chargeSelection);
+            lastRead_ = monitor::lastReadSettingsOf(block);
+            monitor::takeIdentity(record_.texts, block);
+            if (monitor::findModel(block.modelCode) != nullptr) {
+                modelCode_ = block.modelCode;
+            }
+        }
+    } else {
+        link_.linkOk = false;
+    }
     if (!link_.handle) {
         return ExitCode::NoDevice;
     }
@@ -70,13 +88,15 @@ ExitCode Session::connect() {
 }
 
 std::optional<monitor::StatusBlock> Session::poll() {
-    const auto bytes =
-        monitor::fetchStatusBlock(window_, clock_, link_, monitor::BlockCaller::MonitorTick);
-    if (!bytes) {
+    const monitor::FetchOutcome outcome =
+        supply_.readBlock(statusOf(monitor::BlockCaller::MonitorTick));
+    if (!outcome.good()) {
         return std::nullopt;
     }
-    const monitor::StatusBlock block = monitor::decodeStatusBlock(*bytes);
-    monitor::applyMonitoringFields(window_, model_, monitor_, block);
+    const monitor::StatusBlock block = monitor::decodeStatusBlock(outcome.bytes);
+    monitor::takeMonitoringValues(record_.texts, block);
+    takeStoredSettings(record_.settings, block);
+    lastRead_ = monitor::lastReadSettingsOf(block);
     return block;
 }
 

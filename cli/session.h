@@ -1,18 +1,18 @@
 #pragma once
-// One run of the command line against one supply: the link, the window's model and state, the
-// headless window, and the steps every sub-command is built from (Connect Device as the window
-// runs it, one block fetched as the monitor tick fetches it).
+// One run of the command line against one supply: the link, what the supply has told, and the
+// steps every sub-command is built from (the connection as Connect Device makes it, one block
+// fetched as the monitor tick fetches it), on the supply's own operations without a window.
 
-#include "cli/headless_window.h"
-#include "config/configuration.h"
-#include "device/connection.h"
+#include "device/clock.h"
 #include "device/device_link.h"
 #include "device/transaction.h"
+#include "monitor/block_fetch.h"
 #include "monitor/monitor_state.h"
 #include "monitor/status_block.h"
-#include "programming/device_settings.h"
-#include "ui/clock.h"
+#include "operations/supply.h"
+#include "operations/window_model.h"
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -22,6 +22,7 @@
 #include <ostream>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace brenvik::cli {
 
@@ -53,37 +54,41 @@ private:
     std::function<WallTime()> now_;
 };
 
-// Sets up the headless window as the window starts: the default charge selector items, and
-// every field showing the fresh record.
-void showFreshPanel(HeadlessWindow& window, MainWindowModel& model);
-
 class Session {
 public:
-    Session(device::AdapterLibrary& library, Clock& clock, std::ostream& messages);
+    Session(device::AdapterLibrary& library, Clock& clock);
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    HeadlessWindow& window() { return window_; }
     device::DeviceLink& link() { return link_; }
-    MainWindowModel& model() { return model_; }
-    monitor::MonitorState& monitorState() { return monitor_; }
-    config::ConfigurationFiles& files() { return files_; }
+    operations::Supply& supply() { return supply_; }
+    // The settings and the read-only fields as the window would show them.
+    const MainWindowModel& record() const { return record_; }
+    const monitor::LastReadSettings& lastRead() const { return lastRead_; }
+    // The status line's last text, empty before the first.
+    const std::string& lastStatus() const { return lastStatus_; }
+    // The charge selector's items: the connected model's, or the four it starts with.
+    const std::array<std::string_view, 4>& chargeItems() const;
 
-    // Connect Device as the window runs it: NoDevice when no bridge channel could be opened,
-    // CommunicationFailed when the supply did not answer the read-back.
+    // The connection as Connect Device makes it, and the read-back of the supply's settings:
+    // NoDevice when no bridge channel could be opened, CommunicationFailed when the supply did
+    // not answer the read-back.
     ExitCode connect();
 
-    // One block as the monitor tick fetches it (command 10), decoded into the model as the tick
-    // decodes it. Nothing when the fetch failed; the window's status text tells why.
+    // One block as the monitor tick fetches it (command 10), taken into the record as the tick
+    // takes it. Nothing when the fetch failed; lastStatus() tells why.
     std::optional<monitor::StatusBlock> poll();
 
 private:
-    Clock& clock_;
-    HeadlessWindow window_;
+    // Keeps the status text of each step of a block fetch.
+    monitor::FetchProgress statusOf(monitor::BlockCaller caller);
+
     device::DeviceLink link_;
-    MainWindowModel model_;
-    monitor::MonitorState monitor_;
-    config::ConfigurationFiles files_;
+    operations::Supply supply_;
+    MainWindowModel record_;
+    monitor::LastReadSettings lastRead_;
+    std::uint8_t modelCode_ = 0;
+    std::string lastStatus_;
 };
 
 } // namespace brenvik::cli

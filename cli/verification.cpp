@@ -15,14 +15,15 @@ void compare(std::vector<std::string>& differences, bool asked, std::string_view
     }
 }
 
-std::array<std::pair<std::string_view, ActionOutcome>, 4> actions(const WriteOutcome& o) {
+std::array<std::pair<std::string_view, operations::ActionOutcome>, 4>
+actions(const operations::WriteOutcome& o) {
     return {{{"settings write", o.settings},
              {"battery timer reset", o.batteryTimer},
              {"fault count reset", o.faultCounts},
              {"installation date", o.installDate}}};
 }
 
-std::string joined(const WriteOutcome& outcome, bool failedOnly) {
+std::string joined(const operations::WriteOutcome& outcome, bool failedOnly) {
     std::string text;
     for (const auto& [name, action] : actions(outcome)) {
         if (!action.ran || (failedOnly && action.succeeded)) {
@@ -59,12 +60,12 @@ std::vector<std::string> verificationDifferences(const DeviceSettings& r,
     return differences;
 }
 
-std::string actionsText(const WriteOutcome& outcome) {
+std::string actionsText(const operations::WriteOutcome& outcome) {
     const std::string text = joined(outcome, false);
     return text.empty() ? "none" : text;
 }
 
-std::string failedActionsText(const WriteOutcome& outcome) {
+std::string failedActionsText(const operations::WriteOutcome& outcome) {
     return joined(outcome, true);
 }
 

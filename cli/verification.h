@@ -3,8 +3,8 @@
 // it, and the one-off actions in words for the report.
 
 #include "monitor/status_block.h"
-#include "programming/apply_sequence.h"
-#include "programming/device_settings.h"
+#include "operations/supply.h"
+#include "programming/settings.h"
 
 #include <string>
 #include <vector>
@@ -17,9 +17,9 @@ std::vector<std::string> verificationDifferences(const DeviceSettings& requested
                                                  const monitor::StatusBlock& held);
 
 // The actions that ran, "; " between them, a failed one marked "(failed)"; "none" for none.
-std::string actionsText(const WriteOutcome& outcome);
+std::string actionsText(const operations::WriteOutcome& outcome);
 
 // The actions that failed, "; " between them.
-std::string failedActionsText(const WriteOutcome& outcome);
+std::string failedActionsText(const operations::WriteOutcome& outcome);
 
 } // namespace brenvik::cli

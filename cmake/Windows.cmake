@@ -56,6 +56,25 @@ function(brenvik_add_wine_test)
     endif()
 endfunction()
 
+# brenvik_add_wine_test_file(<source> TIMEOUT <seconds> [LIBRARIES ...] [SOURCES ...]
+#                            [DEPENDS ...])
+# One test program and one CTest entry for one Windows test file, named after it
+# (tests/windows/gui_apply_test.cpp: gui_apply_test.exe, entry gui.apply), so a window or box
+# that stays open fails that file's entry alone and the others still run.
+function(brenvik_add_wine_test_file source)
+    cmake_parse_arguments(PARSE_ARGV 1 arg "" "TIMEOUT" "LIBRARIES;SOURCES;DEPENDS")
+    get_filename_component(program ${source} NAME_WE)
+    string(REGEX REPLACE "_test$" "" name ${program})
+    string(REGEX REPLACE "^([a-z]+)_" "\\1." name ${name})
+    add_executable(${program} ${source} ${arg_SOURCES})
+    target_link_libraries(${program} PRIVATE brenvik_wintest_support ${arg_LIBRARIES}
+                                             GTest::gtest_main)
+    if(arg_DEPENDS)
+        add_dependencies(${program} ${arg_DEPENDS})
+    endif()
+    brenvik_add_wine_test(NAME ${name} COMMAND ${program} TIMEOUT ${arg_TIMEOUT})
+endfunction()
+
 # The project's version (major.two-digit minor, 1.05) is the only one: the resource script and the
 # installer take it from here. The numeric version resource gives each digit of the minor a field
 # of its own, 1.05 as 1,0,5,0.

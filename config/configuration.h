@@ -1,10 +1,9 @@
 #pragma once
 // Configuration files: the panel's entries kept as sixteen integer keys in the section
-// "SystemParameter" of an INI file, the Save and Load Configuration commands, and the working
-// configuration file "Brenvik.ini" beside the executable that is written when the window closes.
+// "SystemParameter" of an INI file, and the working configuration file "Brenvik.ini" beside the
+// executable.
 
-#include "programming/device_settings.h"
-#include "ui/window_port.h"
+#include "programming/settings.h"
 
 #include <array>
 #include <cstdint>
@@ -15,9 +14,6 @@ namespace brenvik::config {
 
 inline constexpr std::string_view kSection = "SystemParameter";
 inline constexpr std::string_view kWorkingFileName = "Brenvik.ini";
-inline constexpr std::string_view kSaveFailedCaption = "Fail";
-inline constexpr std::string_view kSaveFailedText =
-    "Save configuration file fail, please check the file.";
 
 struct ConfigurationKey {
     std::string_view name;
@@ -54,24 +50,22 @@ struct ConfigurationFiles {        // program-wide, one instance
     void useWorking() { current = working; }
 };
 
-// Configuration writer: panel read, the sixteen keys written to `file` in one step, panel
-// redisplay. Returns whether the file was written; the previous file stays whole when not.
-bool writeConfiguration(WindowPort& window, MainWindowModel& model,
-                        const std::filesystem::path& file);
+// The sixteen values in key order, as a file holds them: a missing file, section or key, or a
+// value without digits, reads as 0.
+using ConfigurationValues = std::array<std::int32_t, kConfigurationKeys.size()>;
+ConfigurationValues readConfigurationValues(const std::filesystem::path& file);
 
-// Configuration reader: panel read, the sixteen keys from `file` into the record (missing ones
-// as 0), then the option boxes set from the file with their click handling.
-void readConfiguration(WindowPort& window, MainWindowModel& model,
-                       const std::filesystem::path& file);
+// The ten values of the delays, the date and the charge selection into `settings`; the option
+// flags are left to the caller.
+void takeValues(DeviceSettings& settings, const ConfigurationValues& values);
+// The option flag of each box as the file holds it, in box order.
+std::int32_t optionValue(const ConfigurationValues& values, OptionBox box);
 
-// Menu commands "Save Configuration" (32775) and "Load Configuration" (32773). Both keep the
-// process's current directory as it was; cancelling the dialog changes nothing.
-void saveConfiguration(WindowPort& window, MainWindowModel& model, ConfigurationFiles& files);
-void loadConfiguration(WindowPort& window, MainWindowModel& model, ConfigurationFiles& files);
+// The sixteen keys of `settings` written to `file` in one step, every other line of it kept.
+// Returns whether the file was written; the previous file stays whole when not.
+bool writeConfigurationValues(const std::filesystem::path& file, const DeviceSettings& settings);
 
-// Window destruction: the working file becomes current and receives the panel's entries; a file
-// that cannot be written is passed over silently.
-void saveWorkingConfiguration(WindowPort& window, MainWindowModel& model,
-                              ConfigurationFiles& files);
+// The name of the key that holds `field`; empty for a field no key holds.
+std::string_view keyOf(SettingsField field);
 
 } // namespace brenvik::config

@@ -1,7 +1,5 @@
 #include "device/commands.h"
 
-#include "ui/status_texts.h"
-
 #include <algorithm>
 #include <numeric>
 
@@ -150,41 +148,33 @@ void recordCheck(DeviceLink& link, std::uint8_t code, bool passed) {
 }
 
 TwoStepOperation settingsWrite(const SettingsPayload& settings) {
-    return {settingsWriteRequest(settings),
-            settingsWriteConfirm(settings),
-            {status::kWritingEeprom, status::kCommErrorStop, status::kWriteEepromSuccess,
-             status::kCommErrorStop}};
+    return {settingsWriteRequest(settings), settingsWriteConfirm(settings)};
 }
 
 TwoStepOperation batteryTimerReset() {
-    return {plainFrame(command::kBatteryResetRequest),
-            plainFrame(command::kBatteryResetConfirm),
-            {status::kResettingBatteryTime, status::kCommErrorBang,
-             status::kResetBatteryTimeSuccess, status::kCommErrorStop}};
+    return {plainFrame(command::kBatteryResetRequest), plainFrame(command::kBatteryResetConfirm)};
 }
 
 TwoStepOperation faultCountReset() {
-    return {plainFrame(command::kFaultResetRequest),
-            plainFrame(command::kFaultResetConfirm),
-            {status::kResettingFaultCounts, status::kCommErrorBang,
-             status::kResetFaultCountsSuccess, status::kCommErrorStop}};
+    return {plainFrame(command::kFaultResetRequest), plainFrame(command::kFaultResetConfirm)};
 }
 
 TwoStepOperation installDateSet(const DateBytes& date) {
-    return {installDateRequest(date),
-            installDateConfirm(date),
-            {status::kSettingInstallDate, status::kCommErrorBang, status::kSetInstallDateSuccess,
-             status::kCommErrorStop}};
+    return {installDateRequest(date), installDateConfirm(date)};
 }
 
-TwoStepOutcome runTwoStep(DeviceLink& link, Clock& clock, WindowPort& window,
-                          const TwoStepOperation& operation) {
+TwoStepOutcome runTwoStep(DeviceLink& link, Clock& clock, const TwoStepOperation& operation,
+                          const TwoStepProgress& progress) {
+    const auto report = [&](const TwoStepOutcome& soFar) {
+        if (progress) {
+            progress(soFar);
+        }
+    };
     TwoStepOutcome outcome;
     outcome.requestReply = send(link, operation.request);
     outcome.requestPassed = replyPasses(operation.request, outcome.requestReply);
     recordCheck(link, operation.request.code(), outcome.requestPassed);
-    window.setStatusText(outcome.requestPassed ? operation.texts.requestPass
-                                               : operation.texts.requestFail);
+    report(outcome);
     if (!outcome.requestPassed) {
         return outcome;
     }
@@ -192,8 +182,7 @@ TwoStepOutcome runTwoStep(DeviceLink& link, Clock& clock, WindowPort& window,
     outcome.confirmReply = send(link, operation.confirm);
     outcome.confirmPassed = replyPasses(operation.confirm, *outcome.confirmReply);
     recordCheck(link, operation.confirm.code(), outcome.confirmPassed);
-    window.setStatusText(outcome.confirmPassed ? operation.texts.confirmPass
-                                               : operation.texts.confirmFail);
+    report(outcome);
     return outcome;
 }
 

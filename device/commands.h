@@ -1,20 +1,19 @@
 #pragma once
 // The supply's command table: the frame of every command, the check its reply must pass, the
 // link flag rules, and the two-step write operations (a request, then after a second its
-// confirm) with the status-line texts of each step.
+// confirm).
 
+#include "device/clock.h"
 #include "device/device_link.h"
 #include "device/transaction.h"
-#include "ui/clock.h"
-#include "ui/window_port.h"
 
 #include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
-#include <string_view>
 
 namespace brenvik::device {
 
@@ -93,18 +92,9 @@ std::size_t matchingConfirmBytes(const Frame& frame, const Reply& reply);
 // it as it was.
 void recordCheck(DeviceLink& link, std::uint8_t code, bool passed);
 
-// Status-line texts of the two steps of a write operation.
-struct StepTexts {
-    std::string_view requestPass;
-    std::string_view requestFail;
-    std::string_view confirmPass;
-    std::string_view confirmFail;
-};
-
 struct TwoStepOperation {
     Frame request;
     Frame confirm;
-    StepTexts texts;
 };
 
 TwoStepOperation settingsWrite(const SettingsPayload& settings);
@@ -119,10 +109,13 @@ struct TwoStepOutcome {
     bool confirmPassed = false;
 };
 
+// Told the outcome so far after each check: after the request's (no confirm reply yet), and after
+// the confirm's.
+using TwoStepProgress = std::function<void(const TwoStepOutcome& soFar)>;
+
 // Sends the request and checks it; only when it passed waits kConfirmDelay and sends the
-// confirm and checks that. Each check records its result in the link flag and writes its text
-// to the status line.
-TwoStepOutcome runTwoStep(DeviceLink& link, Clock& clock, WindowPort& window,
-                          const TwoStepOperation& operation);
+// confirm and checks that. Each check records its result in the link flag.
+TwoStepOutcome runTwoStep(DeviceLink& link, Clock& clock, const TwoStepOperation& operation,
+                          const TwoStepProgress& progress = {});
 
 } // namespace brenvik::device

@@ -120,8 +120,18 @@ MessageResult DialogWindowPort::messageBox(std::string_view text, std::string_vi
     case MessageIcon::None:
         break;
     }
-    // No owner window: the main window stays enabled while the box is up.
-    switch (::MessageBoxW(nullptr, widen(text).c_str(), widen(caption).c_str(), style)) {
+    // No owner window, but task-modal: every window of this thread is disabled while the box is
+    // up, so nothing behind it can be clicked or typed into while the handler that showed it
+    // waits for the answer. The window's timers still tick inside the box's message loop.
+    const HWND active = ::GetActiveWindow();
+    const int answer =
+        ::MessageBoxW(nullptr, widen(text).c_str(), widen(caption).c_str(), style | MB_TASKMODAL);
+    // The box closes while the windows behind it are still disabled, so the system hands the
+    // activation elsewhere; the window the operator was working in gets it back.
+    if (active != nullptr && ::IsWindow(active) != FALSE && ::IsWindowEnabled(active) != FALSE) {
+        ::SetForegroundWindow(active);
+    }
+    switch (answer) {
     case IDRETRY:
         return MessageResult::Retry;
     case IDCANCEL:

@@ -50,6 +50,7 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) ${YEAR} ${MAKER}"
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW ShowFinishPage
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
@@ -64,7 +65,8 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) ${YEAR} ${MAKER}"
     Delete "$R0\${NAME}"
 !macroend
 
-; Removes the demo's files; the virtual supply's state and the operator's configurations stay.
+; Removes the demo's files; the operator's configurations stay, and so does the virtual supply's
+; state when an update leaves the demo out (the uninstaller removes the state first).
 !macro RemoveDemo
     StrCpy $R0 "$INSTDIR\${DEMO_DIR}"
     !insertmacro BRENVIK_PROGRAM_FILES RemoveProgramFile
@@ -140,14 +142,29 @@ Function .onInit
     ${EndIf}
 FunctionEnd
 
-Function StartProgram
-    SetOutPath "$INSTDIR"
-    Exec '"$INSTDIR\${PROGRAM}"'
+; With the demo installed, the last page's "Run" starts the demo as its shortcut does: a first
+; look at the program with a supply that answers, where the real program would find no adapter
+; library yet.
+Function ShowFinishPage
+    ${If} ${SectionIsSelected} ${SecDemo}
+        SendMessage $mui.FinishPage.Run ${WM_SETTEXT} 0 "STR:&Run ${PRODUCT} Demo"
+    ${EndIf}
 FunctionEnd
 
-; Removes what the installation put there; Brenvik.ini, saved configurations and the virtual
-; supply's state stay, and with them the folders that hold them.
+Function StartProgram
+    ${If} ${SectionIsSelected} ${SecDemo}
+        SetOutPath "$INSTDIR\${DEMO_DIR}"
+    ${Else}
+        SetOutPath "$INSTDIR"
+    ${EndIf}
+    Exec '"$OUTDIR\${PROGRAM}"'
+FunctionEnd
+
+; Removes what the installation put there and the demo's virtual supply state, which belongs to
+; the demo rather than the operator; Brenvik.ini and saved configurations stay, and with them the
+; folders that hold them.
 Section "Uninstall"
+    Delete "$INSTDIR\${DEMO_DIR}\virtual-supply-state.txt"
     !insertmacro RemoveDemo
     StrCpy $R0 "$INSTDIR"
     !insertmacro BRENVIK_PROGRAM_FILES RemoveProgramFile

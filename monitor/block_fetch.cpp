@@ -2,12 +2,10 @@
 
 #include "device/commands.h"
 #include "device/transaction.h"
-#include "ui/status_texts.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
-#include <string_view>
 
 namespace brenvik::monitor {
 namespace {
@@ -21,19 +19,12 @@ struct FetchProfile {
     milliseconds beforeOpening;
     milliseconds beforeFirstChunk;
     milliseconds beforeLaterChunks;
-    std::string_view badBlockText;
-    std::string_view goodBlockText; // empty: nothing shown
 };
 
-constexpr FetchProfile kReadBack{device::command::kReadBackOpen,
-                                 milliseconds(1000),
-                                 milliseconds(1000),
-                                 milliseconds(100),
-                                 status::kCommErrorBang,
-                                 {}};
-constexpr FetchProfile kMonitorTick{
-    device::command::kMonitorOpen, milliseconds(0),           milliseconds(100), milliseconds(100),
-    status::kCommErrorStop,        status::kReadStatusSuccess};
+constexpr FetchProfile kReadBack{device::command::kReadBackOpen, milliseconds(1000),
+                                 milliseconds(1000), milliseconds(100)};
+constexpr FetchProfile kMonitorTick{device::command::kMonitorOpen, milliseconds(0),
+                                    milliseconds(100), milliseconds(100)};
 
 void wait(Clock& clock, milliseconds duration) {
     if (duration.count() > 0) {
@@ -43,19 +34,26 @@ void wait(Clock& clock, milliseconds duration) {
 
 } // namespace
 
-std::optional<StatusBlockBytes> fetchStatusBlock(WindowPort& window, Clock& clock,
-                                                 device::DeviceLink& link, BlockCaller caller) {
+FetchOutcome fetchStatusBlock(Clock& clock, device::DeviceLink& link, BlockCaller caller,
+                              const FetchProgress& progress) {
     const FetchProfile& profile = caller == BlockCaller::ReadBack ? kReadBack : kMonitorTick;
+    FetchOutcome outcome;
+    const auto report = [&](FetchResult result) {
+        outcome.result = result;
+        if (progress) {
+            progress(outcome);
+        }
+        return outcome;
+    };
 
     wait(clock, profile.beforeOpening);
     const device::Reply opening =
         device::transact(link, profile.openingCommand, {}, kShortFrame, 1);
     if (!device::acknowledged(opening)) {
-        window.setStatusText(status::kCommErrorStop);
         link.linkOk = false;
-        return std::nullopt;
+        return report(FetchResult::NotAcknowledged);
     }
-    window.setStatusText(status::kReadingStatus);
+    report(FetchResult::Acknowledged);
 
     // A chunk the transfer did not deliver in full holds no data of the supply's: its cleared
     // bytes could even add up to a matching checksum, so it fails the block like a bad checksum.
@@ -71,15 +69,12 @@ std::optional<StatusBlockBytes> fetchStatusBlock(WindowPort& window, Clock& cloc
     }
 
     if (!everyChunkDelivered || !checksumMatches(block)) {
-        window.setStatusText(profile.badBlockText);
         link.linkOk = false;
-        return std::nullopt;
+        return report(FetchResult::BadBlock);
     }
     link.linkOk = true;
-    if (!profile.goodBlockText.empty()) {
-        window.setStatusText(profile.goodBlockText);
-    }
-    return block;
+    outcome.bytes = block;
+    return report(FetchResult::Good);
 }
 
 } // namespace brenvik::monitor

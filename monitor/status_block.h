@@ -45,6 +45,12 @@ struct ModelInfo {
 // Nothing for an unknown model code.
 const ModelInfo* findModel(std::uint8_t modelCode);
 
+// The charge selector's items before any supply has told its model, the first selected: the
+// full charge current and one half, one quarter and one eighth of it.
+inline constexpr std::array<std::string_view, 4> kDefaultChargeItems{
+    "Default Charge Current", "1/2 Default Charge Current", "1/4 Default Charge Current",
+    "1/8 Default Charge Current"};
+
 // Every field of a block as numbers, before any formatting.
 struct StatusBlock {
     std::uint32_t powerUpHours = 0;

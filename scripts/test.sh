@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything (native and Windows) and runs every test: the native GoogleTest suites (also
 # under the address and undefined-behaviour sanitizers), a few seconds of each fuzz target, and
-# the Windows tests under Wine on a private virtual display. Ends with CTest's summary line.
+# the Windows tests under Wine on a private virtual display. Prints the tests' share of the code
+# and ends with CTest's summary line.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -42,4 +43,6 @@ trap cleanup EXIT
 # A virtual display of our own: the tests never touch the user's display.
 start_private_display
 
+# The tests' share of the code, printed before the run so CTest's summary stays the last line.
+scripts/test-share.py
 ctest --test-dir build -j "$jobs" --output-on-failure

@@ -2,8 +2,8 @@
 
 #include "serve/board.h"
 #include "serve/csv_log.h"
+#include "serve/operations_source.h"
 #include "serve/schedule.h"
-#include "serve/session_source.h"
 #include "serve/web_face.h"
 
 #include <CLI/CLI.hpp>
@@ -74,7 +74,7 @@ int serve(const ServeOptions& options, const cli::CommonOptions& common, cli::Co
     if (auto* failure = std::get_if<OpenFailure>(&opened)) {
         return fail(console, failure->code, failure->message);
     }
-    auto& source = *std::get<std::unique_ptr<SessionSupplySource>>(opened);
+    auto& source = *std::get<std::unique_ptr<OperationsSupplySource>>(opened);
     const std::vector<SupplyIdentity> found = source.supplies();
     if (found.empty()) {
         return fail(console, cli::ExitCode::NoDevice,

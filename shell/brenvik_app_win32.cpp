@@ -1,9 +1,9 @@
 #include "shell/brenvik_app_win32.h"
 
+#include "device/clock.h"
 #include "device/ftcspi_library_win32.h"
+#include "operations/program_state.h"
 #include "shell/brenvik_dlg_win32.h"
-#include "shell/program_state.h"
-#include "ui/clock.h"
 
 #include <commctrl.h>
 

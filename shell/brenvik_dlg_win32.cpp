@@ -1,14 +1,14 @@
 #include "shell/brenvik_dlg_win32.h"
 
 #include "framework/text.h"
-#include "programming/panel.h"
+#include "operations/status_texts.h"
 #include "res/maker.h"
 #include "res/resource.h"
 #include "shell/about_dlg_win32.h"
 #include "shell/image_holder_win32.h"
 #include "shell/presentation.h"
 #include "shell/single_instance_win32.h"
-#include "ui/status_texts.h"
+#include "shell/window_face.h"
 
 #include <array>
 #include <commctrl.h>

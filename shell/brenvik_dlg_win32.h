@@ -3,14 +3,14 @@
 // the colour buttons and the fonts. Its portable behaviour lives in MainWindowCore; the handlers
 // here forward to it or do the Windows-only part of the work.
 
+#include "device/clock.h"
 #include "framework/cdialog.h"
 #include "framework/cstatusbarctrl.h"
 #include "framework/handles.h"
-#include "programming/caution_win32.h"
+#include "operations/program_state.h"
+#include "shell/caution_win32.h"
 #include "shell/color_button_win32.h"
 #include "shell/main_window_core.h"
-#include "shell/program_state.h"
-#include "ui/clock.h"
 
 #include <filesystem>
 #include <string>

@@ -1,25 +1,19 @@
 #pragma once
 // The main window's behaviour that needs no Windows API. The dialog owns one instance and
-// forwards its handlers to it; the core reaches the controls only through the WindowPort.
+// forwards its handlers to it; the core runs the operations through the window's face, which
+// reaches the controls only through the WindowPort.
 
-#include "device/connection.h"
-#include "monitor/monitoring.h"
-#include "programming/device_settings.h"
-#include "shell/program_state.h"
-#include "ui/clock.h"
+#include "device/clock.h"
+#include "operations/context.h"
+#include "operations/monitoring.h"
+#include "operations/program_state.h"
+#include "operations/window_model.h"
+#include "shell/window_face.h"
 #include "ui/window_port.h"
 
 #include <filesystem>
-#include <string>
-#include <vector>
 
 namespace brenvik {
-
-// Items of the charge selector before a supply has told us its model, the first selected.
-std::vector<std::string> defaultChargeSelectorItems();
-
-// Period of the connect timer, which connects once shortly after the window has appeared.
-inline constexpr unsigned kConnectDelayMs = 500;
 
 class MainWindowCore {
 public:
@@ -33,10 +27,11 @@ public:
 
     MainWindowModel& model() { return model_; }
     const MainWindowModel& model() const { return model_; }
+    WindowFace& face() { return face_; }
 
     // Window initialisation, in the order the dialog calls them.
-    void fillDefaultChargeSelector();
-    void armConnectTimer();
+    void fillDefaultChargeSelector() { face_.fillDefaultChargeSelector(); }
+    void armConnectTimer() { face_.armConnectTimer(); }
     void useWorkingConfigurationFile();
 
     // Message handlers.
@@ -53,14 +48,14 @@ public:
     void onDestroy();
 
 private:
-    device::ConnectionContext connection();
+    operations::Context context() { return {face_, clock_, state_, model_}; }
 
-    WindowPort& window_;
+    WindowFace face_;
     Clock& clock_;
     ProgramState& state_;
     std::filesystem::path executable_;
     MainWindowModel model_;
-    monitor::MonitoringLoop monitoring_;
+    operations::MonitoringLoop monitoring_;
 };
 
 } // namespace brenvik

@@ -1,10 +1,10 @@
 #pragma once
-// The seam between the portable core and the main window.
-//
-// Everything a device sequence, the programming panel or the configuration code needs from the
-// window goes through this interface: controls by their resource ids, the status line, message
-// boxes, repaints, timers, menu items and the file dialogs. The Win32 dialog implements it on
-// real controls; native tests use a recording fake.
+// A dialog window's controls by their resource ids, the status line, message boxes, repaints,
+// timers, menu items and the file dialogs. The Win32 dialog implements it on real controls; the
+// main window's face maps the operations' requests onto it, and native tests use a recording
+// fake.
+
+#include "programming/change_summary.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -19,19 +19,6 @@ enum class MessageIcon { None, Error, Warning, Information };
 enum class MessageButtons { Ok, RetryCancel };
 enum class MessageResult { Ok, Cancel, Retry };
 enum class FileDialogKind { Save, Open };
-
-// The six texts of the confirmation dialog that APPLY shows before it sends anything.
-struct ConfirmationTexts {
-    std::string chargeSelection; // beside "Battery Charge Selector:"
-    std::string acFaultDelay;    // beside "AC Fault reporting delay time in:"
-    std::string sysFaultDelay;   // beside "System Fault reporting delay time in:"
-    // The one-off actions, packed from the top; unused lines are empty.
-    std::string actionLine1;
-    std::string actionLine2;
-    std::string actionLine3;
-
-    friend bool operator==(const ConfirmationTexts&, const ConfirmationTexts&) = default;
-};
 
 class WindowPort {
 public:
@@ -62,7 +49,8 @@ public:
     // Part 1 of the status bar: replaces its whole text.
     virtual void setStatusText(std::string_view text) = 0;
 
-    // A message box without an owner window; returns the button that closed it.
+    // A message box without an owner window that blocks the program's own windows while it is
+    // up; returns the button that closed it.
     virtual MessageResult messageBox(std::string_view text, std::string_view caption,
                                      MessageIcon icon, MessageButtons buttons) = 0;
 

@@ -19,7 +19,7 @@
 #include "res/resource.h"
 #include "shell/brenvik_dlg_win32.h"
 #include "tests/windows/support/live_dialog.h"
-#include "tests/windows/support/program_driver.h"
+#include "tools/driver/program_driver.h"
 #include "ui/app_paths.h"
 #include "virtual_supply/virtual_bridge.h"
 

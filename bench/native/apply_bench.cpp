@@ -2,13 +2,13 @@
 // 4,000 ms of waits its exchanges are made of (the confirmation answered at once); and the cost
 // per call of building the change summary and the frames it sends.
 
+#include "device/clock.h"
 #include "device/commands.h"
-#include "programming/apply_sequence.h"
+#include "operations/apply.h"
 #include "programming/change_summary.h"
-#include "programming/panel.h"
 #include "res/resource.h"
+#include "shell/window_face.h"
 #include "tests/support/fake_window.h"
-#include "ui/clock.h"
 #include "virtual_supply/virtual_bridge.h"
 
 #include <benchmark/benchmark.h>
@@ -43,21 +43,23 @@ void BM_ApplyAllSixOptions(benchmark::State& state) {
     vsupply::VirtualLink virtualLink;
     testing::FakeWindow window;
     window.setComboItems(IDC_CMB_CHARGE_CURRENT, {"a", "b", "c", "d"});
+    WindowFace face{window};
     SystemClock clock;
     MainWindowModel model;
     model.settings = allSixOptions();
-    panelRedisplay(window, model);
-    monitor::MonitorState monitorState;
+    face.showPanel(model);
+    ProgramState program{virtualLink.bridge};
+    program.link.handle = virtualLink.link.handle;
+    program.link.startCondition = virtualLink.link.startCondition;
     const auto working = std::filesystem::temp_directory_path() / "apply_bench_Brenvik.ini";
-    config::ConfigurationFiles files{working, working};
-    bool reconnectFirst = false;
-    ApplyContext ctx{window, clock, virtualLink.link, model, monitorState, files, reconnectFirst};
+    program.files = {working, working};
+    operations::Context ctx{face, clock, program, model};
     Wall::duration total{};
     for (auto _ : state) {
         window.confirmationAnswers = {true};
         window.messages.clear();
         const auto start = Wall::now();
-        runApplySequence(ctx);
+        operations::runApplySequence(ctx);
         total += Wall::now() - start;
         if (window.messageTexts() != std::vector<std::string>{"Write EEPROM success."}) {
             state.SkipWithError("APPLY did not succeed");

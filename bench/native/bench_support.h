@@ -1,8 +1,8 @@
 #pragma once
-// What the native benchmarks share: a sink for the headless window's messages, the report of wall
+// What the native benchmarks share: the window they run the sequences in, the report of wall
 // time against the waits a sequence is made of, and the process's memory figures.
 
-#include "cli/headless_window.h"
+#include "tests/support/fake_window.h"
 
 #include <benchmark/benchmark.h>
 #include <chrono>
@@ -19,11 +19,11 @@ namespace brenvik::bench {
 
 using Wall = std::chrono::steady_clock;
 
-// Where a benchmark's window puts its messages: nowhere.
-inline std::ostream& nowhere() {
-    static std::ostream stream(nullptr);
-    return stream;
-}
+// The main window's controls, keeping nothing of what happened but the last status text, so
+// that only the program's own memory is measured.
+struct LeanWindow : testing::FakeWindow {
+    LeanWindow() { keepHistory = false; }
+};
 
 // Average wall time per iteration, the mandated waits and what lies beyond them.
 inline void report(benchmark::State& state, Wall::duration total, double mandatedMs) {

@@ -3,13 +3,9 @@
 // program's own cost plus the transfers.
 
 #include "bench/native/bench_support.h"
-#include "config/configuration.h"
-#include "device/connection.h"
-#include "monitor/monitor_state.h"
-#include "monitor/read_back.h"
-#include "programming/device_settings.h"
-#include "programming/panel.h"
-#include "ui/clock.h"
+#include "device/clock.h"
+#include "operations/connection.h"
+#include "shell/window_face.h"
 #include "virtual_supply/virtual_bridge.h"
 
 #include <benchmark/benchmark.h>
@@ -25,19 +21,32 @@ using bench::Wall;
 constexpr double kReadBackWaitsMs = 2300.0; // 1000 + 1000 + 3 x 100
 constexpr double kConnectWaitsMs = 2700.0;  // the read-back's and two 200 ms pin waits
 
+// The main window's operations on a virtual bridge, with real waits.
+struct Window {
+    explicit Window(device::AdapterLibrary& library) : state(library) {
+        const auto working = std::filesystem::temp_directory_path() / "connect_bench_Brenvik.ini";
+        state.files = {working, working};
+        face.showPanel(model);
+    }
+    bench::LeanWindow window;
+    SystemClock clock;
+    ProgramState state;
+    MainWindowModel model;
+    WindowFace face{window};
+    operations::Context ctx{face, clock, state, model};
+};
+
 void BM_ReadBack(benchmark::State& state) {
     vsupply::VirtualLink virtualLink;
-    cli::HeadlessWindow window(bench::nowhere());
-    SystemClock clock;
-    MainWindowModel model;
-    panelRedisplay(window, model);
-    monitor::MonitorState monitorState;
+    Window w(virtualLink.bridge);
+    w.state.link.handle = virtualLink.link.handle;
+    w.state.link.startCondition = virtualLink.link.startCondition;
     Wall::duration total{};
     for (auto _ : state) {
         const auto start = Wall::now();
-        monitor::readBackSettings(window, clock, virtualLink.link, model, monitorState);
+        operations::readBackSettings(w.ctx);
         total += Wall::now() - start;
-        if (!virtualLink.link.linkOk) {
+        if (!w.state.link.linkOk) {
             state.SkipWithError("read-back failed");
             break;
         }
@@ -47,21 +56,13 @@ void BM_ReadBack(benchmark::State& state) {
 
 void BM_ConnectDevice(benchmark::State& state) {
     vsupply::VirtualBridge bridge;
-    device::DeviceLink link(bridge);
-    cli::HeadlessWindow window(bench::nowhere());
-    SystemClock clock;
-    MainWindowModel model;
-    panelRedisplay(window, model);
-    monitor::MonitorState monitorState;
-    const auto working = std::filesystem::temp_directory_path() / "connect_bench_Brenvik.ini";
-    config::ConfigurationFiles files{working, working};
-    device::ConnectionContext ctx{window, clock, link, model, monitorState, files};
+    Window w(bridge);
     Wall::duration total{};
     for (auto _ : state) {
         const auto start = Wall::now();
-        device::connectDevice(ctx);
+        operations::connectDevice(w.ctx);
         total += Wall::now() - start;
-        if (!link.linkOk) {
+        if (!w.state.link.linkOk) {
             state.SkipWithError("Connect Device failed");
             break;
         }

@@ -7,10 +7,9 @@
 // supply counted.
 
 #include "bench/native/bench_support.h"
-#include "programming/panel.h"
+#include "device/clock.h"
 #include "res/resource.h"
 #include "shell/main_window_core.h"
-#include "ui/clock.h"
 #include "virtual_supply/virtual_bridge.h"
 
 #include <benchmark/benchmark.h>
@@ -44,13 +43,13 @@ void day_soak(benchmark::State& state) {
         supply.setTimeSource([&clock] { return clock.now; }, std::chrono::hours(1));
         const std::uint32_t hoursAtStart = supply.state().powerUpHours;
 
-        cli::HeadlessWindow window(bench::nowhere());
+        bench::LeanWindow window;
         ProgramState program{rig.bridge};
         program.link.handle = rig.link.handle;
         program.link.startCondition = rig.link.startCondition;
         MainWindowCore core(window, clock, program, "Brenvik-USB.exe");
         window.setComboItems(IDC_CMB_CHARGE_CURRENT, {"a", "b", "c", "d"});
-        panelRedisplay(window, core.model());
+        core.face().showPanel(core.model());
         core.onStartStop();
 
         std::mt19937 random(86400);

@@ -5,10 +5,9 @@
 //     after the first 100 ticks and after the last, which must not grow.
 
 #include "bench/native/bench_support.h"
-#include "programming/panel.h"
+#include "device/clock.h"
 #include "res/resource.h"
 #include "shell/main_window_core.h"
-#include "ui/clock.h"
 #include "virtual_supply/virtual_bridge.h"
 
 #include <benchmark/benchmark.h>
@@ -33,7 +32,7 @@ struct Monitored {
         state.link.startCondition = rig.link.startCondition;
         rig.bridge.supply().setReadingJitter(2, 1);
         window.setComboItems(IDC_CMB_CHARGE_CURRENT, {"a", "b", "c", "d"});
-        panelRedisplay(window, core.model());
+        core.face().showPanel(core.model());
         core.onStartStop();
     }
     // One tick of the monitor timer; the bridge's own call log (a test aid of the stand-in) is
@@ -44,7 +43,7 @@ struct Monitored {
     }
 
     vsupply::VirtualLink rig;
-    cli::HeadlessWindow window{bench::nowhere()};
+    bench::LeanWindow window;
     ProgramState state{rig.bridge};
     MainWindowCore core;
 };

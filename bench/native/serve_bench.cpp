@@ -8,8 +8,8 @@
 
 #include "bench/native/bench_support.h"
 #include "serve/board.h"
+#include "serve/operations_source.h"
 #include "serve/schedule.h"
-#include "serve/session_source.h"
 #include "serve/web_face.h"
 #include "virtual_supply/scenario.h"
 #include "virtual_supply/virtual_bridge.h"
@@ -36,7 +36,7 @@ void pollTiming(int seconds) {
         libraries.push_back(std::move(bridge));
     }
     SystemClock clock;
-    serve::SessionSupplySource source(std::move(libraries), clock, bench::nowhere());
+    serve::OperationsSupplySource source(std::move(libraries), clock);
     source.supplies();
     for (std::size_t i = 0; i < kSupplies; ++i) {
         source.poll(i); // connects, outside the timed run

@@ -4,7 +4,7 @@
 // USER objects, committed bytes and working set, with the seconds whose status line showed a
 // good and a failed poll. Usage: wine_soak.exe [minutes (10)]
 
-#include "tests/windows/support/program_driver.h"
+#include "tools/driver/program_driver.h"
 
 #include <chrono>
 #include <cstdio>

@@ -5,7 +5,7 @@
 
 #include "framework/handles.h"
 #include "framework/module_path.h"
-#include "tests/windows/support/program_driver.h"
+#include "tools/driver/program_driver.h"
 
 #include <algorithm>
 #include <cstdio>

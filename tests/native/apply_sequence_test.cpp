@@ -1,10 +1,11 @@
-#include "programming/apply_sequence.h"
+#include "operations/apply.h"
 #include "programming/change_summary.h"
-#include "programming/panel.h"
 #include "res/resource.h"
+#include "shell/window_face.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/operator_texts.h"
+#include "tests/support/temp_folder.h"
 #include "virtual_supply/scenario.h"
 #include "virtual_supply/virtual_bridge.h"
 
@@ -30,6 +31,7 @@ using Texts = std::vector<std::string>;
 using Box = std::tuple<std::string, std::string, MessageIcon, MessageButtons>;
 using Boxes = std::vector<Box>;
 using enum MessageResult;
+using operations::WriteOutcome;
 
 const Box kCommError{text::kApplyCommError, text::kFailCaption, MessageIcon::Error,
                      MessageButtons::RetryCancel};
@@ -89,6 +91,9 @@ TEST(ChangeSummary, ValueLinesByOptionAndPartNumberActionLinesPackedFromTheTop) 
 struct Rig {
     explicit Rig(const std::set<int>& boxes, std::string_view faults = "") {
         fs::create_directories(directory);
+        state.files = {directory / "Brenvik.ini", directory / "other.ini"};
+        state.link.handle = link.link.handle;
+        state.link.startCondition = link.link.startCondition;
         link.bridge.setTrace([this](std::string_view line) {
             if (const auto at = line.find("frame="); at != std::string_view::npos) {
                 frames.emplace_back(line.substr(at + 6, line.find(' ', at) - at - 6));
@@ -98,11 +103,11 @@ struct Rig {
             }
         });
         link.bridge.supply().state().settings = {30, 15, 2, 9, 8, 7, 3};
-        monitor.lastRead = {3, 2, 15, 30, 7, 8, 9};
+        state.monitor.lastRead = {3, 2, 15, 30, 7, 8, 9};
         window.setComboItems(IDC_CMB_CHARGE_CURRENT, {"9 to 40", "5 to 8", "4", "2"});
         model.settings = {1, 2, 3, 0, 0, 0, 1, 7, 18, 2011};
         model.texts.partNumber = "TRQ 60-40-20";
-        panelRedisplay(window, model);
+        face.showPanel(model);
         for (int box : boxes) {
             window.setChecked(box, true);
         }
@@ -127,19 +132,18 @@ struct Rig {
         return out;
     }
     WriteOutcome write() {
-        panelRead(window, model);
-        return runWriteSequence(ctx);
+        face.readPanel(model);
+        return operations::runWriteSequence(ctx);
     }
 
-    fs::path directory = fs::temp_directory_path() / "apply_sequence_test";
-    config::ConfigurationFiles files{directory / "Brenvik.ini", directory / "other.ini"};
+    fs::path directory = testing::uniqueTempFolder("brenvik-apply");
     vsupply::VirtualLink link;
     testing::FakeWindow window;
     testing::FakeClock clock;
     MainWindowModel model;
-    monitor::MonitorState monitor;
-    bool reconnectFirst = false;
-    ApplyContext ctx{window, clock, link.link, model, monitor, files, reconnectFirst};
+    ProgramState state{link.bridge};
+    WindowFace face{window};
+    operations::Context ctx{face, clock, state, model};
     Texts frames;
     int controlsOnAtWrite = 0; // writes sent while APPLY or START was enabled
 };
@@ -154,7 +158,7 @@ TEST(WriteSequence, AllSixOptionsSendTheWorkedFramesInOrderWithASecondBeforeEach
               (Texts{text::kWriting, text::kWriteSuccess, text::kResettingBattery,
                      text::kResetBatterySuccess, text::kResettingFaults, text::kResetFaultsSuccess,
                      text::kSettingDate, text::kSetDateSuccess}));
-    EXPECT_EQ(rig.monitor.lastRead, (monitor::LastReadSettings{1, 1, 2, 3, 0, 0, 0}));
+    EXPECT_EQ(rig.state.monitor.lastRead, (monitor::LastReadSettings{1, 1, 2, 3, 0, 0, 0}));
     EXPECT_EQ(rig.link.bridge.supply().state().installDate,
               (std::array<std::uint8_t, 4>{7, 18, 20, 11}));
     EXPECT_EQ(std::tuple(rig.window.controlText(1058), rig.window.controlText(1059),
@@ -171,14 +175,14 @@ TEST(WriteSequence, ConfirmDifferingInOneByteChangesNothingSoTheNextWriteSendsTh
     Rig rig({1000}, "wrong_echo = 2:3");
     EXPECT_EQ(rig.write(), (WriteOutcome{{true, false}, {}, {}, {}}));
     EXPECT_EQ(rig.window.statusText(), text::kCommErrorStop);
-    EXPECT_EQ(rig.monitor.lastRead, (monitor::LastReadSettings{3, 2, 15, 30, 7, 8, 9}));
+    EXPECT_EQ(rig.state.monitor.lastRead, (monitor::LastReadSettings{3, 2, 15, 30, 7, 8, 9}));
     EXPECT_EQ(rig.model.settings.acFaultHours, 1);
 
     rig.link.bridge.supply().faults().wrongEcho.clear();
     rig.frames.clear();
     EXPECT_TRUE(rig.write().allSucceeded());
     EXPECT_EQ(rig.frames, (Texts{"01551e0f0209080701009e", "02551e0f02090807010000"}));
-    EXPECT_EQ(rig.monitor.lastRead, (monitor::LastReadSettings{1, 2, 15, 30, 7, 8, 9}));
+    EXPECT_EQ(rig.state.monitor.lastRead, (monitor::LastReadSettings{1, 2, 15, 30, 7, 8, 9}));
 }
 
 TEST(ApplySequence, ClicksEndAsTheOperatorAnswers) {
@@ -208,11 +212,11 @@ TEST(ApplySequence, ClicksEndAsTheOperatorAnswers) {
         rig.window.whileConfirmationOpen = [&w = rig.window] {
             EXPECT_FALSE(w.isEnabled(1011) || w.isEnabled(1012)) << "APPLY or START enabled";
         };
-        runApplySequence(rig.ctx);
+        operations::runApplySequence(rig.ctx);
         EXPECT_EQ(rig.codes(), codes) << faults;
         EXPECT_EQ(rig.boxes(), shown) << faults;
         EXPECT_EQ(rig.window.confirmations.size(), confirmations.size()) << faults;
-        EXPECT_FALSE(rig.reconnectFirst) << faults;
+        EXPECT_FALSE(rig.state.reconnectFirst) << faults;
         EXPECT_EQ(rig.controlsOnAtWrite, 0) << faults;
         EXPECT_TRUE(rig.window.isEnabled(1011) && rig.window.isEnabled(1012) &&
                     rig.window.disabledMenuCommands.empty())
@@ -232,16 +236,16 @@ TEST(ApplySequence, AfterRetryTheNextClickSavesThePanelAndReconnectsFirst) {
         w.texts[1058] = "2";
         w.texts[1059] = "30";
     };
-    runApplySequence(rig.ctx);
+    operations::runApplySequence(rig.ctx);
     rig.window.whileMessageOpen = nullptr;
     rig.window.texts[1005] = "4";
     rig.window.texts[1058] = "7";
-    runApplySequence(rig.ctx);
+    operations::runApplySequence(rig.ctx);
 
     EXPECT_EQ(rig.codes(), (Codes{11, 12, 3, 4, 4, 4, 4, 11, 12, 13, 14}));
     EXPECT_EQ(rig.window.messageTexts(),
               (Texts{text::kApplyCommError, text::kDateError, text::kApplyCommError}));
-    std::ifstream saved(rig.files.working);
+    std::ifstream saved(rig.state.files.working);
     const std::string text{std::istreambuf_iterator<char>(saved), {}};
     EXPECT_NE(text.find("AcFltDelayHr=4"), std::string::npos) << text;
 }

@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 #include "cli/verification.h"
+#include "tests/support/temp_folder.h"
 
 #include <chrono>
 #include <filesystem>
@@ -52,10 +53,7 @@ struct Result {
 class CommandLine : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("brenvik-cli-" +
-                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir_);
+        dir_ = testing::uniqueTempFolder("brenvik-cli");
         fs::create_directories(dir_);
     }
     void TearDown() override { fs::remove_all(dir_); }
@@ -80,15 +78,9 @@ protected:
         std::ostringstream out;
         std::ostringstream err;
         std::istringstream in(input);
-        Console console{out,
-                        err,
-                        in,
-                        time,
-                        time,
-                        interrupted,
-                        [](bool) {},
-                        [] { return std::unique_ptr<device::AdapterLibrary>(); },
-                        {std::nullopt, dir_ / state, std::nullopt}};
+        Console console{out,         err,       in,
+                        time,        time,      interrupted,
+                        [](bool) {}, installed, {std::nullopt, dir_ / state, std::nullopt}};
         const int code = runCommandLine(args, console);
         return {code, out.str(), err.str()};
     }
@@ -109,6 +101,8 @@ protected:
 
     FakeTime time;
     std::atomic<bool> interrupted{false};
+    // The platform's adapter library: none at all unless a test says otherwise.
+    std::function<InstalledLibrary()> installed = [] { return InstalledLibrary(); };
 
 private:
     fs::path dir_;
@@ -177,6 +171,20 @@ TEST_F(CommandLine, FailuresEndWithTheirExitCodeAndOneLine) {
          2,
          "brenvik: communication failed: Fail, Communicate error,please try again. \n"},
         {"", {"--virtual", "missing.txt", "status"}, 4, "brenvik: missing.txt: cannot be read\n"},
+        {"", {"statsu"}, 4, "brenvik: unknown sub-command 'statsu'; did you mean 'status'?\n"},
+        {"",
+         {"--virtual", "statsu"},
+         4,
+         "brenvik: unknown sub-command 'statsu'; did you mean 'status'?\n"},
+        {"",
+         {"--virtual", "S", "monitr", "--count", "3"},
+         4,
+         "brenvik: unknown sub-command 'monitr'; did you mean 'monitor'?\n"},
+        {"",
+         {"frobnicate"},
+         4,
+         "brenvik: unknown sub-command 'frobnicate'; the sub-commands are status, monitor, read, "
+         "apply\n"},
         {"",
          {"--virtual", "S", "monitor", "--csv", "no-such-folder/poll.csv"},
          4,
@@ -189,6 +197,17 @@ TEST_F(CommandLine, FailuresEndWithTheirExitCodeAndOneLine) {
         EXPECT_EQ(result.code, c.code) << c.scenarioLines;
         EXPECT_EQ(result.err, c.err) << c.scenarioLines;
     }
+
+    installed = [] {
+        return LibraryNotFound{"FTCSPI.dll",
+                               {"C:\\Brenvik", "C:\\windows\\system32", "the folders on PATH"}};
+    };
+    const Result missing = run({"status"});
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_EQ(missing.err,
+              "brenvik: no adapter library: FTCSPI.dll was not found in C:\\Brenvik, "
+              "C:\\windows\\system32 or the folders on PATH; install the USB bridge vendor's "
+              "32-bit FTCSPI.dll (beside brenvik.exe will do), or use --virtual\n");
 }
 
 TEST_F(CommandLine, MonitorKeepsPollingThroughAnUnplugAndAppendsWholeRows) {
@@ -297,8 +316,9 @@ TEST_F(CommandLine, BadInputIsRefusedBeforeAnythingIsSent) {
          "bInstallDate: all 0, nothing to apply"},
         {"[SystemParameter]\nAcFltDelayMin=60\nbAcFltDelay=1\n", "report.csv",
          "unit.ini: AcFltDelayMin: Enter an integer between 0 and 59."},
-        {"[SystemParameter]\nICharge=6\nbChargeCurrent=1\n", "report.csv",
-         "unit.ini: ICharge: Enter an integer between 0 and 5."},
+        // Two values out of range: the first message, with the key of its own value.
+        {"[SystemParameter]\nICharge=6\nAcFltDelayHr=300\nbChargeCurrent=1\nbAcFltDelay=1\n",
+         "report.csv", "unit.ini: ICharge: Enter an integer between 0 and 5."},
         {"[SystemParameter]\nInstallMM=2\nInstallDD=30\nInstallYYYY=2011\nbInstallDate=1\n",
          "report.csv", "unit.ini: InstallMM/InstallDD/InstallYYYY: Enter installation date error."},
         {std::string(kDelayAndReset), "missing/report.csv",

@@ -1,8 +1,10 @@
 #include "config/configuration.h"
-#include "programming/panel.h"
+#include "operations/configuration.h"
 #include "res/resource.h"
+#include "shell/window_face.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/operator_texts.h"
+#include "tests/support/temp_folder.h"
 
 #include <array>
 #include <bit>
@@ -10,7 +12,6 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
-#include <random>
 #include <string>
 
 namespace brenvik::testing {
@@ -50,7 +51,7 @@ protected:
         fs::current_path(dir / "start");
         start = fs::current_path();
         window.setComboItems(IDC_CMB_CHARGE_CURRENT, {"a", "b", "c", "d"});
-        panelRedisplay(window, model);
+        face.showPanel(model);
         files.current = files.working =
             config::workingConfigurationPath(dir / "bin" / "Brenvik-USB.exe");
     }
@@ -64,10 +65,10 @@ protected:
     static Values valuesOf(const MainWindowModel& m) { return std::bit_cast<Values>(m.settings); }
 
     const fs::path previous = fs::current_path();
-    const fs::path dir =
-        fs::temp_directory_path() / ("brenvik-config-" + std::to_string(std::random_device{}()));
+    const fs::path dir = testing::uniqueTempFolder("brenvik-config");
     fs::path start;
     WanderingWindow window;
+    WindowFace face{window};
     MainWindowModel model;
     config::ConfigurationFiles files;
 };
@@ -86,7 +87,7 @@ TEST_F(ConfigurationFilesTest, SaveThroughTheDialogWritesWhatThePanelShows) {
     window.setComboSelection(IDC_CMB_CHARGE_CURRENT, 2);
     window.checked = {IDC_CHK_CHARGE_SELECTOR, IDC_CHK_SYS_FAULT_DELAY, IDC_CHK_RESET_FAULT_COUNTS};
     window.fileAnswers = {chosen};
-    config::saveConfiguration(window, model, files);
+    operations::saveConfiguration(face, model, files);
     EXPECT_EQ(readBytes(chosen), kSavedFile);
     EXPECT_EQ(window.texts[IDC_EDT_INSTALL_DAY], "8") << "the writer ends with a redisplay";
 
@@ -102,7 +103,7 @@ TEST_F(ConfigurationFilesTest, ValuesAreReadInFullSaturateAndMissingOnesReadAsZe
                      "InstallDD=0000000000000000031\r\nICharge=7\r\nbChargeCurrent=1\r\n");
     window.checked = {IDC_CHK_INSTALL_DATE, IDC_CHK_RESET_BATTERY_TIMER};
     window.texts[IDC_EDT_INSTALL_YEAR] = "77";
-    config::readConfiguration(window, model, file);
+    operations::readConfiguration(face, model, file);
     // An index outside the list selects nothing, and the click handling reads that back.
     EXPECT_EQ(valuesOf(model), (Values{INT32_MIN, INT32_MAX, INT32_MAX, INT32_MIN, 12, 0, -1, 0, 31,
                                        0, 1, 0, 0, 0, 0, 0}));
@@ -113,15 +114,15 @@ TEST_F(ConfigurationFilesTest, ValuesAreReadInFullSaturateAndMissingOnesReadAsZe
     EXPECT_TRUE(window.isEnabled(IDC_BTN_APPLY));
 
     // Extreme values survive a save and a load.
-    ASSERT_TRUE(config::writeConfiguration(window, model, file));
+    ASSERT_TRUE(operations::writeConfiguration(face, model, file));
     MainWindowModel reloaded;
-    config::readConfiguration(window, reloaded, file);
+    operations::readConfiguration(face, reloaded, file);
     EXPECT_EQ(valuesOf(reloaded), valuesOf(model));
 
     // A file without the section, or no file at all, reads as all zero with every box clear.
     writeBytes(dir / "other.ini", "[Other]\r\nAcFltDelayHr=9\r\n");
     for (const char* name : {"other.ini", "missing.ini"}) {
-        config::readConfiguration(window, model, dir / name);
+        operations::readConfiguration(face, model, dir / name);
         EXPECT_EQ(valuesOf(model), Values{}) << name;
         EXPECT_TRUE(window.checked.empty()) << name;
         EXPECT_FALSE(window.isEnabled(IDC_BTN_APPLY)) << name;
@@ -131,7 +132,7 @@ TEST_F(ConfigurationFilesTest, ValuesAreReadInFullSaturateAndMissingOnesReadAsZe
 // A save that cannot write tells the operator and keeps the file; closing writes the working
 // file, silently even when it cannot.
 TEST_F(ConfigurationFilesTest, UnwritableFilesAreKeptAndOnlyTheOperatorsSaveComplains) {
-    config::saveWorkingConfiguration(window, model, files);
+    operations::saveWorkingConfiguration(face, model, files);
     EXPECT_FALSE(fs::exists(files.working)) << "bin does not exist";
     EXPECT_TRUE(window.messages.empty());
 
@@ -139,8 +140,8 @@ TEST_F(ConfigurationFilesTest, UnwritableFilesAreKeptAndOnlyTheOperatorsSaveComp
     writeBytes(locked, "[Site]\r\nName=North\r\n");
     fs::permissions(locked, fs::perms::owner_read);
     window.fileAnswers = {locked, dir / "missing" / "a.ini"};
-    config::saveConfiguration(window, model, files);
-    config::saveConfiguration(window, model, files);
+    operations::saveConfiguration(face, model, files);
+    operations::saveConfiguration(face, model, files);
     ASSERT_EQ(window.messages.size(), 2u);
     for (const RecordedMessage& m : window.messages) {
         EXPECT_EQ(std::tuple(m.text, m.caption, m.icon, m.buttons),
@@ -152,7 +153,7 @@ TEST_F(ConfigurationFilesTest, UnwritableFilesAreKeptAndOnlyTheOperatorsSaveComp
 
     fs::create_directories(files.working.parent_path());
     window.texts[IDC_EDT_AC_HOURS] = "42";
-    config::saveWorkingConfiguration(window, model, files);
+    operations::saveWorkingConfiguration(face, model, files);
     EXPECT_NE(readBytes(files.working).find("AcFltDelayHr=42\r\n"), std::string::npos);
 }
 

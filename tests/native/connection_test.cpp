@@ -1,9 +1,11 @@
-#include "device/connection.h"
-#include "programming/panel.h"
+#include "operations/connection.h"
+#include "operations/panel.h"
 #include "res/resource.h"
+#include "shell/window_face.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/operator_texts.h"
+#include "tests/support/temp_folder.h"
 #include "virtual_supply/virtual_bridge.h"
 
 #include <algorithm>
@@ -21,6 +23,9 @@ namespace text = testing::text;
 namespace fs = std::filesystem;
 namespace ord = vsupply::ordinal;
 using namespace std::chrono_literals;
+using operations::connectDevice;
+using operations::connectTimerStep;
+using operations::silentReconnect;
 using Calls = std::vector<std::uint32_t>;
 using Texts = std::vector<std::string>;
 using Waits = std::vector<std::chrono::milliseconds>;
@@ -50,9 +55,10 @@ void writeConfigurationFile(const fs::path& file, int acHours) {
 struct Rig {
     Rig() {
         fs::create_directories(directory);
+        files = {directory / "Brenvik.ini", directory / "Brenvik.ini"};
         writeConfigurationFile(files.working, 11);
         window.setComboItems(IDC_CMB_CHARGE_CURRENT, kDefaultItems);
-        panelRedisplay(window, model);
+        face.showPanel(model);
         bridge.supply().state().settings = {30, 15, 2, 9, 8, 7, 3}; // AC s/min/h, system, selection
     }
     ~Rig() { fs::remove_all(directory); }
@@ -61,7 +67,7 @@ struct Rig {
     void operatorEntries() {
         for (int box : {IDC_CHK_AC_FAULT_DELAY, IDC_CHK_INSTALL_DATE}) {
             window.setChecked(box, true);
-            onOptionBoxClicked(window, model, box);
+            operations::optionBoxClicked(face, model, *optionBoxOf(box));
         }
         window.setControlText(IDC_EDT_AC_HOURS, "5");
     }
@@ -72,18 +78,16 @@ struct Rig {
                 window.comboSelection(IDC_CMB_CHARGE_CURRENT), window.isEnabled(IDC_BTN_APPLY)};
     }
 
-    fs::path directory =
-        fs::temp_directory_path() /
-        ("connection_test_" +
-         std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    config::ConfigurationFiles files{directory / "Brenvik.ini", directory / "Brenvik.ini"};
+    fs::path directory = testing::uniqueTempFolder("brenvik-connection");
     vsupply::VirtualBridge bridge{kDevices};
-    DeviceLink link{bridge};
+    ProgramState state{bridge};
+    DeviceLink& link = state.link;
+    config::ConfigurationFiles& files = state.files;
     testing::FakeWindow window;
     testing::FakeClock clock;
     MainWindowModel model;
-    monitor::MonitorState monitorState;
-    ConnectionContext ctx{window, clock, link, model, monitorState, files};
+    WindowFace face{window};
+    operations::Context ctx{face, clock, state, model};
 };
 
 class Connection : public ::testing::Test, protected Rig {};
@@ -151,7 +155,7 @@ TEST_F(Connection, OnlyTheOptionalCallsMayFail) {
         SCOPED_TRACE(::testing::Message() << "call " << ordinal << " #" << occurrence);
         Rig r;
         r.bridge.faults().failingCalls.push_back({ordinal, occurrence});
-        connectDevice(r.ctx);
+        EXPECT_EQ(connectDevice(r.ctx).connected(), calls == 27);
         EXPECT_EQ(r.bridge.calls().size(), calls);
         EXPECT_EQ(r.window.statusText(), calls == 27 ? text::kConnectSuccess : text::kSearching);
         EXPECT_EQ(r.link.linkOk, calls == 27);

@@ -4,6 +4,7 @@
 #include "config/ini_file.h"
 #include "device/commands.h"
 #include "tests/support/ini_edit_check.h"
+#include "tests/support/temp_folder.h"
 #include "virtual_supply/hosted_bridge.h"
 
 #include <chrono>
@@ -11,7 +12,6 @@
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
-#include <random>
 #include <string>
 
 namespace brenvik {
@@ -30,8 +30,7 @@ struct Folder {
     void write(const char* name, std::string_view text) const {
         std::ofstream(path / name, std::ios::binary | std::ios::trunc) << text;
     }
-    fs::path path = fs::temp_directory_path() /
-                    ("brenvik-fault-files-" + std::to_string(std::random_device{}()));
+    fs::path path = testing::uniqueTempFolder("brenvik-fault-files");
 };
 
 // The disk's own steps, except that the write stops after `cut` bytes (the power fails), or the

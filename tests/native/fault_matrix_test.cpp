@@ -5,12 +5,15 @@
 
 #include "cli/commands.h"
 #include "device/commands.h"
-#include "device/connection.h"
-#include "monitor/monitoring.h"
-#include "programming/apply_sequence.h"
-#include "programming/panel.h"
+#include "operations/apply.h"
+#include "operations/configuration.h"
+#include "operations/connection.h"
+#include "operations/monitoring.h"
+#include "operations/panel.h"
+#include "shell/window_face.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_window.h"
+#include "tests/support/temp_folder.h"
 #include "virtual_supply/scenario.h"
 #include "virtual_supply/virtual_bridge.h"
 
@@ -23,7 +26,6 @@
 #include <iomanip>
 #include <iostream>
 #include <map>
-#include <random>
 #include <set>
 #include <sstream>
 
@@ -42,8 +44,7 @@ constexpr Settings kSupplyRead{3, 2, 15, 30, 7, 8, 9};
 struct TempFolder {
     TempFolder() { fs::create_directories(path); }
     ~TempFolder() { fs::remove_all(path); }
-    fs::path path = fs::temp_directory_path() /
-                    ("brenvik-fault-matrix-" + std::to_string(std::random_device{}()));
+    fs::path path = testing::uniqueTempFolder("brenvik-fault-matrix");
 };
 
 // One fault, as a scenario text names it, and which transfers (0-based, in the order sent) it
@@ -93,6 +94,7 @@ std::vector<std::size_t> spoilt(const Fault& fault, const Sent& sent) {
 // A main window with its working file, on a bridge with one channel "A" and a model-1 supply.
 struct Rig {
     explicit Rig(bool countUntouched) {
+        files = {folder.path / "Brenvik.ini", folder.path / "Brenvik.ini"};
         std::ofstream(files.working) << "[SystemParameter]\nAcFltDelayHr=11\nICharge=1\n";
         window.setComboItems(1003, {"Default Charge Current", "1/2 Default Charge Current",
                                     "1/4 Default Charge Current", "1/8 Default Charge Current"});
@@ -100,7 +102,7 @@ struct Rig {
         model.settings.installMonth = 7;
         model.settings.installDay = 18;
         model.settings.installYear = 2011;
-        panelRedisplay(window, model);
+        face.showPanel(model);
         bridge.supply().state().settings = {30, 15, 2, 9, 8, 7, 3};
         bridge.supply().setReadingJitter(0, 1);
         bridge.faults().countUntouched = countUntouched;
@@ -138,16 +140,16 @@ struct Rig {
     }
 
     TempFolder folder;
-    config::ConfigurationFiles files{folder.path / "Brenvik.ini", folder.path / "Brenvik.ini"};
     vsupply::VirtualBridge bridge;
-    device::DeviceLink link{bridge};
+    ProgramState state{bridge};
+    config::ConfigurationFiles& files = state.files;
+    device::DeviceLink& link = state.link;
+    monitor::MonitorState& monitorState = state.monitor;
     testing::FakeWindow window;
     testing::FakeClock clock;
     MainWindowModel model;
-    monitor::MonitorState monitorState;
-    device::ConnectionContext ctx{window, clock, link, model, monitorState, files};
-    bool reconnectFirst = false;
-    ApplyContext apply{window, clock, link, model, monitorState, files, reconnectFirst};
+    WindowFace face{window};
+    operations::Context ctx{face, clock, state, model};
     std::vector<std::size_t> historyAtTransfer;
 };
 
@@ -186,7 +188,7 @@ Outcome runInWindow(const std::function<void(Rig&)>& act, bool connecting, bool 
     Rig rig(countUntouched);
     const auto before = rig.shown();
     if (!connecting) {
-        device::connectDevice(rig.ctx);
+        operations::connectDevice(rig.ctx);
         rig.window.statusHistory.clear();
         rig.bridge.forgetCalls();
         rig.historyAtTransfer.clear();
@@ -220,20 +222,18 @@ Sequence inWindow(std::string name, bool connecting, std::function<void(Rig&)> a
 Sequence applyWith(const char* name, std::vector<std::size_t> boxes) {
     return inWindow(name, false, [boxes](Rig& r) {
         for (const std::size_t box : boxes) {
-            r.window.setChecked(kOptionBoxIds[box], true);
-            onOptionBoxClicked(r.window, r.model, kOptionBoxIds[box]);
+            r.window.setChecked(optionBoxId(kOptionBoxes[box]), true);
+            operations::optionBoxClicked(r.face, r.model, kOptionBoxes[box]);
         }
         r.window.confirmationAnswers = {true};
-        runApplySequence(r.apply);
+        operations::runApplySequence(r.ctx);
     });
 }
 
 void monitorTick(Rig& r) {
-    bool monitoring = true;
-    bool activity = false;
-    monitor::MonitoringLoop loop(r.window, r.clock, r.link, r.model, r.monitorState,
-                                 {monitoring, activity});
-    panelRead(r.window, r.model);
+    r.state.monitoring = true;
+    operations::MonitoringLoop loop(r.ctx);
+    r.face.readPanel(r.model);
     loop.tick();
 }
 
@@ -294,8 +294,8 @@ Sequence onCommandLine(std::vector<std::string> args) {
 }
 
 const std::vector<Sequence> kSequences{
-    inWindow("Connect Device", true, [](Rig& r) { device::connectDevice(r.ctx); }),
-    inWindow("silent reconnect", false, [](Rig& r) { device::silentReconnect(r.ctx); }),
+    inWindow("Connect Device", true, [](Rig& r) { operations::connectDevice(r.ctx); }),
+    inWindow("silent reconnect", false, [](Rig& r) { operations::silentReconnect(r.ctx); }),
     inWindow("monitor tick", false, monitorTick),
     applyWith("APPLY charge", {0}),
     applyWith("APPLY AC delay", {1}),

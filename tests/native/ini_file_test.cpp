@@ -1,8 +1,8 @@
 #include "config/ini_file.h"
+#include "tests/support/temp_folder.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <random>
 #include <string>
 
 namespace brenvik::config {
@@ -90,8 +90,7 @@ TEST(IniFileEncoding, Utf16IsWrittenBackAsUtf16AndAUtf8MarkIsKept) {
 
 // Loading a missing file gives an empty one and a folder nothing; a replaced file loads back.
 TEST(IniFileOnDisk, LoadingAndReplacing) {
-    const fs::path dir =
-        fs::temp_directory_path() / ("brenvik-ini-" + std::to_string(std::random_device{}()));
+    const fs::path dir = testing::uniqueTempFolder("brenvik-ini");
     const fs::path file = dir / "a.ini";
     fs::create_directories(dir);
     EXPECT_EQ(IniFile::load(file).value().bytes(), "");

@@ -1,4 +1,3 @@
-#include "programming/panel.h"
 #include "res/resource.h"
 #include "shell/main_window_core.h"
 #include "tests/support/fake_clock.h"
@@ -44,7 +43,7 @@ struct Rig {
         s.chargeReading = 1312;
         s.firmwareTenths = 23;
         window.setComboItems(IDC_CMB_CHARGE_CURRENT, {"a", "b", "c", "d"});
-        panelRedisplay(window, core.model());
+        core.face().showPanel(core.model());
     }
     // The monitoring fields 1013 to 1022, 1026, 1034, 1035, then the panel's, as shown.
     std::string fields() const {

@@ -1,5 +1,6 @@
-#include "programming/panel.h"
+#include "operations/panel.h"
 #include "res/resource.h"
+#include "shell/window_face.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/operator_texts.h"
 
@@ -16,7 +17,7 @@ using Values = std::array<std::int32_t, 16>;
 struct Panel {
     Panel() {
         window.setComboItems(IDC_CMB_CHARGE_CURRENT, {"a", "b", "c", "d"});
-        panelRedisplay(window, model);
+        face.showPanel(model);
     }
     // Types into the delay edits (AC, then system: hours, minutes, seconds) and the date edits.
     void type(const std::vector<std::string>& texts) {
@@ -31,9 +32,10 @@ struct Panel {
     Values values() const { return std::bit_cast<Values>(model.settings); }
     void click(int box, bool checked) {
         window.setChecked(box, checked);
-        onOptionBoxClicked(window, model, box);
+        operations::optionBoxClicked(face, model, *optionBoxOf(box));
     }
     FakeWindow window;
+    WindowFace face{window};
     MainWindowModel model;
 };
 
@@ -44,7 +46,7 @@ TEST(PanelExchange, ReadTakesEveryControlAndANonIntegerStopsItInExchangeOrder) {
     p.window.checked = {IDC_CHK_AC_FAULT_DELAY, IDC_CHK_INSTALL_DATE};
     p.window.setComboSelection(IDC_CMB_CHARGE_CURRENT, 3);
 
-    ASSERT_TRUE(panelRead(p.window, p.model));
+    ASSERT_TRUE(p.face.readPanel(p.model));
     EXPECT_EQ(p.values(), (Values{7, 12, -3, 255, 59, 1, 3, 12, 31, 2020, 0, 1, 0, 0, 0, 1}));
     EXPECT_EQ(p.model.texts.firmware, "V1.2");
     EXPECT_TRUE(p.window.messages.empty());
@@ -58,13 +60,13 @@ TEST(PanelExchange, ReadTakesEveryControlAndANonIntegerStopsItInExchangeOrder) {
         bad.window.checked = {IDC_CHK_RESET_FAULT_COUNTS};
         bad.window.texts[badField] = "x1";
 
-        EXPECT_FALSE(panelRead(bad.window, bad.model));
+        EXPECT_FALSE(bad.face.readPanel(bad.model));
         EXPECT_EQ(bad.values(),
                   (Values{0, 0, 0, 4, 0, sysSeconds, 0, 2, 7, 2010, 0, 0, 0, 0, 0, 0}))
             << "later fields keep their values";
         ASSERT_EQ(bad.window.messageTexts(), std::vector<std::string>{text::kNotAnInteger});
 
-        onDelayEditLostFocus(bad.window, bad.model);
+        bad.face.readPanel(bad.model);
         EXPECT_EQ(bad.window.texts[badField], "x1") << "a focus-loss read puts nothing back";
     }
 }

@@ -1,4 +1,5 @@
-#include "programming/panel.h"
+#include "programming/validation.h"
+#include "shell/window_face.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/operator_texts.h"
 
@@ -12,12 +13,14 @@ namespace {
 using Texts = std::vector<std::string>;
 using text::kDateError;
 
-// The messages validation shows, each checked for its caption, icon and buttons; validation
-// passes exactly when it shows none.
+// The messages the window shows for the validation's failures, each checked for its caption,
+// icon and buttons.
 Texts validate(const DeviceSettings& settings) {
     FakeWindow window;
-    const bool valid = validatePanel(window, settings);
-    EXPECT_EQ(valid, window.messages.empty());
+    WindowFace face{window};
+    for (const ValidationFailure& failure : validatePanel(settings)) {
+        face.showValidationFailure(failure);
+    }
     for (const RecordedMessage& m : window.messages) {
         EXPECT_EQ(m.caption, m.text == kDateError ? text::kDateCaption : text::kRangeCaption)
             << m.text;

@@ -1,6 +1,6 @@
-#include "monitor/read_back.h"
-#include "programming/panel.h"
+#include "operations/connection.h"
 #include "res/resource.h"
+#include "shell/window_face.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/operator_texts.h"
@@ -24,9 +24,11 @@ using text::kModel2Items;
 class ReadBack : public ::testing::Test {
 protected:
     ReadBack() {
+        state.link.handle = opened.link.handle;
+        state.link.startCondition = opened.link.startCondition;
         // As the main window starts: generic selector items, the record displayed.
         window.setComboItems(IDC_CMB_CHARGE_CURRENT, {"a", "b", "c", "d"});
-        panelRedisplay(window, model);
+        face.showPanel(model);
         auto& state = supply().state();
         state.settings = {30, 15, 2, 9, 8, 7, 1}; // AC s/min/h, system s/min/h, selection
         state.installDate = {12, 31, 20, 9};
@@ -34,19 +36,23 @@ protected:
         state.firmwareTenths = 23;
     }
 
-    void readBack() { readBackSettings(window, clock, virtualLink.link, model, monitorState); }
-    vsupply::VirtualSupply& supply() { return virtualLink.bridge.supply(); }
+    void readBack() { operations::readBackSettings(ctx); }
+    vsupply::VirtualSupply& supply() { return bridge.supply(); }
     // What the operator sees of the selector: its items and the selected one.
     std::pair<Items, int> selector() const {
         return {window.comboItems(IDC_CMB_CHARGE_CURRENT),
                 window.comboSelection(IDC_CMB_CHARGE_CURRENT)};
     }
 
-    vsupply::VirtualLink virtualLink;
+    vsupply::VirtualLink opened;
+    vsupply::VirtualBridge& bridge = opened.bridge;
     testing::FakeWindow window;
     testing::FakeClock clock;
     MainWindowModel model;
-    MonitorState monitorState;
+    ProgramState state{bridge};
+    MonitorState& monitorState = state.monitor;
+    WindowFace face{window};
+    operations::Context ctx{face, clock, state, model};
 };
 
 // The settings and identity fields are shown (the program tests check each of them); the
@@ -58,7 +64,7 @@ TEST_F(ReadBack, PanelShowsWhatTheSupplyHoldsAndNothingElse) {
 
     readBack();
 
-    EXPECT_TRUE(virtualLink.link.linkOk);
+    EXPECT_TRUE(state.link.linkOk);
     EXPECT_EQ(window.statusHistory, Items{text::kReading});
     EXPECT_EQ(clock.waits, (std::vector{1000ms, 1000ms, 100ms, 100ms, 100ms}));
     EXPECT_EQ(std::tuple(window.controlText(IDC_EDT_AC_HOURS),
@@ -88,12 +94,12 @@ TEST_F(ReadBack, PanelShowsWhatTheSupplyHoldsAndNothingElse) {
 TEST_F(ReadBack, UndeliveredChunksLeaveThePanelAsItWas) {
     window.setControlText(IDC_EDT_AC_MINUTES, "44");
     const auto before = std::tuple(window.texts, window.checked, window.disabled, selector());
-    virtualLink.bridge.faults().failingCalls = {{33, 2}, {33, 3}, {33, 4}, {33, 5}};
+    bridge.faults().failingCalls = {{33, 2}, {33, 3}, {33, 4}, {33, 5}};
     readBack();
 
     EXPECT_EQ(std::tuple(window.texts, window.checked, window.disabled, selector()), before);
     EXPECT_EQ(window.statusText(), text::kCommErrorBang);
-    EXPECT_FALSE(virtualLink.link.linkOk);
+    EXPECT_FALSE(state.link.linkOk);
     EXPECT_EQ(monitorState.lastRead, LastReadSettings{});
 }
 

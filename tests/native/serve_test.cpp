@@ -2,10 +2,11 @@
 #include "serve/command.h"
 #include "serve/json.h"
 #include "serve/metrics.h"
+#include "serve/operations_source.h"
 #include "serve/schedule.h"
-#include "serve/session_source.h"
 #include "serve/web_face.h"
 #include "tests/support/fake_clock.h"
+#include "tests/support/temp_folder.h"
 #include "virtual_supply/virtual_bridge.h"
 
 #include <filesystem>
@@ -263,14 +264,14 @@ TEST(ServeSchedule, PollsOnWholeSecondsSkipsSlotsALongPollOverranAndGoesOnAfterA
     EXPECT_EQ(odd.next().time_since_epoch(), std::chrono::milliseconds(k08h00 + 4500));
 }
 
-TEST(ServeSessionSource, AnUnpluggedSupplyFailsItsPollsAndAnswersAgainOncePluggedBackIn) {
+TEST(ServeOperationsSource, AnUnpluggedSupplyFailsItsPollsAndAnswersAgainOncePluggedBackIn) {
     auto owned = std::make_unique<vsupply::VirtualBridge>();
     vsupply::VirtualBridge& bridge = *owned;
     std::vector<std::unique_ptr<device::AdapterLibrary>> libraries;
     libraries.push_back(std::move(owned));
     testing::FakeClock clock;
     std::ostringstream messages;
-    SessionSupplySource source(std::move(libraries), clock, messages);
+    OperationsSupplySource source(std::move(libraries), clock);
     ASSERT_EQ(source.supplies().size(), 1u);
     EXPECT_EQ(source.supplies()[0].bridge, "USB SPI Bridge A");
     EXPECT_EQ(source.supplies()[0].location, "0x121");
@@ -364,9 +365,7 @@ TEST_F(ServeWeb, AnswersWithLastGoodValuesTheFailureAndClearErrors) {
 class ServeCommand : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("brenvik-serve-" +
-               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        dir = testing::uniqueTempFolder("brenvik-serve");
         fs::remove_all(dir);
         fs::create_directories(dir);
         std::ofstream(dir / "scenario.txt") << "hour_length_ms = 0\njitter = 0\n";
@@ -446,7 +445,7 @@ TEST_F(ServeCommand, TheStatusObjectIsWhatStatusJsonPrints) {
         timer, interrupted, [](bool) {}, [] { return std::unique_ptr<device::AdapterLibrary>(); },
         {}};
     auto opened = openSupplies({true, (dir / "scenario.txt").string(), ""}, console);
-    auto& source = *std::get<std::unique_ptr<SessionSupplySource>>(opened);
+    auto& source = *std::get<std::unique_ptr<OperationsSupplySource>>(opened);
     ASSERT_EQ(source.supplies().size(), 1u);
     const PollOutcome outcome = source.poll(0);
     ASSERT_TRUE(outcome.reading) << outcome.failure;

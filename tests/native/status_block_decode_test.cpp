@@ -1,8 +1,12 @@
-#include "monitor/block_decode.h"
+#include "monitor/monitoring_values.h"
 #include "monitor/status_block.h"
+#include "operations/monitoring.h"
 #include "res/resource.h"
+#include "shell/window_face.h"
+#include "tests/support/fake_clock.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/operator_texts.h"
+#include "virtual_supply/virtual_bridge.h"
 
 #include <algorithm>
 #include <array>
@@ -50,7 +54,7 @@ std::string chargeCurrentText(std::uint8_t model, std::uint16_t current, std::ui
                               std::uint16_t battery = 1023) {
     DisplayTexts texts;
     texts.chargeCurrent = "before";
-    applyChargeCurrent(
+    takeMonitoringValues(
         texts, blockWith({{21, le(battery)}, {23, le(current)}, {25, le(offset)}, {41, {model}}}));
     return texts.chargeCurrent;
 }
@@ -75,18 +79,30 @@ TEST(StatusBlockChecksum, CoversBytesZeroTo45ModuloByte) {
     EXPECT_FALSE(checksumMatches(block)) << "byte 45 is covered";
 }
 
+// The main window's record and state as a monitoring tick takes a block into them.
+struct Tick {
+    void take(const StatusBlock& block) { operations::takeMonitoringBlock(ctx, block); }
+
+    FakeWindow window;
+    testing::FakeClock clock;
+    vsupply::VirtualBridge bridge;
+    ProgramState state{bridge};
+    MainWindowModel model;
+    WindowFace face{window};
+    operations::Context ctx{face, clock, state, model};
+};
+
 // Each change of class, None to Young included, repaints the window once without erasing.
 TEST(StatusBlockDecode, BatteryAgeClassesAtTheirLimitsAndARepaintOnEachChange) {
     using enum BatteryAge;
-    FakeWindow window;
-    MonitorState state;
+    Tick tick;
     const std::tuple<std::uint32_t, BatteryAge, std::size_t> steps[] = {
         {0, Young, 1},      {26000, Young, 1}, {26001, Ageing, 2},
         {30000, Ageing, 2}, {30001, Old, 3},   {0xFFFFFF, Old, 3}};
     for (const auto& [hours, age, repaints] : steps) {
-        applyBatteryAge(window, state, blockWith({{7, le(hours, 3)}}));
-        EXPECT_EQ(state.batteryAge, age) << hours;
-        EXPECT_EQ(window.invalidations, std::vector<bool>(repaints, false)) << hours;
+        tick.take(blockWith({{7, le(hours, 3)}}));
+        EXPECT_EQ(tick.state.monitor.batteryAge, age) << hours;
+        EXPECT_EQ(tick.window.invalidations, std::vector<bool>(repaints, false)) << hours;
     }
 }
 
@@ -98,7 +114,7 @@ TEST(StatusBlockDecode, StatusBitsGiveTheirTexts) {
         {0x00, 0x04, "Fault/Fault/No/Yes"},        {0x00, 0x01, "Fault/No fault/No/No"}};
     for (const auto& [byte17, byte18, expected] : cases) {
         DisplayTexts t;
-        applyStatusTexts(t, blockWith({{17, {byte17, byte18}}}));
+        takeMonitoringValues(t, blockWith({{17, {byte17, byte18}}}));
         EXPECT_EQ(t.acFaultStatus + "/" + t.sysFaultStatus + "/" + t.outputLatching + "/" +
                       t.faiActivated,
                   expected)
@@ -112,7 +128,7 @@ TEST(StatusBlockDecode, VoltagesScaleThirtyVoltsOver1023Counts) {
         {0, "0.00"}, {1023, "30.00"}, {512, "15.01"}, {204, "5.98"}, {205, "6.01"}, {341, "10.00"}};
     for (const auto& [reading, text] : cases) {
         DisplayTexts texts;
-        applyVoltages(texts, blockWith({{21, le(reading)}, {33, le(reading)}}));
+        takeMonitoringValues(texts, blockWith({{21, le(reading)}, {33, le(reading)}}));
         EXPECT_EQ(texts.batteryVoltage, text) << reading;
         EXPECT_EQ(texts.outputVoltage, text) << reading;
     }
@@ -126,26 +142,25 @@ TEST(StatusBlockDecode, ChargeCurrentKeepsItsSignAndSaturates) {
 }
 
 // Part number, selector items and charge current scale (1312 counts) of each model; an unknown
-// model leaves all three as they were. A battery below 6.0 V (reading 204 and under) zeroes the
-// current for any model, known or not.
+// model has none, and leaves the part number and the current as they were. A battery below 6.0 V
+// (reading 204 and under) zeroes the current for any model, known or not.
 TEST(StatusBlockModels, EachKnownModelSetsItsIdentityAndScaleUnknownOnesLeaveThem) {
-    const std::tuple<std::uint8_t, std::string, const Items*, const char*> cases[] = {
-        {1, text::kPartModel1, &kModel1Items, "2.00"},
-        {2, text::kPartModel2, &kModel2Items, "4.00"},
-        {3, text::kPartModel3, &kModel2Items, "4.00"},
-        {0, "before", &kDefaultItems, "before"},
-        {4, "before", &kDefaultItems, "before"},
-        {255, "before", &kDefaultItems, "before"}};
+    const std::tuple<std::uint8_t, std::string, Items, const char*> cases[] = {
+        {1, text::kPartModel1, kModel1Items, "2.00"},
+        {2, text::kPartModel2, kModel2Items, "4.00"},
+        {3, text::kPartModel3, kModel2Items, "4.00"},
+        {0, "before", {}, "before"},
+        {4, "before", {}, "before"},
+        {255, "before", {}, "before"}};
     for (const auto& [code, partNumber, items, current] : cases) {
-        FakeWindow window;
-        window.combos[IDC_CMB_CHARGE_CURRENT] = kDefaultItems;
         DisplayTexts texts;
         texts.partNumber = "before";
-        const auto block = blockWith({{41, {code}}});
-        applyPartNumber(texts, block);
-        applyChargeSelectorItems(window, block);
+        takeIdentity(texts, blockWith({{41, {code}}}));
         EXPECT_EQ(texts.partNumber, partNumber) << int{code};
-        EXPECT_EQ(window.comboItems(IDC_CMB_CHARGE_CURRENT), *items) << int{code};
+        const ModelInfo* model = findModel(code);
+        EXPECT_EQ(model ? Items(model->chargeItems.begin(), model->chargeItems.end()) : Items{},
+                  items)
+            << int{code};
         EXPECT_EQ(chargeCurrentText(code, 1312, 0), current) << int{code};
         EXPECT_EQ(chargeCurrentText(code, 1312, 0, 204), "0.00") << int{code};
     }
@@ -154,19 +169,18 @@ TEST(StatusBlockModels, EachKnownModelSetsItsIdentityAndScaleUnknownOnesLeaveThe
 // A block in which every field differs from a fresh window model, the counters and hours at
 // their little-endian widths: monitoring takes every field but the selector items.
 TEST(StatusBlockCallers, MonitoringTakesEveryFieldButTheSelectorItems) {
-    FakeWindow window;
-    window.combos[IDC_CMB_CHARGE_CURRENT] = kDefaultItems;
-    MainWindowModel model;
-    MonitorState state;
+    Tick tick;
+    tick.window.combos[IDC_CMB_CHARGE_CURRENT] = kDefaultItems;
+    const MainWindowModel& model = tick.model;
+    const MonitorState& state = tick.state.monitor;
+    FakeWindow& window = tick.window;
 
     // Hours and counts 10000, 4660, 65535, 16777215; delays 3:4:5 and 7:8:9, selection 2; status
     // bits; battery 400, charge current 1312, output 800; model 1, firmware 2.3, date 12/31/2009.
-    applyMonitoringFields(
-        window, model, state,
-        blockWith(
-            {{0, {0x10, 0x27, 0, 0x34, 0x12, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 5,  4,  3,  9,  8, 7,
-                  2,    0x80, 7, 0,    0,    0x90, 1,    0x20, 5,    0,    0,  0,  0,  0,  0, 0,
-                  0,    0x20, 3, 0,    0,    0,    0,    0,    0,    1,    23, 12, 31, 20, 9}}}));
+    tick.take(blockWith(
+        {{0, {0x10, 0x27, 0, 0x34, 0x12, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 5,  4,  3,  9,  8, 7,
+              2,    0x80, 7, 0,    0,    0x90, 1,    0x20, 5,    0,    0,  0,  0,  0,  0, 0,
+              0,    0x20, 3, 0,    0,    0,    0,    0,    0,    1,    23, 12, 31, 20, 9}}}));
 
     EXPECT_EQ(textsOf(model.texts),
               textsOf({"23.46", "11.73", "2.00", "10000", "16777215", "4660", "65535", "Yes", "Yes",

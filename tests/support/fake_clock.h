@@ -1,7 +1,7 @@
 #pragma once
 // A clock that records every wait instead of sleeping.
 
-#include "ui/clock.h"
+#include "device/clock.h"
 
 #include <chrono>
 #include <vector>

@@ -1,7 +1,7 @@
 #pragma once
-// A recording stand-in for the main window: holds control states in maps, records every
-// status-line text, message box, confirmation and repaint, and answers file dialogs, Retry/Cancel
-// boxes and confirmations from scripts.
+// A recording stand-in for the main window's controls, for tests and benchmarks: holds control
+// states in maps, records every status-line text, message box, confirmation and repaint, and
+// answers file dialogs, Retry/Cancel boxes and confirmations from scripts.
 
 #include "ui/window_port.h"
 
@@ -49,7 +49,12 @@ public:
         combos[id] = items;
         comboSelections[id] = -1;
     }
-    void setStatusText(std::string_view text) override { statusHistory.emplace_back(text); }
+    void setStatusText(std::string_view text) override {
+        if (!keepHistory) {
+            statusHistory.clear();
+        }
+        statusHistory.emplace_back(text);
+    }
     MessageResult messageBox(std::string_view text, std::string_view caption, MessageIcon icon,
                              MessageButtons buttons) override {
         messages.push_back({std::string(text), std::string(caption), icon, buttons});
@@ -61,7 +66,11 @@ public:
         }
         return next(retryCancelAnswers, MessageResult::Cancel);
     }
-    void invalidate(bool erase) override { invalidations.push_back(erase); }
+    void invalidate(bool erase) override {
+        if (keepHistory) {
+            invalidations.push_back(erase);
+        }
+    }
     int setTimer(int id, unsigned periodMs) override {
         timers[id] = periodMs;
         return id;
@@ -104,6 +113,8 @@ public:
     }
 
     std::string appName = "Brenvik-USB";
+    // False for long runs: only the last status text is kept, and no repaint.
+    bool keepHistory = true;
     std::map<int, std::string> texts;
     std::set<int> checked;
     std::set<int> disabled;

@@ -2,7 +2,7 @@
 // that the platform's profile functions read and write the same way as ours.
 
 #include "config/ini_file.h"
-#include "tests/windows/support/program_driver.h"
+#include "tools/driver/program_driver.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,9 @@
 // APPLY as the operator uses it: the Caution dialog with the change summary, the closing box, and
-// an unplugged supply with both Retry boxes. The wire is read from the stand-in library's trace;
-// the checks before anything is sent are the native tests' to prove.
+// an unplugged supply with both Retry boxes; while a box is open, the operator's clicks on the
+// window behind it reach nothing. The wire is read from the stand-in library's trace; the checks
+// before anything is sent are the native tests' to prove.
 
-#include "tests/windows/support/program_driver.h"
+#include "tools/driver/program_driver.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,10 @@ namespace brenvik::wintest {
 namespace {
 
 using Frames = std::vector<std::string>;
+using Texts = std::vector<std::wstring>;
+
+// What clicks on START, APPLY and the "File" menu show behind an open box.
+const Texts kNothingReached{L"", L"", L""};
 
 class Apply : public ::testing::Test, protected ProgramSession {
 protected:
@@ -65,8 +70,25 @@ protected:
     std::size_t traced_ = 0;
 };
 
-TEST_F(Apply, EscapeSendsNothingOkResetsTheFaultCountsSeenAtTheNextTick) {
+TEST_F(Apply, ARangeBoxBlocksTheWindowEscapeSendsNothingOkResetsTheFaultCounts) {
     RunningProgram program = startConnected();
+    // A range message stops APPLY; the window behind it takes no click until OK closes it, and
+    // then has the keyboard again.
+    click(window(), IDC_CHK_AC_FAULT_DELAY);
+    typeText(window(), IDC_EDT_AC_HOURS, L"300");
+    clickApply();
+    const HWND range = waitForWindow(processId_, L"Brenvik", 30s);
+    ASSERT_NE(range, nullptr);
+    EXPECT_EQ(controlText(range, 0xFFFF), L"Enter an integer between 0 and 255.");
+    ASSERT_EQ(clicksBehind(range, window()), kNothingReached);
+    pressButton(range, IDOK);
+    EXPECT_TRUE(waitUntilGone(range));
+    EXPECT_EQ(::GetForegroundWindow(), window());
+    EXPECT_EQ(mouseClick(window(), MouseTarget::FileMenu), L"#32768");
+    EXPECT_EQ(mouseClick(window(), MouseTarget::Start), L"STOP");
+    EXPECT_EQ(mouseClick(window(), MouseTarget::Start), L"START");
+    click(window(), IDC_CHK_AC_FAULT_DELAY);
+
     click(window(), IDC_CHK_RESET_FAULT_COUNTS);
     newFrames();
     // Escape in Caution sends nothing; the summary's texts are the native tests' to prove.
@@ -82,7 +104,7 @@ TEST_F(Apply, EscapeSendsNothingOkResetsTheFaultCountsSeenAtTheNextTick) {
     EXPECT_NE(trace().find("frame=0c55 reply=00000000 "), std::string::npos);
 
     // The next monitor tick shows the counts the reset cleared.
-    click(window(), IDC_BTN_START);
+    EXPECT_EQ(mouseClick(window(), MouseTarget::Start), L"STOP");
     const std::wstring_view polled = L"Pass, Read device status success! ";
     ASSERT_EQ(waitForStatus(polled), polled);
     EXPECT_EQ(std::pair(controlText(window(), 1018), controlText(window(), 1019)),
@@ -106,11 +128,19 @@ TEST_F(Apply, UnpluggedSupplyRetriedUntilPluggedBackInThenTheValuesSurviveAResta
             answer(L"Caution", {1026, 1028, 1029, 1027}, 0, IDOK),
             (std::vector<std::wstring>{L"5 to 8 Ah Battery.", L"01: 02: 03 ", L"00: 00: 00 ",
                                        L"Enter installation date (mm/dd/yyyy): 07/ 18/ 2011 "}));
-        EXPECT_EQ(answerBox(L"Fail", IDRETRY), L"Communicate error,please try again.");
+        // Both Retry/Cancel boxes hold off every click on the window behind them, START and APPLY
+        // included, which the date action has enabled again.
+        const HWND failed = waitForWindow(processId_, L"Fail", 30s);
+        ASSERT_NE(failed, nullptr);
+        EXPECT_EQ(controlText(failed, 0xFFFF), L"Communicate error,please try again.");
+        ASSERT_EQ(clicksBehind(failed, window()), kNothingReached);
+        pressButton(failed, IDRETRY);
+        EXPECT_TRUE(waitUntilGone(failed));
         const HWND noDevice = waitForWindow(processId_, L"Fail", 30s);
         ASSERT_NE(noDevice, nullptr);
         EXPECT_EQ(controlText(noDevice, 0xFFFF),
                   L"Can not find device,please check device and try again.");
+        ASSERT_EQ(clicksBehind(noDevice, window()), kNothingReached);
         EXPECT_EQ(newFrames(), (Frames{"015503020100000001005d", "0d550712140b009a", "0355"}));
         writeFile(folder() / "control.txt", "plugged = yes\r\n");
         pressButton(noDevice, IDRETRY);
@@ -120,6 +150,9 @@ TEST_F(Apply, UnpluggedSupplyRetriedUntilPluggedBackInThenTheValuesSurviveAResta
         EXPECT_EQ(Frames(frames.end() - 4, frames.end()),
                   (Frames{"015503020100000001005d", "0255030201000000010000", "0d550712140b009a",
                           "0e550712140b0000"}));
+        EXPECT_EQ(mouseClick(window(), MouseTarget::Apply), L"Caution");
+        answer(L"Caution", {}, VK_ESCAPE);
+        EXPECT_EQ(mouseClick(window(), MouseTarget::Start), L"STOP");
         EXPECT_EQ(program.close(), std::optional<DWORD>(0));
     }
     RunningProgram program = startConnected();

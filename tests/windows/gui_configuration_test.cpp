@@ -2,7 +2,7 @@
 // platform's file dialogs, the working file written at close, and targets that cannot be
 // written.
 
-#include "tests/windows/support/program_driver.h"
+#include "tools/driver/program_driver.h"
 
 #include <gtest/gtest.h>
 
@@ -75,11 +75,15 @@ TEST_F(ConfigurationFiles, UnwritableTargetsAreReportedFilesStayWholeBareNamesLa
         ASSERT_NE(box, nullptr) << target.string();
         EXPECT_EQ(controlText(box, 0xFFFF),
                   L"Save configuration file fail, please check the file.");
-        // Like every message of the program, it has no owner and leaves the window usable.
+        // Like every message of the program, it has no owner and blocks the window until it is
+        // closed.
         EXPECT_EQ(::GetWindow(box, GW_OWNER), nullptr);
-        EXPECT_TRUE(::IsWindowEnabled(window()));
+        EXPECT_FALSE(::IsWindowEnabled(window()));
         pressButton(box, IDOK);
         EXPECT_TRUE(waitUntilGone(box));
+        // Answered once the program is back in its own message loop, past the box.
+        controlText(window(), IDC_BTN_START);
+        EXPECT_TRUE(::IsWindowEnabled(window()));
     }
     // A bare name lands in the folder the program started in, not where the last dialog went.
     save("second.ini");

@@ -4,7 +4,7 @@
 // connects, so the steps on the way are read from the stand-in library's trace. (A supply that
 // answers is the monitoring tests' starting point.)
 
-#include "tests/windows/support/program_driver.h"
+#include "tools/driver/program_driver.h"
 
 #include <gtest/gtest.h>
 

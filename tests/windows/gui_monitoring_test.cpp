@@ -4,7 +4,7 @@
 // a time. The polls' timing is read from the stand-in library's trace, whose lines carry
 // milliseconds.
 
-#include "tests/windows/support/program_driver.h"
+#include "tools/driver/program_driver.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -160,14 +160,18 @@ TEST_F(Monitoring, ABadFieldShowsOneMessageAtATime) {
         return waitUntilGone(boxes[0]);
     };
 
-    // Tab out of a delay edit holding letters: one message, then the focus is back in the edit.
+    // Tab out of a delay edit holding letters: one message, which holds off the operator's clicks
+    // on the window until it is closed; then the focus is back in the edit.
     click(window(), IDC_CHK_AC_FAULT_DELAY);
     focus(hours);
     typeText(window(), IDC_EDT_AC_HOURS, L"abc");
     postKey(hours, VK_TAB);
     EXPECT_EQ(messagesAfter(1500ms), 1u);
+    ASSERT_EQ(messages().size(), 1u);
+    ASSERT_EQ(clicksBehind(messages()[0], window()), (std::vector<std::wstring>{L"", L"", L""}));
     ASSERT_TRUE(answerMessage());
     EXPECT_EQ(focusedWindow(window()), hours);
+    EXPECT_EQ(mouseClick(window(), MouseTarget::FileMenu), L"#32768");
 
     // Letters in the month while monitoring: the first tick's message stays the only one for
     // seconds and nothing is polled meanwhile; once it is closed, the tick polls and its

@@ -1,7 +1,7 @@
 // Brenvik-USB as a user starts it: without the adapter library beside it, one copy at a time,
 // copies under other names side by side, and Escape ending it.
 
-#include "tests/windows/support/program_driver.h"
+#include "tools/driver/program_driver.h"
 
 #include <gtest/gtest.h>
 

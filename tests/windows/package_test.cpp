@@ -3,7 +3,7 @@
 // starts it, the demo on the virtual supply, uninstalling and reinstalling around the operator's
 // own files. Runs in the packages' folder, in a Wine prefix of its own.
 
-#include "tests/windows/support/program_driver.h"
+#include "tools/driver/program_driver.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -115,6 +115,44 @@ RunningProgram startShown(const fs::path& program, const fs::path& folder,
     return running;
 }
 
+// Installs as a technician does, with the demo ticked (/DEMO ticks it on the components page):
+// Next, Install, and Finish with "Run" left ticked on the last page, whose text it returns.
+std::wstring installInteractivelyAndRun() {
+    const RunningProgram setup = RunningProgram::start(kSetup, L"/DEMO");
+    // The installer's caption ends in a blank.
+    const HWND wizard = waitForWindow(setup.processId(), L"Brenvik-USB 1.05 Setup ");
+    if (wizard == nullptr) {
+        return L"no installer window";
+    }
+    const HWND next = ::GetDlgItem(wizard, IDOK);
+    for (const wchar_t* button : {L"&Next >", L"&Install", L"&Finish"}) {
+        for (int i = 0;
+             i < 600 && (controlText(wizard, IDOK) != button || !::IsWindowEnabled(next)); ++i) {
+            ::Sleep(100);
+        }
+        if (controlText(wizard, IDOK) != button) {
+            return L"no page with " + std::wstring(button);
+        }
+        if (std::wstring_view(button) == L"&Finish") {
+            break;
+        }
+        pressButton(wizard, IDOK);
+    }
+    const HWND page = ::FindWindowExW(wizard, nullptr, L"#32770", nullptr);
+    const HWND run = ::GetDlgItem(page, 1203);
+    const std::wstring shown =
+        ::SendMessageW(run, BM_GETCHECK, 0, 0) == BST_CHECKED ? controlText(page, 1203) : L"";
+    pressButton(wizard, IDOK);
+    return setup.waitForExit(60s) == std::optional<DWORD>(0) ? shown : L"installer did not end";
+}
+
+// The program file of a running process.
+fs::path programOf(HANDLE process) {
+    wchar_t name[MAX_PATH] = L"";
+    DWORD size = MAX_PATH;
+    return ::QueryFullProcessImageNameW(process, 0, name, &size) != FALSE ? name : L"";
+}
+
 class Installer : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
@@ -165,8 +203,10 @@ TEST_F(Installer, InstallsForTheUserAndUninstallsKeepingTheOperatorsFiles) {
     EXPECT_EQ(fileBytes(kInstalled / L"site.ini"), "[SystemParameter]\r\nAcFltDelayHr=2\r\n");
 }
 
+// The last page's "Run" starts the demo, as its shortcut does; uninstalling removes the demo's
+// virtual supply state with it and keeps the operator's files.
 TEST_F(Installer, DemoRunsOnTheVirtualSupplyInAFolderOfItsOwn) {
-    ASSERT_EQ(run(kSetup, L"/S /DEMO"), 0u);
+    ASSERT_EQ(installInteractivelyAndRun(), L"&Run Brenvik-USB Demo");
     EXPECT_EQ(namesIn(kInstalled), sorted(kImages, {L"brenvik.exe", L"Brenvik-USB.exe", L"Demo\\",
                                                     L"README.txt", L"Uninstall.exe"}));
     EXPECT_EQ(namesIn(kDemo), sorted(kImages, {L"brenvik.exe", L"Brenvik-USB.exe", L"FTCSPI.dll",
@@ -175,12 +215,29 @@ TEST_F(Installer, DemoRunsOnTheVirtualSupplyInAFolderOfItsOwn) {
     EXPECT_EQ(program, kDemo / L"Brenvik-USB.exe");
     EXPECT_EQ(folder, kDemo);
 
-    const RunningProgram demo = startShown(program, folder, L"Pass, Connect device success! ");
-    // Firmware 1.5 is the sample scenario's supply, not the virtual supply's default.
-    EXPECT_EQ(controlText(findMainWindow(demo.processId()), IDC_EDT_FIRMWARE), L"1.5");
-    EXPECT_EQ(demo.close(), 0u);
+    HWND demo = nullptr;
+    for (int i = 0; i < 300 && (demo = findAnyMainWindow()) == nullptr; ++i) {
+        ::Sleep(100);
+    }
+    ASSERT_NE(demo, nullptr);
+    DWORD demoId = 0;
+    ::GetWindowThreadProcessId(demo, &demoId);
+    const framework::UniqueHandle process(
+        ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, demoId));
+    EXPECT_EQ(programOf(process.get()), program);
+    const std::wstring connected = L"Pass, Connect device success! ";
+    EXPECT_EQ(waitForStatus(demo, connected), connected);
+    // Firmware 1.5 is the sample scenario's supply, not the virtual supply's default; the logo
+    // drawn shows the images found in the working folder.
+    EXPECT_EQ(controlText(demo, IDC_EDT_FIRMWARE), L"1.5");
+    EXPECT_EQ(::GetPixel(framework::WindowDc(demo).get(), 4, 4), RGB(0, 0, 0));
+    ::PostMessageW(demo, WM_CLOSE, 0, 0);
+    ASSERT_EQ(::WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0);
+
+    writeFile(kDemo / L"virtual-supply-state.txt", "charge_selection = 2\r\n");
+    writeFile(kDemo / L"site.ini", "[SystemParameter]\r\nAcFltDelayHr=2\r\n");
     uninstall();
-    EXPECT_EQ(namesIn(kDemo), (Names{L"Brenvik.ini"}));
+    EXPECT_EQ(namesIn(kDemo), (Names{L"Brenvik.ini", L"site.ini"}));
     EXPECT_FALSE(fs::exists(kDemoShortcut));
 }
 

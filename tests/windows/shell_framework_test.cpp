@@ -7,7 +7,7 @@
 #include "framework/text.h"
 #include "res/resource.h"
 #include "tests/windows/support/live_dialog.h"
-#include "tests/windows/support/program_driver.h"
+#include "tools/driver/program_driver.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>

@@ -7,7 +7,7 @@
 #include "shell/brenvik_dlg_win32.h"
 #include "tests/support/fake_clock.h"
 #include "tests/windows/support/live_dialog.h"
-#include "tests/windows/support/program_driver.h"
+#include "tools/driver/program_driver.h"
 #include "ui/app_paths.h"
 #include "virtual_supply/virtual_bridge.h"
 

@@ -8,7 +8,7 @@
 // Exit code 1 on timeout or when no window is found, 2 for a wrong command line.
 
 #include "framework/text.h"
-#include "tests/windows/support/program_driver.h"
+#include "tools/driver/program_driver.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,13 +1,10 @@
 // The stand-in adapter library: the virtual bridge and supply behind the same ordinals as the
-// vendor's FTCSPI.dll. The bridge is set up at the first call, from the environment:
-//   BRENVIK_VSUPPLY_SCENARIO  scenario file (default: virtual-supply-scenario.txt beside this
-//                             library if there is one, as in the demo installation; otherwise a
-//                             model-1 supply with plausible values)
-//   BRENVIK_VSUPPLY_STATE     state file (default: virtual-supply-state.txt beside this library;
-//                             "none" keeps nothing across runs)
-//   BRENVIK_VSUPPLY_TRACE     trace file to append every call to (default: no trace)
+// vendor's FTCSPI.dll. The bridge is set up at the first call, from the environment
+// (virtual_supply/host_options.h), its files beside this library unless the environment says
+// otherwise.
 
-#include "virtual_supply/hosted_bridge.h"
+#include "framework/module_path.h"
+#include "virtual_supply/host_options.h"
 
 #include <chrono>
 #include <mutex>
@@ -20,19 +17,18 @@ namespace {
 using brenvik::device::FtcHandle;
 using brenvik::device::FtcStatus;
 using brenvik::vsupply::HostedBridge;
-using brenvik::vsupply::HostOptions;
 using U32 = std::uint32_t;
 
 // The value of an environment variable, nothing when it is unset or empty.
-std::optional<std::wstring> environment(const wchar_t* name) {
-    const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+std::optional<std::filesystem::path> environment(std::string_view name) {
+    const std::wstring wide(name.begin(), name.end());
+    const DWORD size = GetEnvironmentVariableW(wide.c_str(), nullptr, 0);
     if (size <= 1) {
         return std::nullopt;
     }
     std::wstring value(size, L'\0');
-    const DWORD length = GetEnvironmentVariableW(name, value.data(), size);
-    value.resize(length);
-    return value;
+    value.resize(GetEnvironmentVariableW(wide.c_str(), value.data(), size));
+    return std::filesystem::path(value);
 }
 
 std::filesystem::path libraryFolder() {
@@ -40,44 +36,13 @@ std::filesystem::path libraryFolder() {
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
                            GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                        reinterpret_cast<LPCWSTR>(&libraryFolder), &self);
-    // Grows the buffer until the whole path fits, however deep the folder lies.
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            return std::filesystem::path(path).parent_path();
-        }
-        path.resize(path.size() * 2);
-    }
-}
-
-HostOptions optionsFromEnvironment() {
-    HostOptions options;
-    if (const auto scenario = environment(L"BRENVIK_VSUPPLY_SCENARIO")) {
-        options.scenarioFile = *scenario;
-    } else {
-        std::error_code error;
-        auto beside = libraryFolder() / L"virtual-supply-scenario.txt";
-        if (std::filesystem::exists(beside, error)) {
-            options.scenarioFile = std::move(beside);
-        }
-    }
-    const auto state = environment(L"BRENVIK_VSUPPLY_STATE");
-    if (!state) {
-        options.stateFile = libraryFolder() / L"virtual-supply-state.txt";
-    } else if (*state != L"none") {
-        options.stateFile = *state;
-    }
-    if (const auto trace = environment(L"BRENVIK_VSUPPLY_TRACE")) {
-        options.traceFile = *trace;
-    }
-    return options;
+    return brenvik::framework::modulePath(self).parent_path();
 }
 
 struct Host {
     Host()
-        : start(std::chrono::steady_clock::now()), bridge(optionsFromEnvironment(), [this] {
+        : start(std::chrono::steady_clock::now()),
+          bridge(brenvik::vsupply::hostOptionsFrom(environment, libraryFolder()), [this] {
               return std::chrono::duration_cast<std::chrono::milliseconds>(
                   std::chrono::steady_clock::now() - start);
           }) {}
