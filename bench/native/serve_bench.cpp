@@ -56,7 +56,8 @@ void pollTiming(int seconds) {
                     const std::lock_guard hold(lock);
                     lateMs.push_back(static_cast<double>(record.timeMs % 1000));
                     if (last[i] != 0) {
-                        skipped += static_cast<std::size_t>((record.timeMs - last[i]) / 1000 - 1);
+                        skipped +=
+                            static_cast<std::size_t>((record.timeMs - last[i] + 500) / 1000 - 1);
                     }
                     last[i] = record.timeMs;
                     failed += record.outcome.reading ? 0 : 1;
