@@ -4,6 +4,7 @@
 #include "cli/records.h"
 #include "cli/verification.h"
 #include "config/configuration.h"
+#include "device/forwarding_library.h"
 #include "programming/change_summary.h"
 
 #include <CLI/CLI.hpp>
@@ -52,6 +53,25 @@ bool canWrite(const fs::path& file) {
     const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
     return fs::is_directory(folder, error);
 }
+
+// Keeps the status of the last open call: only that tells a bridge another program holds.
+class OpenWatch final : public device::ForwardingLibrary {
+public:
+    using ForwardingLibrary::ForwardingLibrary;
+    bool inUse() const { return lastOpen_ == device::kStatusDeviceInUse; }
+
+private:
+    device::FtcStatus through(std::uint32_t ordinal,
+                              const std::function<device::FtcStatus()>& call) override {
+        const device::FtcStatus status = call();
+        if (ordinal == device::ordinal::kOpen) {
+            lastOpen_ = status;
+        }
+        return status;
+    }
+
+    device::FtcStatus lastOpen_ = device::kStatusSuccess;
+};
 
 // Which library is missing, where it was looked for and what to install.
 std::string libraryNotFoundText(const LibraryNotFound& missing) {
@@ -160,6 +180,7 @@ private:
     Console& console_;
     const Options& options_;
     std::unique_ptr<device::AdapterLibrary> library_;
+    std::optional<OpenWatch> watch_;
     std::optional<TraceWriter> trace_;
     std::unique_ptr<Session> session_;
 };
@@ -195,7 +216,11 @@ std::optional<int> Runner::connect() {
     if (!library_) {
         return fail(ExitCode::NoDevice, "no adapter library on this system; use --virtual");
     }
-    session_ = std::make_unique<Session>(*library_, console_.clock);
+    if (const std::string refusal = library_->refusal(); !refusal.empty()) {
+        return fail(ExitCode::NoDevice, refusal);
+    }
+    watch_.emplace(*library_);
+    session_ = std::make_unique<Session>(*watch_, console_.clock);
     if (!options_.trace.empty()) {
         trace_.emplace(std::ofstream(options_.trace, std::ios::app | std::ios::binary),
                        [this] { return console_.timer.now(); });
@@ -205,7 +230,9 @@ std::optional<int> Runner::connect() {
     case ExitCode::Success:
         return std::nullopt;
     case ExitCode::NoDevice:
-        return fail(ExitCode::NoDevice, "no device: no bridge with channel \"A\" could be opened");
+        return fail(ExitCode::NoDevice,
+                    watch_->inUse() ? "no device: the bridge is in use by another program"
+                                    : "no device: no bridge with channel \"A\" could be opened");
     default:
         return fail(ExitCode::CommunicationFailed,
                     "communication failed: the supply did not answer the read-back");

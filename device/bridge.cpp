@@ -50,7 +50,9 @@ private:
 
     OpenResult openAndSetUp(std::uint32_t count, const BridgeChoice& choice) {
         // The first device chosen is taken; the devices listed before it are skipped.
-        std::array<char, kNameBufferSize> name{};
+        // One byte more than the size passed: the library writes the terminating zero one byte
+        // past the size it is given when the name fills it.
+        std::array<char, kNameBufferSize + 1> name{};
         BridgeListing listing;
         std::uint32_t deviceType = 0;
         bool chosen = false;

@@ -349,7 +349,7 @@ FtcStatus SerialEngine::getHiSpeedDeviceNameLocIdChannel(std::uint32_t index, ch
 }
 
 FtcStatus SerialEngine::openHiSpeedDevice(const char* name, std::uint32_t locationId,
-                                          const char* channel, FtcHandle* handle) {
+                                          char* channel, FtcHandle* handle) {
     if (name == nullptr || channel == nullptr || handle == nullptr) {
         return status::kInvalidParameter;
     }
@@ -537,7 +537,7 @@ FtcStatus SerialEngine::writeRead(FtcHandle handle, const device::StartCondition
                                   std::uint32_t frameBytes, std::uint32_t replyBitOrder,
                                   std::uint32_t replyClockEdge, std::uint32_t replyBits,
                                   std::uint8_t* reply, std::uint32_t* replyBytesDelivered,
-                                  const device::HighPinRecord* highPins) {
+                                  device::HighPinRecord* highPins) {
     Channel* channel = find(handle);
     if (channel == nullptr) {
         return ftc(PipeStatus::invalidHandle);
@@ -575,7 +575,7 @@ FtcStatus SerialEngine::writeRead(FtcHandle handle, const device::StartCondition
     // Per high line: whether it is to be active during the transfer, and its active state. Only
     // an output can be active.
     for (std::size_t pin = 0; pin < 8; ++pin) {
-        if (channel->type == BridgeType::twoChannel && highPins->values[2 * pin] != 0 &&
+        if (channel->type == BridgeType::twoChannel && highPins->pins[pin].state != 0 &&
             (channel->highDirections >> pin & 1u) == 0) {
             return status::kHighPinNotOutput;
         }

@@ -71,7 +71,7 @@ public:
                                                std::uint32_t nameSize, std::uint32_t* locationId,
                                                char* channel, std::uint32_t channelSize,
                                                std::uint32_t* deviceType) override;
-    FtcStatus openHiSpeedDevice(const char* name, std::uint32_t locationId, const char* channel,
+    FtcStatus openHiSpeedDevice(const char* name, std::uint32_t locationId, char* channel,
                                 FtcHandle* handle) override;
     FtcStatus getHiSpeedDeviceType(FtcHandle handle, std::uint32_t* deviceType) override;
     FtcStatus turnOnDivideByFiveClock(FtcHandle handle) override;
@@ -89,7 +89,7 @@ public:
                         std::uint32_t frameBytes, std::uint32_t replyBitOrder,
                         std::uint32_t replyClockEdge, std::uint32_t replyBits, std::uint8_t* reply,
                         std::uint32_t* replyBytesDelivered,
-                        const device::HighPinRecord* highPins) override;
+                        device::HighPinRecord* highPins) override;
 
 private:
     // An open channel and the pin and clock state the engine has set on it.

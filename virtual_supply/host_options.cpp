@@ -23,6 +23,13 @@ HostOptions hostOptionsFrom(const EnvironmentLookup& environment,
         options.stateFile = *state;
     }
     options.traceFile = environment("BRENVIK_VSUPPLY_TRACE");
+    // Every host shares its bridges with the others through the same folder of locks.
+    if (auto locks = environment("BRENVIK_VSUPPLY_LOCKS")) {
+        options.lockFolder = std::move(locks);
+    } else {
+        std::error_code error;
+        options.lockFolder = std::filesystem::temp_directory_path(error);
+    }
     return options;
 }
 

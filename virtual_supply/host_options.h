@@ -7,6 +7,8 @@
 //   BRENVIK_VSUPPLY_STATE     state file (default: virtual-supply-state.txt in the host's folder;
 //                             "none" keeps nothing across runs)
 //   BRENVIK_VSUPPLY_TRACE     trace file to append every call to (default: no trace)
+//   BRENVIK_VSUPPLY_LOCKS     folder of the locks by which processes share the virtual bridges
+//                             (default: the temporary folder)
 
 #include "virtual_supply/hosted_bridge.h"
 

@@ -17,7 +17,7 @@ std::optional<std::string> readFile(const std::filesystem::path& path) {
 }
 
 HostedBridge::HostedBridge(const HostOptions& options, VirtualSupply::TimeSource time)
-    : options_(options), time_(std::move(time)) {
+    : ForwardingLibrary(bridge_), options_(options), time_(std::move(time)) {
     bridge_.setTrace([this](std::string_view line) { note(line); });
     bridge_.keepCallLog(false);
     const auto reportErrors = [this](std::string_view what, const ParseResult& result) {
@@ -46,6 +46,9 @@ HostedBridge::HostedBridge(const HostOptions& options, VirtualSupply::TimeSource
         bridge_.supply().setTimeSource(time_, base_.hourLength);
     }
     savedRevision_ = bridge_.supply().revision();
+    if (options_.lockFolder) {
+        bridge_.shareWith(lockFiles(*options_.lockFolder));
+    }
     if (!base_.controlFile.empty()) {
         controlFile_ = base_.controlFile;
         if (controlFile_.is_relative() && options_.scenarioFile) {
@@ -101,104 +104,17 @@ void HostedBridge::persist() {
     if (config::replaceFile(*options_.stateFile, stateText(bridge_.supply().state()),
                             stateFileSteps_)) {
         savedRevision_ = bridge_.supply().revision();
+        if (options_.lockFolder) {
+            bridge_.shareWith(lockFiles(*options_.lockFolder));
+        }
     }
 }
 
-template <typename Call>
-FtcStatus HostedBridge::around(Call&& call) {
+FtcStatus HostedBridge::through(std::uint32_t, const std::function<FtcStatus()>& call) {
     pollControl();
     const FtcStatus status = call();
     persist();
     return status;
-}
-
-FtcStatus HostedBridge::closeDevice(FtcHandle handle) {
-    return around([&] { return bridge_.closeDevice(handle); });
-}
-
-FtcStatus HostedBridge::initDevice(FtcHandle handle, std::uint32_t clockDivisor) {
-    return around([&] { return bridge_.initDevice(handle, clockDivisor); });
-}
-
-FtcStatus HostedBridge::setClock(FtcHandle handle, std::uint32_t clockDivisor,
-                                 std::uint32_t* clockFrequencyHz) {
-    return around([&] { return bridge_.setClock(handle, clockDivisor, clockFrequencyHz); });
-}
-
-FtcStatus HostedBridge::setLoopback(FtcHandle handle, std::uint32_t loopbackOn) {
-    return around([&] { return bridge_.setLoopback(handle, loopbackOn); });
-}
-
-FtcStatus HostedBridge::getDllVersion(char* buffer, std::uint32_t bufferSize) {
-    return around([&] { return bridge_.getDllVersion(buffer, bufferSize); });
-}
-
-FtcStatus HostedBridge::getNumHiSpeedDevices(std::uint32_t* count) {
-    return around([&] { return bridge_.getNumHiSpeedDevices(count); });
-}
-
-FtcStatus HostedBridge::getHiSpeedDeviceNameLocIdChannel(std::uint32_t index, char* name,
-                                                         std::uint32_t nameSize,
-                                                         std::uint32_t* locationId, char* channel,
-                                                         std::uint32_t channelSize,
-                                                         std::uint32_t* deviceType) {
-    return around([&] {
-        return bridge_.getHiSpeedDeviceNameLocIdChannel(index, name, nameSize, locationId, channel,
-                                                        channelSize, deviceType);
-    });
-}
-
-FtcStatus HostedBridge::openHiSpeedDevice(const char* name, std::uint32_t locationId,
-                                          const char* channel, FtcHandle* handle) {
-    return around([&] { return bridge_.openHiSpeedDevice(name, locationId, channel, handle); });
-}
-
-FtcStatus HostedBridge::getHiSpeedDeviceType(FtcHandle handle, std::uint32_t* deviceType) {
-    return around([&] { return bridge_.getHiSpeedDeviceType(handle, deviceType); });
-}
-
-FtcStatus HostedBridge::turnOnDivideByFiveClock(FtcHandle handle) {
-    return around([&] { return bridge_.turnOnDivideByFiveClock(handle); });
-}
-
-FtcStatus HostedBridge::turnOffDivideByFiveClock(FtcHandle handle) {
-    return around([&] { return bridge_.turnOffDivideByFiveClock(handle); });
-}
-
-FtcStatus HostedBridge::setDeviceLatencyTimer(FtcHandle handle, std::uint8_t milliseconds) {
-    return around([&] { return bridge_.setDeviceLatencyTimer(handle, milliseconds); });
-}
-
-FtcStatus HostedBridge::getDeviceLatencyTimer(FtcHandle handle, std::uint8_t* milliseconds) {
-    return around([&] { return bridge_.getDeviceLatencyTimer(handle, milliseconds); });
-}
-
-FtcStatus HostedBridge::getHiSpeedDeviceClock(std::uint32_t clockDivisor,
-                                              std::uint32_t* clockFrequencyHz) {
-    return around([&] { return bridge_.getHiSpeedDeviceClock(clockDivisor, clockFrequencyHz); });
-}
-
-FtcStatus HostedBridge::setHiSpeedDeviceGpios(FtcHandle handle, const device::LowPinStates* lowPins,
-                                              const device::HighPinSettings* highPins) {
-    return around([&] { return bridge_.setHiSpeedDeviceGpios(handle, lowPins, highPins); });
-}
-
-FtcStatus HostedBridge::getHiSpeedDeviceGpios(FtcHandle handle, device::HighPinStates* highPins) {
-    return around([&] { return bridge_.getHiSpeedDeviceGpios(handle, highPins); });
-}
-
-FtcStatus HostedBridge::writeRead(FtcHandle handle, const device::StartCondition* start,
-                                  std::uint32_t frameBitOrder, std::uint32_t frameClockEdge,
-                                  std::uint32_t frameBits, const std::uint8_t* frame,
-                                  std::uint32_t frameBytes, std::uint32_t replyBitOrder,
-                                  std::uint32_t replyClockEdge, std::uint32_t replyBits,
-                                  std::uint8_t* reply, std::uint32_t* replyBytesDelivered,
-                                  const device::HighPinRecord* highPins) {
-    return around([&] {
-        return bridge_.writeRead(handle, start, frameBitOrder, frameClockEdge, frameBits, frame,
-                                 frameBytes, replyBitOrder, replyClockEdge, replyBits, reply,
-                                 replyBytesDelivered, highPins);
-    });
 }
 
 } // namespace brenvik::vsupply

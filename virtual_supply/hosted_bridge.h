@@ -3,10 +3,12 @@
 // from a scenario file, keeping the supply's stored values in a state file across runs,
 // appending every call to a trace file, each line stamped with the milliseconds of the time
 // source (since the host was set up), and obeying a control file that an outside test writes
-// while the program runs.
+// while the program runs. Through a lock folder it shares its bridge with the other processes
+// that use the same folder, as a real bridge is shared.
 
 #include "config/ini_file.h"
 #include "device/adapter_library.h"
+#include "device/forwarding_library.h"
 #include "virtual_supply/scenario.h"
 #include "virtual_supply/virtual_bridge.h"
 
@@ -22,12 +24,13 @@ struct HostOptions {
     std::optional<std::filesystem::path> scenarioFile; // none: the default scenario
     std::optional<std::filesystem::path> stateFile;    // none: nothing is kept across runs
     std::optional<std::filesystem::path> traceFile;    // none: no trace
+    std::optional<std::filesystem::path> lockFolder{}; // none: no other process shares it
 };
 
 // Reads a whole file; nothing when it cannot be read.
 std::optional<std::string> readFile(const std::filesystem::path& path);
 
-class HostedBridge final : public device::AdapterLibrary {
+class HostedBridge final : public device::ForwardingLibrary {
 public:
     // `time` gives the milliseconds since the host was set up: it stamps the trace lines and
     // advances the supply's hour counters.
@@ -43,41 +46,9 @@ public:
     // failure).
     void setStateFileSteps(config::FileReplaceSteps steps) { stateFileSteps_ = std::move(steps); }
 
-    FtcStatus closeDevice(FtcHandle handle) override;
-    FtcStatus initDevice(FtcHandle handle, std::uint32_t clockDivisor) override;
-    FtcStatus setClock(FtcHandle handle, std::uint32_t clockDivisor,
-                       std::uint32_t* clockFrequencyHz) override;
-    FtcStatus setLoopback(FtcHandle handle, std::uint32_t loopbackOn) override;
-    FtcStatus getDllVersion(char* buffer, std::uint32_t bufferSize) override;
-    FtcStatus getNumHiSpeedDevices(std::uint32_t* count) override;
-    FtcStatus getHiSpeedDeviceNameLocIdChannel(std::uint32_t index, char* name,
-                                               std::uint32_t nameSize, std::uint32_t* locationId,
-                                               char* channel, std::uint32_t channelSize,
-                                               std::uint32_t* deviceType) override;
-    FtcStatus openHiSpeedDevice(const char* name, std::uint32_t locationId, const char* channel,
-                                FtcHandle* handle) override;
-    FtcStatus getHiSpeedDeviceType(FtcHandle handle, std::uint32_t* deviceType) override;
-    FtcStatus turnOnDivideByFiveClock(FtcHandle handle) override;
-    FtcStatus turnOffDivideByFiveClock(FtcHandle handle) override;
-    FtcStatus setDeviceLatencyTimer(FtcHandle handle, std::uint8_t milliseconds) override;
-    FtcStatus getDeviceLatencyTimer(FtcHandle handle, std::uint8_t* milliseconds) override;
-    FtcStatus getHiSpeedDeviceClock(std::uint32_t clockDivisor,
-                                    std::uint32_t* clockFrequencyHz) override;
-    FtcStatus setHiSpeedDeviceGpios(FtcHandle handle, const device::LowPinStates* lowPins,
-                                    const device::HighPinSettings* highPins) override;
-    FtcStatus getHiSpeedDeviceGpios(FtcHandle handle, device::HighPinStates* highPins) override;
-    FtcStatus writeRead(FtcHandle handle, const device::StartCondition* start,
-                        std::uint32_t frameBitOrder, std::uint32_t frameClockEdge,
-                        std::uint32_t frameBits, const std::uint8_t* frame,
-                        std::uint32_t frameBytes, std::uint32_t replyBitOrder,
-                        std::uint32_t replyClockEdge, std::uint32_t replyBits, std::uint8_t* reply,
-                        std::uint32_t* replyBytesDelivered,
-                        const device::HighPinRecord* highPins) override;
-
 private:
     // Every call first looks at the control file and afterwards saves what the supply stored.
-    template <typename Call>
-    FtcStatus around(Call&& call);
+    FtcStatus through(std::uint32_t ordinal, const std::function<FtcStatus()>& call) override;
     void pollControl();
     void persist();
     void note(std::string_view text);

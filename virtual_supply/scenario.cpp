@@ -133,17 +133,18 @@ Setter delay(std::size_t secondsAt) {
     };
 }
 
+// "description | location | type"; the driver keeps at most 63 characters of a description.
 bool setDevice(Scenario& s, std::string_view v) {
     const auto parts = split(v, '|');
-    if (parts.size() != 4 || parts[0].empty()) {
+    if (parts.size() != 3 || parts[0].empty() || parts[0].size() > 63) {
         return false;
     }
     const auto location = number(parts[1], 0xFFFFFFFF);
-    const auto type = number(parts[3], 0xFFFFFFFF);
-    if (!location || !type || parts[2].size() > 4) {
+    const auto type = number(parts[2], 0xFFFFFFFF);
+    if (!location || !type) {
         return false;
     }
-    s.devices.push_back({std::string(parts[0]), *location, std::string(parts[2]), *type});
+    s.devices.push_back({std::string(parts[0]), *location, *type});
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "virtual_supply/virtual_bridge.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <span>
 
@@ -9,8 +10,16 @@ namespace brenvik::vsupply {
 namespace {
 
 constexpr std::uint32_t kBaseClockHz = 60'000'000;
-constexpr std::uint32_t kMaxFrame = 11;
-constexpr std::uint8_t kResetLatencyMs = 16;
+constexpr std::uint32_t kMaxControlBits = 2040;
+constexpr std::uint32_t kMaxControlBytes = 255;
+constexpr std::uint32_t kMinReadBits = 2;
+constexpr std::uint32_t kMaxReadBits = 524280;
+constexpr std::uint32_t kMaxChipSelectPin = 4;
+constexpr std::uint32_t kMinChannelBuffer = 5;
+constexpr std::uint8_t kMinLatencyMs = 2;
+// The wiring of the supply: chip select on line 0, idling high; clock idling low, data out on
+// the falling edge and the reply sampled on the falling edge.
+constexpr std::uint32_t kSupplyChipSelectLine = 0;
 
 std::string hex(std::span<const std::uint8_t> bytes) {
     static constexpr char kDigits[] = "0123456789abcdef";
@@ -27,19 +36,33 @@ std::string handleText(FtcHandle handle) {
     return "handle=" + std::to_string(handle);
 }
 
-// Copies a text into a caller's buffer including its terminator, if it fits.
-bool copyText(const std::string& text, char* buffer, std::uint32_t size) {
-    if (buffer == nullptr || text.size() + 1 > size) {
-        return false;
+std::uint8_t reversedBits(std::uint8_t byte) {
+    std::uint8_t reversed = 0;
+    for (int bit = 0; bit < 8; ++bit) {
+        reversed = static_cast<std::uint8_t>(reversed << 1 | (byte >> bit & 1));
     }
-    std::memcpy(buffer, text.c_str(), text.size() + 1);
-    return true;
+    return reversed;
+}
+
+std::uint32_t wholeBytes(std::uint32_t bits) {
+    return bits / 8 + (bits % 8 != 0 ? 1 : 0);
 }
 
 } // namespace
 
+bool listedByLibrary(std::string_view description) {
+    return description.ends_with(" A") || description.ends_with(" B");
+}
+
+std::string channelOf(std::string_view description) {
+    std::string upper(description);
+    std::ranges::transform(upper, upper.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return upper.find(" A") != std::string::npos ? "A" : "B";
+}
+
 std::vector<DeviceEntry> defaultDevices() {
-    return {{"USB SPI Bridge A", 0x0121, "A", kTypeDualChannel}};
+    return {{"USB SPI Bridge A", 0x0121, kTypeDualChannel}};
 }
 
 VirtualBridge::VirtualBridge() : VirtualBridge(defaultDevices()) {}
@@ -60,8 +83,43 @@ FtcStatus VirtualBridge::begin(std::uint32_t ordinal) {
     return device::kStatusSuccess;
 }
 
-FtcStatus VirtualBridge::checkHandle(FtcHandle handle) const {
-    return openHandle_ && *openHandle_ == handle ? device::kStatusSuccess : kStatusInvalidHandle;
+VirtualBridge::Channel* VirtualBridge::channel(FtcHandle handle) {
+    const auto found = open_.find(handle);
+    return found == open_.end() ? nullptr : &found->second;
+}
+
+const VirtualBridge::Channel* VirtualBridge::firstChannel() const {
+    return open_.empty() ? nullptr : &open_.begin()->second;
+}
+
+std::optional<FtcHandle> VirtualBridge::openHandle() const {
+    return open_.empty() ? std::nullopt : std::optional(open_.begin()->first);
+}
+
+bool VirtualBridge::dualChannel(const Channel& open) const {
+    return open.device >= devices_.size() || devices_[open.device].type == kTypeDualChannel;
+}
+
+std::vector<std::size_t> VirtualBridge::listed() const {
+    std::vector<std::size_t> indexes;
+    for (std::size_t i = 0; i < devices_.size() && !faults_.countZero; ++i) {
+        if (listedByLibrary(devices_[i].description)) {
+            indexes.push_back(i);
+        }
+    }
+    return indexes;
+}
+
+std::string VirtualBridge::lockKey(std::size_t device) const {
+    std::string key = "brenvik-bridge-" + std::to_string(devices_[device].locationId) + "-";
+    for (const char c : devices_[device].description) {
+        key.push_back(std::isalnum(static_cast<unsigned char>(c)) ? c : '_');
+    }
+    return key;
+}
+
+bool VirtualBridge::heldElsewhere(std::size_t device) const {
+    return locks_ && locks_->heldElsewhere(lockKey(device));
 }
 
 FtcStatus VirtualBridge::finish(std::uint32_t ordinal, std::string_view name,
@@ -77,96 +135,99 @@ FtcStatus VirtualBridge::finish(std::uint32_t ordinal, std::string_view name,
     return status;
 }
 
-FtcStatus VirtualBridge::handleCall(std::uint32_t ordinal, std::string_view name, FtcHandle handle,
-                                    const std::string& arguments) {
-    FtcStatus status = begin(ordinal);
-    if (status == device::kStatusSuccess) {
-        status = checkHandle(handle);
-    }
-    return finish(ordinal, name,
-                  arguments.empty() ? handleText(handle) : handleText(handle) + " " + arguments,
-                  status);
+FtcStatus VirtualBridge::onChannel(std::uint32_t ordinal, FtcHandle handle, Channel*& open) {
+    const FtcStatus status = begin(ordinal);
+    open = status == device::kStatusSuccess ? channel(handle) : nullptr;
+    return status != device::kStatusSuccess ? status
+           : open == nullptr                ? status::kInvalidHandle
+                                            : device::kStatusSuccess;
 }
 
 FtcStatus VirtualBridge::closeDevice(FtcHandle handle) {
-    FtcStatus status = begin(ordinal::kClose);
-    if (status == device::kStatusSuccess) {
-        status = checkHandle(handle);
-    }
-    if (status == device::kStatusSuccess) {
-        openHandle_.reset();
+    Channel* open = nullptr;
+    const FtcStatus status = onChannel(ordinal::kClose, handle, open);
+    if (open != nullptr) {
+        if (locks_) {
+            locks_->give(lockKey(open->device));
+        }
+        open_.erase(handle);
     }
     return finish(ordinal::kClose, "close", handleText(handle), status);
 }
 
-FtcStatus VirtualBridge::clockCall(std::uint32_t ordinal, std::string_view name, FtcHandle handle,
-                                   std::optional<std::uint32_t> divisor,
-                                   std::optional<bool> divideByFive) {
-    FtcStatus status = begin(ordinal);
-    if (status == device::kStatusSuccess) {
-        status = checkHandle(handle);
-    }
-    std::string arguments = handleText(handle);
-    if (divisor) {
-        arguments += " divisor=" + std::to_string(*divisor);
-    }
-    if (status == device::kStatusSuccess) {
-        clockDivisor_ = divisor.value_or(clockDivisor_);
-        divideByFive_ = divideByFive.value_or(divideByFive_);
+FtcStatus VirtualBridge::initDevice(FtcHandle handle, std::uint32_t clockDivisor) {
+    Channel* open = nullptr;
+    const FtcStatus status = onChannel(ordinal::kInit, handle, open);
+    std::string arguments = handleText(handle) + " divisor=" + std::to_string(clockDivisor);
+    if (open != nullptr) {
+        // Reset, divide-by-five off, every high line an output driven high, loopback off.
+        open->divideByFive = false;
+        open->highDirections = 0xFF;
+        open->highLevels = 0xFF;
+        open->clockDivisor = clockDivisor;
+        open->loopback = false;
         arguments += " clock=" + std::to_string(spiClockHz());
     }
-    return finish(ordinal, name, arguments, status);
+    return finish(ordinal::kInit, "init", arguments, status);
 }
 
 std::uint32_t VirtualBridge::spiClockHz() const {
-    const std::uint32_t base = divideByFive_ ? kBaseClockHz / 5 : kBaseClockHz;
-    return base / ((1 + clockDivisor_) * 2);
+    const Channel* open = firstChannel();
+    if (open == nullptr) {
+        return 0;
+    }
+    const std::uint32_t base = open->divideByFive ? kBaseClockHz / 5 : kBaseClockHz;
+    return base / ((1 + open->clockDivisor) * 2);
 }
 
-FtcStatus VirtualBridge::initDevice(FtcHandle handle, std::uint32_t clockDivisor) {
-    return clockCall(ordinal::kInit, "init", handle, clockDivisor, std::nullopt);
+std::uint8_t VirtualBridge::latencyMs() const {
+    const Channel* open = firstChannel();
+    return open == nullptr ? 0 : open->latency;
+}
+
+bool VirtualBridge::loopback() const {
+    const Channel* open = firstChannel();
+    return open != nullptr && open->loopback;
 }
 
 FtcStatus VirtualBridge::setClock(FtcHandle handle, std::uint32_t clockDivisor,
                                   std::uint32_t* clockFrequencyHz) {
-    if (clockFrequencyHz == nullptr) {
-        begin(ordinal::kSetClock);
-        return finish(ordinal::kSetClock, "set-clock", "malformed", kStatusInvalidParameter);
-    }
-    const FtcStatus status =
-        clockCall(ordinal::kSetClock, "set-clock", handle, clockDivisor, std::nullopt);
-    if (status == device::kStatusSuccess) {
+    Channel* open = nullptr;
+    const FtcStatus status = onChannel(ordinal::kSetClock, handle, open);
+    std::string arguments = handleText(handle) + " divisor=" + std::to_string(clockDivisor);
+    if (open != nullptr) {
+        open->clockDivisor = clockDivisor;
         *clockFrequencyHz = spiClockHz();
+        arguments += " clock=" + std::to_string(spiClockHz());
     }
-    return status;
+    return finish(ordinal::kSetClock, "set-clock", arguments, status);
 }
 
 FtcStatus VirtualBridge::setLoopback(FtcHandle handle, std::uint32_t loopbackOn) {
-    const FtcStatus status = handleCall(ordinal::kSetLoopback, "set-loopback", handle,
-                                        "on=" + std::to_string(loopbackOn));
-    if (status == device::kStatusSuccess) {
-        loopback_ = loopbackOn != 0;
+    Channel* open = nullptr;
+    const FtcStatus status = onChannel(ordinal::kSetLoopback, handle, open);
+    if (open != nullptr) {
+        open->loopback = loopbackOn != 0;
     }
-    return status;
+    return finish(ordinal::kSetLoopback, "set-loopback",
+                  handleText(handle) + " on=" + std::to_string(loopbackOn), status);
 }
 
 FtcStatus VirtualBridge::getDllVersion(char* buffer, std::uint32_t bufferSize) {
     FtcStatus status = begin(ordinal::kDllVersion);
-    if (status == device::kStatusSuccess && !copyText(dllVersion_, buffer, bufferSize)) {
-        status = kStatusBufferTooSmall;
+    if (status == device::kStatusSuccess && dllVersion_.size() + 1 > bufferSize) {
+        status = status::kBufferTooSmall;
+    } else if (status == device::kStatusSuccess) {
+        std::memcpy(buffer, dllVersion_.c_str(), dllVersion_.size() + 1);
     }
     return finish(ordinal::kDllVersion, "dll-version", "size=" + std::to_string(bufferSize),
                   status);
 }
 
 FtcStatus VirtualBridge::getNumHiSpeedDevices(std::uint32_t* count) {
-    FtcStatus status = begin(ordinal::kCount);
-    if (status == device::kStatusSuccess && count == nullptr) {
-        status = kStatusInvalidParameter;
-    }
-    std::uint32_t devices = 0;
+    const FtcStatus status = begin(ordinal::kCount);
+    const auto devices = static_cast<std::uint32_t>(listed().size());
     if (status == device::kStatusSuccess) {
-        devices = faults_.countZero ? 0 : static_cast<std::uint32_t>(devices_.size());
         *count = devices;
     }
     return finish(ordinal::kCount, "count", "count=" + std::to_string(devices), status);
@@ -178,24 +239,34 @@ FtcStatus VirtualBridge::getHiSpeedDeviceNameLocIdChannel(std::uint32_t index, c
                                                           std::uint32_t channelSize,
                                                           std::uint32_t* deviceType) {
     FtcStatus status = begin(ordinal::kDescribe);
-    if (status == device::kStatusSuccess && (locationId == nullptr || deviceType == nullptr)) {
-        status = kStatusInvalidParameter;
-    }
-    if (status == device::kStatusSuccess && index >= devices_.size()) {
-        status = kStatusDeviceNotFound;
-    }
+    const auto devices = listed();
     std::string described;
-    if (status == device::kStatusSuccess) {
-        const DeviceEntry& entry = devices_[index];
-        if (!copyText(entry.name, name, nameSize) ||
-            !copyText(entry.channel, channel, channelSize)) {
-            status = kStatusBufferTooSmall;
+    if (status == device::kStatusSuccess && devices.empty()) {
+        status = status::kDeviceNotFound;
+    } else if (status == device::kStatusSuccess && index >= devices.size()) {
+        status = status::kInvalidDeviceIndex;
+    } else if (status == device::kStatusSuccess && name == nullptr) {
+        status = status::kNullNameBuffer;
+    } else if (status == device::kStatusSuccess && channel == nullptr) {
+        status = status::kNullChannelBuffer;
+    } else if (status == device::kStatusSuccess) {
+        const DeviceEntry& entry = devices_[devices[index]];
+        const std::string channelText = channelOf(entry.description);
+        *deviceType = 0;
+        // Copied when it is no longer than the buffer: at equal length the terminating zero
+        // lands one byte past it, as the vendor's library does.
+        if (entry.description.size() > nameSize) {
+            status = status::kBufferTooSmall;
+        } else if (channelSize < kMinChannelBuffer) {
+            status = status::kChannelBufferTooSmall;
         } else {
-            *locationId = entry.locationId;
-            *deviceType = entry.type;
-            described = " name=\"" + entry.name +
-                        "\" location=" + std::to_string(entry.locationId) + " channel=\"" +
-                        entry.channel + "\" type=" + std::to_string(entry.type);
+            std::memcpy(name, entry.description.c_str(), entry.description.size() + 1);
+            *locationId = heldElsewhere(devices[index]) ? 0 : entry.locationId;
+            std::memcpy(channel, channelText.c_str(), channelText.size() + 1);
+            *deviceType = entry.type == kTypeDualChannel ? kTypeDualChannel : kTypeQuadChannel;
+            described = " name=\"" + entry.description +
+                        "\" location=" + std::to_string(*locationId) + " channel=\"" + channelText +
+                        "\" type=" + std::to_string(*deviceType);
         }
     }
     return finish(ordinal::kDescribe, "describe",
@@ -205,31 +276,43 @@ FtcStatus VirtualBridge::getHiSpeedDeviceNameLocIdChannel(std::uint32_t index, c
 }
 
 FtcStatus VirtualBridge::openHiSpeedDevice(const char* name, std::uint32_t locationId,
-                                           const char* channel, FtcHandle* handle) {
+                                           char* channel, FtcHandle* handle) {
     FtcStatus status = begin(ordinal::kOpen);
-    if (status == device::kStatusSuccess &&
-        (name == nullptr || channel == nullptr || handle == nullptr)) {
-        status = kStatusInvalidParameter;
-    }
     std::string arguments;
     if (status == device::kStatusSuccess) {
+        // The channel text is upper-cased where it lies.
+        for (char* c = channel; *c != '\0'; ++c) {
+            *c = static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
+        }
         arguments = "name=\"" + std::string(name) + "\" location=" + std::to_string(locationId) +
                     " channel=\"" + std::string(channel) + "\"";
-        const auto found = std::find_if(devices_.begin(), devices_.end(), [&](const auto& e) {
-            return e.name == name && e.locationId == locationId && e.channel == channel;
-        });
-        if (found == devices_.end()) {
-            status = kStatusDeviceNotFound;
-        } else if (openHandle_) {
-            // The channel is already held by an earlier open that was never closed.
-            status = kStatusIoError;
+        const auto devices = listed();
+        const auto found = std::ranges::find_if(
+            devices, [&](std::size_t i) { return devices_[i].description == name; });
+        const auto held =
+            found == devices.end() ? open_.end() : std::ranges::find_if(open_, [&](const auto& o) {
+                return o.second.device == *found;
+            });
+        if (std::strcmp(channel, "A") != 0 && std::strcmp(channel, "B") != 0) {
+            status = status::kInvalidChannel;
+        } else if (devices.empty()) {
+            status = status::kDeviceNotFound;
+        } else if (found == devices.end()) {
+            status = status::kNameNotFound;
+        } else if (held != open_.end()) {
+            // Already open in this process: the same handle again.
+            *handle = held->first;
+        } else if (locationId == 0 || heldElsewhere(*found)) {
+            status = status::kDeviceInUse;
+        } else if (devices_[*found].locationId != locationId) {
+            status = status::kLocationNotFound;
+        } else if (locks_ && !locks_->take(lockKey(*found))) {
+            status = status::kDeviceInUse;
         } else {
-            openHandle_ = nextHandle_++;
-            *handle = *openHandle_;
-            // A freshly opened channel starts from the chip's reset state.
-            divideByFive_ = true;
-            loopback_ = false;
-            latency_ = kResetLatencyMs;
+            *handle = nextHandle_++;
+            open_[*handle] = Channel{*found};
+        }
+        if (status == device::kStatusSuccess) {
             arguments.append(1, ' ').append(handleText(*handle));
         }
     }
@@ -237,56 +320,62 @@ FtcStatus VirtualBridge::openHiSpeedDevice(const char* name, std::uint32_t locat
 }
 
 FtcStatus VirtualBridge::getHiSpeedDeviceType(FtcHandle handle, std::uint32_t* deviceType) {
-    FtcStatus status = begin(ordinal::kDeviceType);
-    if (status == device::kStatusSuccess) {
-        status = checkHandle(handle);
-    }
-    if (status == device::kStatusSuccess && deviceType == nullptr) {
-        status = kStatusInvalidParameter;
-    }
-    if (status == device::kStatusSuccess) {
-        *deviceType = kTypeDualChannel;
+    Channel* open = nullptr;
+    const FtcStatus status = onChannel(ordinal::kDeviceType, handle, open);
+    if (open != nullptr) {
+        *deviceType = dualChannel(*open) ? kTypeDualChannel : kTypeQuadChannel;
     }
     return finish(ordinal::kDeviceType, "device-type", handleText(handle), status);
 }
 
 FtcStatus VirtualBridge::turnOnDivideByFiveClock(FtcHandle handle) {
-    return clockCall(ordinal::kDivideByFiveOn, "divide-by-five-on", handle, std::nullopt, true);
+    Channel* open = nullptr;
+    const FtcStatus status = onChannel(ordinal::kDivideByFiveOn, handle, open);
+    std::string arguments = handleText(handle);
+    if (open != nullptr) {
+        open->divideByFive = true;
+        arguments += " clock=" + std::to_string(spiClockHz());
+    }
+    return finish(ordinal::kDivideByFiveOn, "divide-by-five-on", arguments, status);
 }
 
 FtcStatus VirtualBridge::turnOffDivideByFiveClock(FtcHandle handle) {
-    return clockCall(ordinal::kDivideByFiveOff, "divide-by-five-off", handle, std::nullopt, false);
+    Channel* open = nullptr;
+    const FtcStatus status = onChannel(ordinal::kDivideByFiveOff, handle, open);
+    std::string arguments = handleText(handle);
+    if (open != nullptr) {
+        open->divideByFive = false;
+        arguments += " clock=" + std::to_string(spiClockHz());
+    }
+    return finish(ordinal::kDivideByFiveOff, "divide-by-five-off", arguments, status);
 }
 
 FtcStatus VirtualBridge::setDeviceLatencyTimer(FtcHandle handle, std::uint8_t milliseconds) {
-    const FtcStatus status = handleCall(ordinal::kSetLatency, "set-latency", handle,
-                                        "ms=" + std::to_string(milliseconds));
-    if (status == device::kStatusSuccess) {
-        latency_ = milliseconds;
+    // The value is checked, the handle only by the driver underneath.
+    FtcStatus status = begin(ordinal::kSetLatency);
+    if (status == device::kStatusSuccess && milliseconds < kMinLatencyMs) {
+        status = status::kInvalidLatency;
+    } else if (status == device::kStatusSuccess && channel(handle) == nullptr) {
+        status = status::kInvalidHandle;
+    } else if (status == device::kStatusSuccess) {
+        channel(handle)->latency = milliseconds;
     }
-    return status;
+    return finish(ordinal::kSetLatency, "set-latency",
+                  handleText(handle) + " ms=" + std::to_string(milliseconds), status);
 }
 
 FtcStatus VirtualBridge::getDeviceLatencyTimer(FtcHandle handle, std::uint8_t* milliseconds) {
-    FtcStatus status = begin(ordinal::kGetLatency);
-    if (status == device::kStatusSuccess) {
-        status = checkHandle(handle);
-    }
-    if (status == device::kStatusSuccess && milliseconds == nullptr) {
-        status = kStatusInvalidParameter;
-    }
-    if (status == device::kStatusSuccess) {
-        *milliseconds = latency_;
+    Channel* open = nullptr;
+    const FtcStatus status = onChannel(ordinal::kGetLatency, handle, open);
+    if (open != nullptr) {
+        *milliseconds = open->latency;
     }
     return finish(ordinal::kGetLatency, "get-latency", handleText(handle), status);
 }
 
 FtcStatus VirtualBridge::getHiSpeedDeviceClock(std::uint32_t clockDivisor,
                                                std::uint32_t* clockFrequencyHz) {
-    FtcStatus status = begin(ordinal::kClockQuery);
-    if (status == device::kStatusSuccess && clockFrequencyHz == nullptr) {
-        status = kStatusInvalidParameter;
-    }
+    const FtcStatus status = begin(ordinal::kClockQuery);
     if (status == device::kStatusSuccess) {
         *clockFrequencyHz = kBaseClockHz / ((1 + clockDivisor) * 2);
     }
@@ -297,38 +386,40 @@ FtcStatus VirtualBridge::getHiSpeedDeviceClock(std::uint32_t clockDivisor,
 FtcStatus VirtualBridge::setHiSpeedDeviceGpios(FtcHandle handle,
                                                const device::LowPinStates* lowPins,
                                                const device::HighPinSettings* highPins) {
-    FtcStatus status = begin(ordinal::kSetPins);
-    if (status == device::kStatusSuccess) {
-        status = checkHandle(handle);
-    }
+    Channel* open = nullptr;
+    const FtcStatus status = onChannel(ordinal::kSetPins, handle, open);
     std::string arguments = handleText(handle);
-    if (status == device::kStatusSuccess && (lowPins == nullptr || highPins == nullptr)) {
-        status = kStatusInvalidParameter;
-    }
-    if (status == device::kStatusSuccess) {
+    if (open != nullptr) {
         // Chip select and the four low lines, then direction/level of the eight high lines.
         arguments += " low=" + std::to_string(lowPins->chipSelect) + "," +
                      std::to_string(lowPins->gpio1) + "," + std::to_string(lowPins->gpio2) + "," +
                      std::to_string(lowPins->gpio3) + "," + std::to_string(lowPins->gpio4) +
                      " high=";
-        for (const auto& pin : highPins->pins) {
+        for (std::size_t i = 0; i < highPins->pins.size(); ++i) {
+            const auto& pin = highPins->pins[i];
             arguments += std::to_string(pin.direction) + "/" + std::to_string(pin.level) +
-                         (&pin == &highPins->pins.back() ? "" : ",");
+                         (i + 1 < highPins->pins.size() ? "," : "");
+        }
+    }
+    // A four-channel bridge has no high lines: nothing happens there.
+    if (open != nullptr && dualChannel(*open)) {
+        open->highDirections = 0;
+        open->highLevels = 0;
+        for (std::size_t i = 0; i < highPins->pins.size(); ++i) {
+            open->highDirections |= highPins->pins[i].direction != 0 ? 1 << i : 0;
+            open->highLevels |= highPins->pins[i].level != 0 ? 1 << i : 0;
         }
     }
     return finish(ordinal::kSetPins, "set-pins", arguments, status);
 }
 
 FtcStatus VirtualBridge::getHiSpeedDeviceGpios(FtcHandle handle, device::HighPinStates* highPins) {
-    FtcStatus status = begin(ordinal::kGetPins);
-    if (status == device::kStatusSuccess) {
-        status = checkHandle(handle);
-    }
-    if (status == device::kStatusSuccess && highPins == nullptr) {
-        status = kStatusInvalidParameter;
-    }
-    if (status == device::kStatusSuccess) {
-        *highPins = device::HighPinStates{};
+    Channel* open = nullptr;
+    const FtcStatus status = onChannel(ordinal::kGetPins, handle, open);
+    if (open != nullptr && dualChannel(*open)) {
+        for (std::size_t i = 0; i < highPins->pins.size(); ++i) {
+            highPins->pins[i] = open->highLevels >> i & 1;
+        }
     }
     return finish(ordinal::kGetPins, "get-pins", handleText(handle), status);
 }
@@ -344,12 +435,13 @@ void VirtualBridge::forgetCalls() {
 VirtualLink::VirtualLink() : VirtualLink(defaultDevices()) {}
 
 VirtualLink::VirtualLink(std::vector<DeviceEntry> devices) : bridge(std::move(devices)) {
-    const auto channelA = std::find_if(bridge.devices().begin(), bridge.devices().end(),
-                                       [](const DeviceEntry& e) { return e.channel == "A"; });
+    const auto channelA = std::ranges::find_if(bridge.devices(), [](const DeviceEntry& e) {
+        return listedByLibrary(e.description) && channelOf(e.description) == "A";
+    });
     if (channelA != bridge.devices().end()) {
         FtcHandle handle = 0;
-        if (bridge.openHiSpeedDevice(channelA->name.c_str(), channelA->locationId,
-                                     channelA->channel.c_str(),
+        char channel[] = "A";
+        if (bridge.openHiSpeedDevice(channelA->description.c_str(), channelA->locationId, channel,
                                      &handle) == device::kStatusSuccess) {
             link.handle = handle;
         }
@@ -371,69 +463,145 @@ void VirtualBridge::applyPlugEvents(std::uint8_t code, bool beforeAnswer) {
     }
 }
 
+// The parameter checks of the transfer, in the vendor's order, none of which touches the
+// delivered count. The high output record is written back once they have passed.
+FtcStatus VirtualBridge::transferChecks(FtcHandle handle, const device::StartCondition* start,
+                                        std::uint32_t frameClockEdge, std::uint32_t frameBits,
+                                        const std::uint8_t* frame, std::uint32_t frameBytes,
+                                        std::uint32_t replyBits, const std::uint8_t* reply,
+                                        device::HighPinRecord* highPins) {
+    const Channel* open = channel(handle);
+    if (open == nullptr) {
+        return status::kInvalidHandle;
+    }
+    if (start == nullptr) {
+        return status::kNullStartCondition;
+    }
+    if (frame == nullptr) {
+        return status::kNullControlBuffer;
+    }
+    if (start->chipSelectLine > kMaxChipSelectPin) {
+        return status::kInvalidChipSelectPin;
+    }
+    if ((start->clockPinState != 0) != (frameClockEdge != 0)) {
+        return status::kClockEdgeMismatch;
+    }
+    if (frameBits > kMaxControlBits) {
+        return status::kInvalidControlBits;
+    }
+    if (frameBytes < 1 || frameBytes > kMaxControlBytes) {
+        return status::kInvalidControlBytes;
+    }
+    if (frameBytes < wholeBytes(frameBits)) {
+        return status::kTooFewControlBytes;
+    }
+    if (reply == nullptr) {
+        return status::kNullReadBuffer;
+    }
+    if (replyBits < kMinReadBits || replyBits > kMaxReadBits) {
+        return status::kInvalidReadBits;
+    }
+    if (highPins == nullptr) {
+        return status::kNullHighOutputRecord;
+    }
+    const bool dual = dualChannel(*open);
+    for (std::size_t i = 0; i < highPins->pins.size(); ++i) {
+        if (dual && highPins->pins[i].state != 0 && (open->highDirections >> i & 1) == 0) {
+            return status::kPinNotOutput;
+        }
+    }
+    for (std::size_t i = 0; i < highPins->pins.size(); ++i) {
+        const bool drivenHigh = dual && (open->highDirections & open->highLevels) >> i & 1;
+        highPins->pins[i].activeState = drivenHigh ? 1 : 0;
+    }
+    return device::kStatusSuccess;
+}
+
 FtcStatus VirtualBridge::writeRead(FtcHandle handle, const device::StartCondition* start,
                                    std::uint32_t frameBitOrder, std::uint32_t frameClockEdge,
                                    std::uint32_t frameBits, const std::uint8_t* frame,
                                    std::uint32_t frameBytes, std::uint32_t replyBitOrder,
                                    std::uint32_t replyClockEdge, std::uint32_t replyBits,
                                    std::uint8_t* reply, std::uint32_t* replyBytesDelivered,
-                                   const device::HighPinRecord* highPins) {
+                                   device::HighPinRecord* highPins) {
     FtcStatus status = begin(ordinal::kTransfer);
-    const std::uint32_t replyBytes = replyBits / 8;
-    const bool wellFormed = start != nullptr && highPins != nullptr && frame != nullptr &&
-                            reply != nullptr && replyBytesDelivered != nullptr && frameBytes >= 1 &&
-                            frameBytes <= kMaxFrame && frameBits == frameBytes * 8 &&
-                            replyBits % 8 == 0 && replyBytes >= 1 && replyBytes <= kMaxReply &&
-                            frameBitOrder == replyBitOrder && frameClockEdge == replyClockEdge;
-    if (!wellFormed) {
-        if (replyBytesDelivered != nullptr && !faults_.countUntouched) {
+    const bool hasFrame = frame != nullptr && frameBytes >= 1;
+    const std::uint8_t code = hasFrame ? frame[0] : 0;
+    if (hasFrame) {
+        ++transfers_;
+        ++commandCounts_[code];
+        if (keepLog_) {
+            commands_.push_back(code);
+        }
+        applyPlugEvents(code, true);
+    }
+    if (status == device::kStatusSuccess) {
+        status = transferChecks(handle, start, frameClockEdge, frameBits, frame, frameBytes,
+                                replyBits, reply, highPins);
+    }
+    const std::uint32_t replyBytes = wholeBytes(replyBits);
+    std::uint32_t delivered = 0;
+    // A two-channel bridge is asked for its high lines first; with the cable pulled that fails
+    // before the count is touched.
+    const bool dual = status == device::kStatusSuccess && dualChannel(*channel(handle));
+    if (dual && !plugged_) {
+        status = status::kIoError;
+    } else if (status == device::kStatusSuccess) {
+        if (!faults_.countUntouched) {
             *replyBytesDelivered = 0;
         }
-        return finish(ordinal::kTransfer, "transfer", "malformed", kStatusInvalidParameter);
+        if (!plugged_) {
+            status = status::kIoError;
+        }
     }
-    const std::span<const std::uint8_t> frameBytesSent(frame, frameBytes);
-    const std::uint8_t code = frame[0];
-    ++transfers_;
-    ++commandCounts_[code];
-    if (keepLog_) {
-        commands_.push_back(code);
-    }
-    applyPlugEvents(code, true);
-
     if (status == device::kStatusSuccess) {
-        status = checkHandle(handle);
-    }
-    if (status == device::kStatusSuccess && !plugged_) {
-        status = kStatusIoError;
-    }
-    std::uint32_t delivered = 0;
-    if (status == device::kStatusSuccess && loopback_) {
-        // Data out is wired back to data in inside the chip: the supply is never asked, and the
-        // reply repeats the frame, padded with the idle line.
-        std::fill_n(reply, replyBytes, kIdleLine);
-        std::copy_n(frame, std::min(frameBytes, replyBytes), reply);
+        std::vector<std::uint8_t> out(frame, frame + wholeBytes(frameBits));
+        std::vector<std::uint8_t> in(replyBytes, kIdleLine);
+        const bool selected = start->chipSelectLine == kSupplyChipSelectLine &&
+                              start->chipSelectPinState != 0 && frameClockEdge == 0 &&
+                              replyClockEdge == 0;
+        if (frameBitOrder == 0) {
+            std::ranges::transform(out, out.begin(), reversedBits);
+        }
+        if (channel(handle)->loopback) {
+            // Data out is wired back to data in inside the chip: the supply is never asked, and
+            // the reply repeats the frame, padded with the idle line.
+            std::copy_n(frame, std::min<std::size_t>(frameBytes, replyBytes), in.begin());
+        } else if (selected) {
+            const auto answer = supply_.exchange(out, std::min<std::size_t>(replyBytes, kMaxReply));
+            std::ranges::copy(answer, in.begin());
+            if (replyBitOrder == 0) {
+                std::ranges::transform(in, in.begin(), reversedBits);
+            }
+        }
         delivered = replyBytes;
-    } else if (status == device::kStatusSuccess) {
-        const auto answer = supply_.exchange(frameBytesSent, replyBytes);
-        delivered = static_cast<std::uint32_t>(answer.size());
         if (const auto cut = faults_.shortTransfers.find(code);
             cut != faults_.shortTransfers.end()) {
             delivered = std::min(delivered, cut->second);
         }
-        std::copy_n(answer.begin(), delivered, reply);
+        std::copy_n(in.begin(), delivered, reply);
+        if (!faults_.countUntouched) {
+            *replyBytesDelivered = delivered;
+        }
     }
-    if (!faults_.countUntouched) {
-        *replyBytesDelivered = delivered;
+    if (hasFrame) {
+        applyPlugEvents(code, false);
     }
-    applyPlugEvents(code, false);
-    return finish(ordinal::kTransfer, "transfer",
-                  handleText(handle) + " start=" + std::to_string(start->clockPinState) + "," +
-                      std::to_string(start->dataOutPinState) + "," +
-                      std::to_string(start->chipSelectPinState) +
-                      " cs-line=" + std::to_string(start->chipSelectLine) +
-                      " frame=" + hex(frameBytesSent) + " reply=" + hex({reply, delivered}) +
-                      " delivered=" + std::to_string(delivered) + "/" + std::to_string(replyBytes),
-                  status);
+    std::string arguments = handleText(handle);
+    if (start != nullptr) {
+        arguments += " start=" + std::to_string(start->clockPinState) + "," +
+                     std::to_string(start->dataOutPinState) + "," +
+                     std::to_string(start->chipSelectPinState) +
+                     " cs-line=" + std::to_string(start->chipSelectLine);
+    }
+    if (hasFrame) {
+        arguments +=
+            " frame=" + (frameBytes <= kMaxControlBytes ? hex({frame, frameBytes})
+                                                        : std::to_string(frameBytes) + "-bytes");
+    }
+    arguments += " reply=" + hex({reply, reply == nullptr ? 0 : delivered}) +
+                 " delivered=" + std::to_string(delivered) + "/" + std::to_string(replyBytes);
+    return finish(ordinal::kTransfer, "transfer", arguments, status);
 }
 
 } // namespace brenvik::vsupply

@@ -6,11 +6,13 @@
 
 #include "device/adapter_library.h"
 #include "device/device_link.h"
+#include "virtual_supply/bridge_locks.h"
 #include "virtual_supply/virtual_supply.h"
 
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,12 +23,33 @@ namespace brenvik::vsupply {
 using device::FtcHandle;
 using device::FtcStatus;
 
-// Statuses the virtual bridge returns; any non-zero value is a failure to the program.
-inline constexpr FtcStatus kStatusInvalidHandle = 1;
-inline constexpr FtcStatus kStatusDeviceNotFound = 2;
-inline constexpr FtcStatus kStatusIoError = 4;
-inline constexpr FtcStatus kStatusInvalidParameter = 6;
-inline constexpr FtcStatus kStatusBufferTooSmall = 21;
+// The real library's statuses, as the virtual bridge returns them.
+namespace status {
+inline constexpr FtcStatus kInvalidHandle = 1;
+inline constexpr FtcStatus kDeviceNotFound = 2; // no device listed
+inline constexpr FtcStatus kIoError = 4;        // the driver could not reach the bridge
+inline constexpr FtcStatus kInvalidDeviceIndex = 22;
+inline constexpr FtcStatus kNullNameBuffer = 23;
+inline constexpr FtcStatus kBufferTooSmall = 24;
+inline constexpr FtcStatus kNameNotFound = 25;
+inline constexpr FtcStatus kLocationNotFound = 26;
+inline constexpr FtcStatus kDeviceInUse = device::kStatusDeviceInUse; // or location 0
+inline constexpr FtcStatus kNullChannelBuffer = 29;
+inline constexpr FtcStatus kChannelBufferTooSmall = 30;
+inline constexpr FtcStatus kInvalidChannel = 31;
+inline constexpr FtcStatus kInvalidLatency = 32;
+inline constexpr FtcStatus kNullHighOutputRecord = 37;
+inline constexpr FtcStatus kNullStartCondition = 38;
+inline constexpr FtcStatus kNullControlBuffer = 39;
+inline constexpr FtcStatus kNullReadBuffer = 42;
+inline constexpr FtcStatus kInvalidControlBits = 44;
+inline constexpr FtcStatus kInvalidControlBytes = 45;
+inline constexpr FtcStatus kTooFewControlBytes = 46;
+inline constexpr FtcStatus kInvalidReadBits = 50;
+inline constexpr FtcStatus kClockEdgeMismatch = 51;
+inline constexpr FtcStatus kInvalidChipSelectPin = 52;
+inline constexpr FtcStatus kPinNotOutput = 55;
+} // namespace status
 
 // Device types reported by ordinals 21 and 23.
 inline constexpr std::uint32_t kTypeDualChannel = 1; // FT2232H
@@ -36,14 +59,19 @@ inline constexpr std::uint32_t kTypeQuadChannel = 2; // FT4232H
 namespace ordinal = device::ordinal;
 using device::kAllOrdinals;
 
+// One channel of a bridge as the bridge's driver lists it.
 struct DeviceEntry {
-    std::string name;
+    std::string description; // e.g. "USB SPI Bridge A"
     std::uint32_t locationId = 0;
-    std::string channel;
-    std::uint32_t type = kTypeDualChannel;
+    std::uint32_t type = kTypeDualChannel; // any other value is another high-speed chip
 
     bool operator==(const DeviceEntry&) const = default;
 };
+
+// The library lists only channels whose description ends in " A" or " B"; their channel text
+// is "A" when the upper-cased description holds " A" anywhere, otherwise "B".
+bool listedByLibrary(std::string_view description);
+std::string channelOf(std::string_view description);
 
 // One FT2232H-type bridge, channel "A".
 std::vector<DeviceEntry> defaultDevices();
@@ -53,7 +81,7 @@ std::vector<DeviceEntry> defaultDevices();
 struct CallFailure {
     std::uint32_t ordinal = 0;
     std::uint32_t occurrence = 0; // 0: every call
-    FtcStatus status = kStatusIoError;
+    FtcStatus status = status::kIoError;
 
     bool operator==(const CallFailure&) const = default;
 };
@@ -73,9 +101,10 @@ struct BridgeFaults {
     std::vector<CallFailure> failingCalls;
     bool countZero = false; // the count call succeeds and reports no device
     std::vector<PlugEvent> plugEvents;
-    // Command code -> reply bytes its transfers deliver, when fewer than asked for.
+    // Not what a real library does, for the robustness tests only:
+    // command code -> reply bytes its transfers deliver, when fewer than asked for;
     std::map<std::uint8_t, std::uint32_t> shortTransfers;
-    // The transfer never writes its delivered-byte count, as some library builds do not.
+    // the transfer never writes its delivered-byte count.
     bool countUntouched = false;
 
     bool operator==(const BridgeFaults&) const = default;
@@ -98,82 +127,69 @@ public:
     void unplug() { plugged_ = false; }
     void plugIn() { plugged_ = true; }
 
-    // The handle of the open channel, if any.
-    std::optional<FtcHandle> openHandle() const { return openHandle_; }
+    // The handle of the first open channel, if any.
+    std::optional<FtcHandle> openHandle() const;
     // Ordinals of every call so far, in order (for checking call sequences).
     const std::vector<std::uint32_t>& calls() const { return calls_; }
     // Command codes of every transfer that carried a frame, in order.
     const std::vector<std::uint8_t>& commandsSent() const { return commands_; }
     std::uint32_t transferCount() const { return transfers_; }
-    // The SPI clock the channel runs at: the chip's base clock (12 MHz while divide-by-five is on,
-    // 60 MHz when it is off) divided by (1 + divisor) * 2.
+    // The SPI clock the first open channel runs at: the chip's base clock (12 MHz while
+    // divide-by-five is on, 60 MHz when it is off) divided by (1 + divisor) * 2.
     std::uint32_t spiClockHz() const;
-    std::uint8_t latencyMs() const { return latency_; }
-    bool loopback() const { return loopback_; }
+    std::uint8_t latencyMs() const;
+    bool loopback() const;
     // Starts the call log, command log and all call counters afresh.
     void forgetCalls();
     // Whether calls() and commandsSent() grow with every call. A host that runs for days and
     // traces to a file turns them off; the counters that faults depend on count on.
     void keepCallLog(bool keep) { keepLog_ = keep; }
+    // Shares the devices with other processes through these locks; without, this process is
+    // the only one there is.
+    void shareWith(std::unique_ptr<BridgeLocks> locks) { locks_ = std::move(locks); }
 
     void setTrace(TraceSink sink) { trace_ = std::move(sink); }
     void setDllVersion(std::string version) { dllVersion_ = std::move(version); }
 
-    FtcStatus closeDevice(FtcHandle handle) override;
-    FtcStatus initDevice(FtcHandle handle, std::uint32_t clockDivisor) override;
-    FtcStatus setClock(FtcHandle handle, std::uint32_t clockDivisor,
-                       std::uint32_t* clockFrequencyHz) override;
-    FtcStatus setLoopback(FtcHandle handle, std::uint32_t loopbackOn) override;
-    FtcStatus getDllVersion(char* buffer, std::uint32_t bufferSize) override;
-    FtcStatus getNumHiSpeedDevices(std::uint32_t* count) override;
-    FtcStatus getHiSpeedDeviceNameLocIdChannel(std::uint32_t index, char* name,
-                                               std::uint32_t nameSize, std::uint32_t* locationId,
-                                               char* channel, std::uint32_t channelSize,
-                                               std::uint32_t* deviceType) override;
-    FtcStatus openHiSpeedDevice(const char* name, std::uint32_t locationId, const char* channel,
-                                FtcHandle* handle) override;
-    FtcStatus getHiSpeedDeviceType(FtcHandle handle, std::uint32_t* deviceType) override;
-    FtcStatus turnOnDivideByFiveClock(FtcHandle handle) override;
-    FtcStatus turnOffDivideByFiveClock(FtcHandle handle) override;
-    FtcStatus setDeviceLatencyTimer(FtcHandle handle, std::uint8_t milliseconds) override;
-    FtcStatus getDeviceLatencyTimer(FtcHandle handle, std::uint8_t* milliseconds) override;
-    FtcStatus getHiSpeedDeviceClock(std::uint32_t clockDivisor,
-                                    std::uint32_t* clockFrequencyHz) override;
-    FtcStatus setHiSpeedDeviceGpios(FtcHandle handle, const device::LowPinStates* lowPins,
-                                    const device::HighPinSettings* highPins) override;
-    FtcStatus getHiSpeedDeviceGpios(FtcHandle handle, device::HighPinStates* highPins) override;
-    FtcStatus writeRead(FtcHandle handle, const device::StartCondition* start,
-                        std::uint32_t frameBitOrder, std::uint32_t frameClockEdge,
-                        std::uint32_t frameBits, const std::uint8_t* frame,
-                        std::uint32_t frameBytes, std::uint32_t replyBitOrder,
-                        std::uint32_t replyClockEdge, std::uint32_t replyBits, std::uint8_t* reply,
-                        std::uint32_t* replyBytesDelivered,
-                        const device::HighPinRecord* highPins) override;
+    BRENVIK_ADAPTER_CALLS(BRENVIK_OVERRIDE_CALL)
 
 private:
+    // What an open channel holds.
+    struct Channel {
+        std::size_t device = 0; // index into devices_
+        std::uint8_t latency = 16;
+        std::uint32_t clockDivisor = 0;
+        bool divideByFive = true;
+        bool loopback = false;
+        std::uint8_t highDirections = 0; // bit per high line, 1 output
+        std::uint8_t highLevels = 0;
+    };
+
     // Records the call and returns the failure configured for it, or success.
     FtcStatus begin(std::uint32_t ordinal);
-    FtcStatus checkHandle(FtcHandle handle) const;
+    Channel* channel(FtcHandle handle);
+    const Channel* firstChannel() const;
+    bool dualChannel(const Channel& open) const;
+    std::vector<std::size_t> listed() const;
+    std::string lockKey(std::size_t device) const;
+    bool heldElsewhere(std::size_t device) const;
     FtcStatus finish(std::uint32_t ordinal, std::string_view name, const std::string& arguments,
                      FtcStatus status);
-    // A call on an open handle with no further effect than its status.
-    FtcStatus handleCall(std::uint32_t ordinal, std::string_view name, FtcHandle handle,
-                         const std::string& arguments);
-    // A call that sets the channel's clock: its divisor, or divide-by-five on or off.
-    FtcStatus clockCall(std::uint32_t ordinal, std::string_view name, FtcHandle handle,
-                        std::optional<std::uint32_t> divisor, std::optional<bool> divideByFive);
+    // A call on an open handle that does nothing else: its failure or the handle's.
+    FtcStatus onChannel(std::uint32_t ordinal, FtcHandle handle, Channel*& open);
+    FtcStatus transferChecks(FtcHandle handle, const device::StartCondition* start,
+                             std::uint32_t frameClockEdge, std::uint32_t frameBits,
+                             const std::uint8_t* frame, std::uint32_t frameBytes,
+                             std::uint32_t replyBits, const std::uint8_t* reply,
+                             device::HighPinRecord* highPins);
     void applyPlugEvents(std::uint8_t code, bool beforeAnswer);
 
     std::vector<DeviceEntry> devices_;
     VirtualSupply supply_;
     BridgeFaults faults_;
     bool plugged_ = true;
-    std::optional<FtcHandle> openHandle_;
+    std::map<FtcHandle, Channel> open_;
     FtcHandle nextHandle_ = 0x1000;
-    std::uint8_t latency_ = 0;
-    std::uint32_t clockDivisor_ = 0;
-    bool divideByFive_ = true;
-    bool loopback_ = false;
     std::string dllVersion_ = "2.0";
     std::vector<std::uint32_t> calls_;
     std::vector<std::uint8_t> commands_;
@@ -182,6 +198,7 @@ private:
     std::uint32_t transfers_ = 0;
     bool keepLog_ = true;
     TraceSink trace_;
+    std::unique_ptr<BridgeLocks> locks_;
 };
 
 // A device link on a virtual bridge whose first channel "A" is open and whose records are set as

@@ -22,11 +22,12 @@ bool openChannelA(FtcspiLibrary& library, DeviceLink& link) {
         return false;
     }
     for (std::uint32_t index = 0; index < count; ++index) {
-        char name[100] = {};
+        // One byte beyond the size passed, for the zero the library writes past a full name.
+        char name[101] = {};
         char channel[5] = {};
         std::uint32_t location = 0;
         std::uint32_t type = 0;
-        if (library.getHiSpeedDeviceNameLocIdChannel(index, name, sizeof name, &location, channel,
+        if (library.getHiSpeedDeviceNameLocIdChannel(index, name, 100, &location, channel,
                                                      sizeof channel, &type) == kStatusSuccess &&
             std::string(channel) == "A") {
             brenvik::device::FtcHandle handle = 0;

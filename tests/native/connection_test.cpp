@@ -38,10 +38,11 @@ using text::kModel1Items;
 // The boxes of a file written by writeConfigurationFile, as the configuration reader shows it.
 const std::set<int> kFileBoxes{IDC_CHK_AC_FAULT_DELAY, IDC_CHK_RESET_FAULT_COUNTS};
 
-// Channel "A" stands third, ahead of another one. The bridge opens a device only by its own name,
-// location and channel, so a Connect Device that succeeds has opened the one described last.
+// Channel "A" is listed third, ahead of another one; channel "C" is never listed. The bridge
+// opens a device only by its own name and location, so a Connect Device that succeeds has
+// opened the one described last.
 const std::vector<vsupply::DeviceEntry> kDevices{
-    {"Bridge B", 1, "B"}, {"Bridge C", 2, "C"}, {"Bridge A", 3, "A"}, {"Other A", 4, "A"}};
+    {"Bridge B", 1}, {"Bridge C", 2}, {"Second B", 5}, {"Bridge A", 3}, {"Other A", 4}};
 
 // A configuration file with AC fault hours acHours, selection 2 and option boxes 1001 and 1031
 // ticked; the reader takes the keys left out as 0.
@@ -111,14 +112,14 @@ TEST_F(Connection, ConnectTimerOpensTheFirstChannelAInitialisesAndShowsTheSupply
                      "call ord=20 count count=4 status=0",
                      "call ord=21 describe index=0 sizes=100/5 name=\"Bridge B\" location=1 "
                      "channel=\"B\" type=1 status=0",
-                     "call ord=21 describe index=1 sizes=100/5 name=\"Bridge C\" location=2 "
-                     "channel=\"C\" type=1 status=0",
+                     "call ord=21 describe index=1 sizes=100/5 name=\"Second B\" location=5 "
+                     "channel=\"B\" type=1 status=0",
                      "call ord=21 describe index=2 sizes=100/5 name=\"Bridge A\" location=3 "
                      "channel=\"A\" type=1 status=0",
                      "call ord=22 open name=\"Bridge A\" location=3 channel=\"A\" handle=4096 "
                      "status=0",
                      "call ord=23 device-type handle=4096 status=0",
-                     "call ord=6 init handle=4096 divisor=299 clock=20000 status=0",
+                     "call ord=6 init handle=4096 divisor=299 clock=100000 status=0",
                      "call ord=28 get-latency handle=4096 status=0",
                      "call ord=27 set-latency handle=4096 ms=50 status=0",
                      "call ord=28 get-latency handle=4096 status=0",
@@ -160,9 +161,9 @@ TEST_F(Connection, OnlyTheOptionalCallsMayFail) {
         EXPECT_EQ(r.window.statusText(), calls == 27 ? text::kConnectSuccess : text::kSearching);
         EXPECT_EQ(r.link.linkOk, calls == 27);
     }
-    bridge.devices() = {{"Bridge B", 1, "B"}, {"Bridge a", 2, "a"}, {"Bridge AB", 3, "AB"}};
+    bridge.devices() = {{"Bridge B", 1}, {"Bridge a", 2}, {"Other B", 3}};
     connectDevice(ctx);
-    EXPECT_EQ(bridge.calls(), (Calls{18, 20, 21, 21, 21}));
+    EXPECT_EQ(bridge.calls(), (Calls{18, 20, 21, 21}));
     EXPECT_EQ(link.adapterStatus, 27u);
     EXPECT_EQ(window.statusHistory, Texts({text::kSearching}));
 }

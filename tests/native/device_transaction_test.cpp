@@ -19,8 +19,7 @@ public:
                         const std::uint8_t* frame, std::uint32_t frameBytes,
                         std::uint32_t replyBitOrder, std::uint32_t replyClockEdge,
                         std::uint32_t replyBits, std::uint8_t* reply,
-                        std::uint32_t* replyBytesDelivered,
-                        const HighPinRecord* highPins) override {
+                        std::uint32_t* replyBytesDelivered, HighPinRecord* highPins) override {
         arguments = {handle,     frameBitOrder, frameClockEdge, frameBits,
                      frameBytes, replyBitOrder, replyClockEdge, replyBits};
         records = {start, highPins};

@@ -109,8 +109,10 @@ TEST(PowerCut, TheSupplyStateFileIsAlwaysTheWholeOldOrTheWholeNewOne) {
         host.setStateFileSteps(cutAt(cut));
         device::DeviceLink link(host);
         device::FtcHandle handle = 0;
-        host.openHiSpeedDevice("USB SPI Bridge A", 0x0121, "A", &handle);
+        char channel[] = "A";
+        host.openHiSpeedDevice("USB SPI Bridge A", 0x0121, channel, &handle);
         link.handle = handle;
+        link.startCondition = {0, 0, 1, 0};
         now = 1000ms;
         device::send(link, device::plainFrame(10));
     };

@@ -322,7 +322,7 @@ std::vector<Fault> faultsFor(bool connecting, const Outcome& clean, bool countUn
     if (connecting) {
         faults.push_back({"count_zero", "count_zero = yes", kNone.hits});
         faults.push_back(
-            {"no channel A", "device = B | 1 | B | 1\ndevice = C | 2 | C | 2", kNone.hits});
+            {"no channel A", "device = Bridge B | 1 | 1\ndevice = Quad C | 2 | 2", kNone.hits});
     }
     for (const std::uint8_t code : std::set<std::uint8_t>(clean.sent.begin(), clean.sent.end())) {
         const auto add = [&](const char* kind, const std::string& value) {

@@ -288,7 +288,7 @@ TEST(SerialEngine, ParameterChecksComeFirstInTheLibrarysOrderAndSendNothing) {
     for (const Row& row : rows) {
         std::uint8_t reply[2] = {0xEE, 0xEE};
         brenvik::device::HighPinRecord record{};
-        record.values[0] = row.pin0Active;
+        record.pins[0].state = row.pin0Active;
         std::uint32_t delivered = 0xDEAD;
         EXPECT_EQ(rig.engine.writeRead(row.handle, &row.start, 1, row.frameEdge, row.frameBits,
                                        frame, row.frameBytes, 1, 0, row.replyBits,
@@ -317,10 +317,13 @@ TEST(SerialEngine, ParameterChecksComeFirstInTheLibrarysOrderAndSendNothing) {
     EXPECT_EQ(
         rig.engine.getHiSpeedDeviceNameLocIdChannel(0, name, 15, &location, channel, 5, &type),
         24u);
-    EXPECT_EQ(rig.engine.openHiSpeedDevice("USB SPI Bridge A", 0x121, "c", &other), 31u);
-    EXPECT_EQ(rig.engine.openHiSpeedDevice("USB SPI Bridge", 0x121, "A", &other), 25u);
-    EXPECT_EQ(rig.engine.openHiSpeedDevice("USB SPI Bridge A", 0x122, "A", &other), 26u);
-    EXPECT_EQ(rig.engine.openHiSpeedDevice("USB SPI Bridge A", 0x121, "a", &other), 0u);
+    char c[] = "c";
+    char a[] = "A";
+    char lowerA[] = "a";
+    EXPECT_EQ(rig.engine.openHiSpeedDevice("USB SPI Bridge A", 0x121, c, &other), 31u);
+    EXPECT_EQ(rig.engine.openHiSpeedDevice("USB SPI Bridge", 0x121, a, &other), 25u);
+    EXPECT_EQ(rig.engine.openHiSpeedDevice("USB SPI Bridge A", 0x122, a, &other), 26u);
+    EXPECT_EQ(rig.engine.openHiSpeedDevice("USB SPI Bridge A", 0x121, lowerA, &other), 0u);
     EXPECT_EQ(other, handle);
 }
 

@@ -1,5 +1,5 @@
-// The stand-in adapter library: the virtual bridge and supply behind the same ordinals as the
-// vendor's FTCSPI.dll. The bridge is set up at the first call, from the environment
+// The stand-in adapter library: the virtual bridge and supply behind the same ordinals and names
+// as the vendor's FTCSPI.dll. The bridge is set up at the first call, from the environment
 // (virtual_supply/host_options.h), its files beside this library unless the environment says
 // otherwise.
 
@@ -14,10 +14,8 @@
 
 namespace {
 
-using brenvik::device::FtcHandle;
 using brenvik::device::FtcStatus;
 using brenvik::vsupply::HostedBridge;
-using U32 = std::uint32_t;
 
 // The value of an environment variable, nothing when it is unset or empty.
 std::optional<std::filesystem::path> environment(std::string_view name) {
@@ -63,93 +61,18 @@ template <typename Call>
 FtcStatus onBridge(Call&& call) {
     Host& shared = host();
     const std::lock_guard lock(shared.mutex);
-    return call(shared.bridge);
+    return call(static_cast<brenvik::device::AdapterLibrary&>(shared.bridge));
 }
 
 } // namespace
 
+// Every export under the vendor's name, ftcspi.def giving each its ordinal.
 extern "C" {
-
-U32 __stdcall vsCloseDevice(FtcHandle handle) {
-    return onBridge([&](HostedBridge& b) { return b.closeDevice(handle); });
-}
-
-U32 __stdcall vsInitDevice(FtcHandle handle, U32 divisor) {
-    return onBridge([&](HostedBridge& b) { return b.initDevice(handle, divisor); });
-}
-
-U32 __stdcall vsSetClock(FtcHandle handle, U32 divisor, U32* frequency) {
-    return onBridge([&](HostedBridge& b) { return b.setClock(handle, divisor, frequency); });
-}
-
-U32 __stdcall vsSetLoopback(FtcHandle handle, U32 on) {
-    return onBridge([&](HostedBridge& b) { return b.setLoopback(handle, on); });
-}
-
-U32 __stdcall vsLibraryVersion(char* buffer, U32 size) {
-    return onBridge([&](HostedBridge& b) { return b.getDllVersion(buffer, size); });
-}
-
-U32 __stdcall vsCountDevices(U32* count) {
-    return onBridge([&](HostedBridge& b) { return b.getNumHiSpeedDevices(count); });
-}
-
-U32 __stdcall vsDescribeDevice(U32 index, char* name, U32 nameSize, U32* location, char* channel,
-                               U32 channelSize, U32* type) {
-    return onBridge([&](HostedBridge& b) {
-        return b.getHiSpeedDeviceNameLocIdChannel(index, name, nameSize, location, channel,
-                                                  channelSize, type);
-    });
-}
-
-U32 __stdcall vsOpenDevice(const char* name, U32 location, const char* channel, FtcHandle* handle) {
-    return onBridge(
-        [&](HostedBridge& b) { return b.openHiSpeedDevice(name, location, channel, handle); });
-}
-
-U32 __stdcall vsDeviceType(FtcHandle handle, U32* type) {
-    return onBridge([&](HostedBridge& b) { return b.getHiSpeedDeviceType(handle, type); });
-}
-
-U32 __stdcall vsDivideByFiveOn(FtcHandle handle) {
-    return onBridge([&](HostedBridge& b) { return b.turnOnDivideByFiveClock(handle); });
-}
-
-U32 __stdcall vsDivideByFiveOff(FtcHandle handle) {
-    return onBridge([&](HostedBridge& b) { return b.turnOffDivideByFiveClock(handle); });
-}
-
-U32 __stdcall vsSetLatency(FtcHandle handle, std::uint8_t milliseconds) {
-    return onBridge([&](HostedBridge& b) { return b.setDeviceLatencyTimer(handle, milliseconds); });
-}
-
-U32 __stdcall vsGetLatency(FtcHandle handle, std::uint8_t* milliseconds) {
-    return onBridge([&](HostedBridge& b) { return b.getDeviceLatencyTimer(handle, milliseconds); });
-}
-
-U32 __stdcall vsClockFrequency(U32 divisor, U32* frequency) {
-    return onBridge([&](HostedBridge& b) { return b.getHiSpeedDeviceClock(divisor, frequency); });
-}
-
-U32 __stdcall vsSetPins(FtcHandle handle, const brenvik::device::LowPinStates* low,
-                        const brenvik::device::HighPinSettings* high) {
-    return onBridge([&](HostedBridge& b) { return b.setHiSpeedDeviceGpios(handle, low, high); });
-}
-
-U32 __stdcall vsGetPins(FtcHandle handle, brenvik::device::HighPinStates* high) {
-    return onBridge([&](HostedBridge& b) { return b.getHiSpeedDeviceGpios(handle, high); });
-}
-
-U32 __stdcall vsTransfer(FtcHandle handle, const brenvik::device::StartCondition* start,
-                         U32 frameBitOrder, U32 frameClockEdge, U32 frameBits,
-                         const std::uint8_t* frame, U32 frameBytes, U32 replyBitOrder,
-                         U32 replyClockEdge, U32 replyBits, std::uint8_t* reply, U32* delivered,
-                         const brenvik::device::HighPinRecord* highPins) {
-    return onBridge([&](HostedBridge& b) {
-        return b.writeRead(handle, start, frameBitOrder, frameClockEdge, frameBits, frame,
-                           frameBytes, replyBitOrder, replyClockEdge, replyBits, reply, delivered,
-                           highPins);
-    });
-}
-
+using namespace brenvik::device;
+#define BRENVIK_EXPORT_CALL(number, constant, vendor, method, parameters, arguments)               \
+    FtcStatus __stdcall vendor parameters {                                                        \
+        return onBridge([&](AdapterLibrary& library) { return library.method arguments; });        \
+    }
+BRENVIK_ADAPTER_CALLS(BRENVIK_EXPORT_CALL)
+#undef BRENVIK_EXPORT_CALL
 } // extern "C"

@@ -1,0 +1,259 @@
+// The adapter library as the program meets it: the one conformance table against the virtual
+// bridge (conforming, and playing the faults no real library shows), the check of a library's
+// names before it is used, and a bridge held by another process.
+
+#include "cli/commands.h"
+#include "device/library_check.h"
+#include "virtual_supply/conformance.h"
+#include "virtual_supply/virtual_bridge.h"
+
+#include <atomic>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <random>
+#include <sstream>
+
+namespace brenvik {
+namespace {
+
+namespace fs = std::filesystem;
+using vsupply::DeviceEntry;
+using vsupply::conformance::Verdict;
+
+struct Tally {
+    int ok = 0;
+    int skipped = 0;
+    std::vector<std::string> differing;
+
+    bool operator==(const Tally&) const = default;
+};
+
+Tally tally(device::AdapterLibrary& library) {
+    Tally counts;
+    for (const auto& result : vsupply::conformance::run(library)) {
+        if (result.verdict == Verdict::Ok) {
+            ++counts.ok;
+        } else if (result.verdict == Verdict::Skipped) {
+            ++counts.skipped;
+        } else {
+            counts.differing.push_back(vsupply::conformance::line(result));
+        }
+    }
+    return counts;
+}
+
+void PrintTo(const Tally& t, std::ostream* out) {
+    *out << t.ok << " ok, " << t.skipped << " skipped";
+    for (const auto& line : t.differing) {
+        *out << "\n  " << line;
+    }
+}
+
+TEST(Conformance, TheVirtualBridgeAnswersEveryRowAsTheVendorLibrary) {
+    const struct {
+        const char* bridge;
+        std::vector<DeviceEntry> devices;
+        Tally expected;
+    } cases[] = {
+        {"two-channel", {{"USB SPI Bridge A", 0x121, 1}}, {50, 3, {}}},
+        {"four-channel, channels C and D unlisted",
+         {{"Quad C", 1, 2}, {"Quad A", 2, 2}, {"Quad D", 3, 2}},
+         {48, 5, {}}},
+        {"none", {}, {6, 47, {}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bridge);
+        vsupply::VirtualBridge bridge(c.devices);
+        EXPECT_EQ(tally(bridge), c.expected);
+    }
+}
+
+// What a real library never does stays playable, and the table tells it apart.
+TEST(Conformance, FaultsNoRealLibraryShowsAreTold) {
+    const std::vector<std::string> counted{
+        "differs: 33 transfer (8 read bits, active states set): expected 0, count 1, active "
+        "states 0,0,0,0,0,0,0,0, got 0, count 0, active states 0,0,0,0,0,0,0,0",
+        "differs: 33 transfer (12 read bits): expected 0, count 2, got 0, count 0",
+        "differs: 33 transfer (160 read bits): expected 0, count 20, got 0, count 0"};
+    const struct {
+        const char* fault;
+        void (*play)(vsupply::BridgeFaults&);
+        std::vector<std::string> differing;
+    } cases[] = {
+        {"partial count", [](vsupply::BridgeFaults& f) { f.shortTransfers[0x0A] = 0; }, counted},
+        {"count untouched",
+         [](vsupply::BridgeFaults& f) { f.countUntouched = true; },
+         {"differs: 33 transfer (8 read bits, active states set): expected 0, count 1, active "
+          "states 0,0,0,0,0,0,0,0, got 0, count untouched, active states 0,0,0,0,0,0,0,0",
+          "differs: 33 transfer (12 read bits): expected 0, count 2, got 0, count untouched",
+          "differs: 33 transfer (160 read bits): expected 0, count 20, got 0, count untouched"}},
+        {"invented code",
+         [](vsupply::BridgeFaults& f) {
+             f.failingCalls = {{28, 0, 6}};
+         },
+         {"differs: 28 get latency: expected 0, 16 ms, got 6, 0 ms"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        vsupply::VirtualBridge bridge;
+        c.play(bridge.faults());
+        EXPECT_EQ(tally(bridge).differing, c.differing);
+    }
+}
+
+// The vendor's names at the ordinals the program calls, each at an address of its own.
+device::ExportTable vendorExports() {
+    device::ExportTable table;
+    for (const auto& call : device::kAdapterCalls) {
+        table.addressByOrdinal[call.ordinal] = 0x1000 + call.ordinal;
+        table.ordinalByName[std::string(call.vendorName)] = call.ordinal;
+    }
+    return table;
+}
+
+TEST(LibraryCheck, EachCalledOrdinalMustCarryItsVendorName) {
+    using Mismatch = std::optional<device::ExportMismatch>;
+    const struct {
+        const char* library;
+        std::function<void(device::ExportTable&)> change;
+        Mismatch expected;
+    } cases[] = {
+        {"the vendor's", [](device::ExportTable&) {}, std::nullopt},
+        {"without names", [](device::ExportTable& t) { t.ordinalByName.clear(); }, std::nullopt},
+        {"the transfer's name on a second ordinal of the same function",
+         [](device::ExportTable& t) {
+             t.addressByOrdinal[40] = t.addressByOrdinal[33];
+             t.ordinalByName["SPI_ReadHiSpeedDevice"] = 40;
+         },
+         std::nullopt},
+        {"names one ordinal up",
+         [](device::ExportTable& t) {
+             t = {};
+             for (const auto& call : device::kAdapterCalls) {
+                 t.addressByOrdinal[call.ordinal + 1] = 0x1000 + call.ordinal;
+                 t.ordinalByName[std::string(call.vendorName)] = call.ordinal + 1;
+             }
+         },
+         device::ExportMismatch{5, "SPI_Close", ""}},
+        {"the write where the read should be",
+         [](device::ExportTable& t) {
+             t.addressByOrdinal[32] = 0x2000;
+             t.ordinalByName["SPI_ReadHiSpeedDevice"] = 32;
+             t.ordinalByName["SPI_WriteHiSpeedDevice"] = 33;
+         },
+         device::ExportMismatch{33, "SPI_ReadHiSpeedDevice", "SPI_WriteHiSpeedDevice"}},
+        {"a first version, without the high-speed calls",
+         [](device::ExportTable& t) {
+             std::erase_if(t.addressByOrdinal, [](const auto& e) { return e.first >= 20; });
+             std::erase_if(t.ordinalByName, [](const auto& e) { return e.second >= 20; });
+         },
+         device::ExportMismatch{20, "SPI_GetNumHiSpeedDevices", ""}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.library);
+        device::ExportTable table = vendorExports();
+        c.change(table);
+        EXPECT_EQ(device::checkExports(table), c.expected);
+    }
+    EXPECT_EQ(device::describeMismatch("C:\\Tools\\FTCSPI.dll",
+                                       {33, "SPI_ReadHiSpeedDevice", "SPI_WriteHiSpeedDevice"}),
+              "C:\\Tools\\FTCSPI.dll: ordinal 33 carries the name SPI_WriteHiSpeedDevice instead "
+              "of SPI_ReadHiSpeedDevice; the adapter library is not used");
+}
+
+struct LockFolder {
+    LockFolder() { fs::create_directories(path); }
+    ~LockFolder() { fs::remove_all(path); }
+    fs::path path = fs::temp_directory_path() /
+                    ("brenvik-bridge-locks-" + std::to_string(std::random_device{}()));
+};
+
+// Opens channel "A" of the default bridge as the program does.
+device::FtcStatus openChannelA(vsupply::VirtualBridge& bridge, device::FtcHandle& handle) {
+    char channel[] = "A";
+    return bridge.openHiSpeedDevice("USB SPI Bridge A", 0x121, channel, &handle);
+}
+
+std::uint32_t listedLocation(vsupply::VirtualBridge& bridge) {
+    char name[101] = {};
+    char channel[5] = {};
+    std::uint32_t location = 7;
+    std::uint32_t type = 0;
+    bridge.getHiSpeedDeviceNameLocIdChannel(0, name, 100, &location, channel, 5, &type);
+    return location;
+}
+
+// The lock files stand for the processes: each bridge takes its locks through its own open files,
+// as another process would.
+TEST(BridgeLocks, AChannelAnotherProcessHoldsIsListedAtLocationZeroAndRefusedUntilClosed) {
+    const LockFolder folder;
+    vsupply::VirtualBridge window;
+    vsupply::VirtualBridge other;
+    window.shareWith(vsupply::lockFiles(folder.path));
+    other.shareWith(vsupply::lockFiles(folder.path));
+    device::FtcHandle held = 0;
+    ASSERT_EQ(openChannelA(window, held), 0u);
+    EXPECT_EQ(listedLocation(window), 0x121u);
+
+    device::FtcHandle refused = 0;
+    EXPECT_EQ(listedLocation(other), 0u);
+    EXPECT_EQ(openChannelA(other, refused), 27u);
+    ASSERT_EQ(window.closeDevice(held), 0u);
+    EXPECT_EQ(listedLocation(other), 0x121u);
+    EXPECT_EQ(openChannelA(other, refused), 0u);
+}
+
+class FakeTime final : public Clock, public cli::PollTimer {
+public:
+    void sleep(std::chrono::milliseconds duration) override { now_ += duration; }
+    cli::WallTime now() override { return now_; }
+    void waitUntil(cli::WallTime deadline, const std::atomic<bool>&) override {
+        now_ = std::max(now_, deadline);
+    }
+
+private:
+    cli::WallTime now_{};
+};
+
+// `brenvik status` on a library that is refused, on one whose bridge the window holds, and once
+// the window has let go of it.
+TEST(AdapterOnTheCommandLine, SaysWhyItCannotBeUsed) {
+    const LockFolder folder;
+    vsupply::VirtualBridge window;
+    window.shareWith(vsupply::lockFiles(folder.path));
+    device::FtcHandle held = 0;
+    ASSERT_EQ(openChannelA(window, held), 0u);
+
+    class Refused final : public vsupply::VirtualBridge {
+    public:
+        std::string refusal() const override { return "FTCSPI.dll: ordinal 5 carries no name"; }
+    };
+    auto refused = std::make_unique<Refused>();
+    // The command line owns the library and lets go of it before returning.
+    std::vector<std::string> calls;
+    refused->setTrace([&](std::string_view call) { calls.emplace_back(call); });
+    const auto run = [&](std::vector<std::string> args, auto installed) {
+        std::ostringstream out;
+        std::istringstream in;
+        FakeTime time;
+        const std::atomic<bool> interrupted{false};
+        cli::Console console{
+            out,         out,       in,
+            time,        time,      interrupted,
+            [](bool) {}, installed, {std::nullopt, std::nullopt, std::nullopt, folder.path}};
+        const int code = cli::runCommandLine(args, console);
+        return std::to_string(code) + " " + out.str().substr(0, out.str().find('\n'));
+    };
+    const auto none = [] { return std::unique_ptr<device::AdapterLibrary>(); };
+
+    EXPECT_EQ(run({"status"}, [&] { return std::move(refused); }),
+              "1 brenvik: FTCSPI.dll: ordinal 5 carries no name");
+    EXPECT_EQ(calls, std::vector<std::string>{});
+    EXPECT_EQ(run({"--virtual", "status"}, none),
+              "1 brenvik: no device: the bridge is in use by another program");
+    window.closeDevice(held);
+    EXPECT_EQ(run({"--virtual", "status"}, none).substr(0, 2), "0 ");
+}
+
+} // namespace
+} // namespace brenvik
