@@ -31,7 +31,7 @@ void pollTiming(int seconds) {
     std::vector<std::unique_ptr<device::AdapterLibrary>> libraries;
     for (std::size_t i = 0; i < kSupplies; ++i) {
         auto bridge = std::make_unique<vsupply::VirtualBridge>(std::vector<vsupply::DeviceEntry>{
-            {"Bench Bridge " + std::to_string(i), static_cast<std::uint32_t>(0x200 + i), "A"}});
+            {"Bench Bridge " + std::to_string(i) + " A", static_cast<std::uint32_t>(0x200 + i)}});
         bridge->supply().state() = vsupply::Scenario::plausibleSupply();
         libraries.push_back(std::move(bridge));
     }
