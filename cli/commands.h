@@ -2,6 +2,7 @@
 // The sub-commands of the command line and what they need from the process around them, so
 // that tests run them in-process with their own streams, clocks and supply.
 
+#include "cli/roads.h"
 #include "cli/session.h"
 #include "device/adapter_library.h"
 #include "device/clock.h"
@@ -53,6 +54,11 @@ struct Console {
     std::function<InstalledLibrary()> installedLibrary;
     // State and trace files of the virtual supply chosen with --virtual.
     vsupply::HostOptions virtualSupply;
+    // The bus to real bridges a backend names (d2xx, libftdi); nothing where the platform has
+    // no such road or its library is not installed.
+    std::function<std::unique_ptr<engine::BridgeBus>(Backend)> hardwareBus = {};
+    // A clock of its own for each unit that runs beside others; none: every unit uses `clock`.
+    std::function<std::unique_ptr<Clock>()> unitClock = {};
 };
 
 // What every sub-command shares: which supply to talk to, and the trace file.

@@ -1,6 +1,7 @@
 #include "cli/installed_library.h"
 #include "device/ftcspi_library_win32.h"
 #include "framework/module_path.h"
+#include "usb_pipes/d2xx_bus.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -45,6 +46,17 @@ InstalledLibrary installedLibrary() {
         return LibraryNotFound{"FTCSPI.dll", librarySearchOrder()};
     }
     return library;
+}
+
+std::unique_ptr<engine::BridgeBus> hardwareBus(Backend backend) {
+    if (backend != Backend::d2xx) {
+        return nullptr;
+    }
+    auto bus = std::make_unique<usbpipes::D2xxBus>();
+    if (!bus->available()) {
+        return nullptr;
+    }
+    return bus;
 }
 
 void prepareConsole() {

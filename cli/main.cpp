@@ -70,7 +70,9 @@ int main(int argc, char** argv) {
                              std::signal(SIGTERM, caught ? onInterrupt : SIG_DFL);
                          },
                          cli::installedLibrary,
-                         virtualSupplyFiles(argv[0])};
+                         virtualSupplyFiles(argv[0]),
+                         cli::hardwareBus,
+                         [] { return std::make_unique<SystemClock>(); }};
     return cli::runCommandLine(std::vector<std::string>(argv + 1, argv + argc), console,
                                cli::externalCommands());
 }

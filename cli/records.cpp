@@ -159,11 +159,12 @@ std::string settingsText(const monitor::StatusBlock& b) {
 }
 
 const std::string_view kReportCsvHeader =
-    "time,part_number,firmware,power_up_hours,settings_before,settings_after,actions,verify\n";
+    "time,part_number,firmware,power_up_hours,settings_before,settings_after,actions,"
+    "bridge,verify\n";
 
 std::string reportCsvRow(const ReportRow& r) {
     return csvRow({r.time, r.partNumber, r.firmware, r.powerUpHours, r.settingsBefore,
-                   r.settingsAfter, r.actions, r.verify});
+                   r.settingsAfter, r.actions, r.bridge, r.verify});
 }
 
 std::string csvField(std::string_view text) {

@@ -46,6 +46,7 @@ struct ReportRow {
     std::string settingsBefore;
     std::string settingsAfter;
     std::string actions;
+    std::string bridge; // the unit's serial or location, when one was chosen
     std::string verify;
 };
 std::string reportCsvRow(const ReportRow& row);

@@ -61,8 +61,9 @@ monitor::FetchProgress Session::statusOf(monitor::BlockCaller caller) {
     };
 }
 
-ExitCode Session::connect() {
-    const device::OpenResult opened = supply_.open();
+ExitCode Session::connect(const device::BridgeChoice& choice) {
+    const device::OpenResult opened = supply_.open(choice);
+    opened_ = opened;
     lastStatus_ = operations::openStatus(opened);
     if (opened == device::OpenResult::Opened || opened == device::OpenResult::NoDevice) {
         const monitor::FetchOutcome readBack =

@@ -67,13 +67,15 @@ public:
     const monitor::LastReadSettings& lastRead() const { return lastRead_; }
     // The status line's last text, empty before the first.
     const std::string& lastStatus() const { return lastStatus_; }
+    // How far the last connection's opening got.
+    device::OpenResult opened() const { return opened_; }
     // The charge selector's items: the connected model's, or the four it starts with.
     const std::array<std::string_view, 4>& chargeItems() const;
 
     // The connection as Connect Device makes it, and the read-back of the supply's settings:
     // NoDevice when no bridge channel could be opened, CommunicationFailed when the supply did
     // not answer the read-back.
-    ExitCode connect();
+    ExitCode connect(const device::BridgeChoice& choice = device::isChannelA);
 
     // One block as the monitor tick fetches it (command 10), taken into the record as the tick
     // takes it. Nothing when the fetch failed; lastStatus() tells why.
@@ -89,6 +91,7 @@ private:
     monitor::LastReadSettings lastRead_;
     std::uint8_t modelCode_ = 0;
     std::string lastStatus_;
+    device::OpenResult opened_ = device::OpenResult::NoDevice;
 };
 
 } // namespace brenvik::cli

@@ -16,7 +16,8 @@ Each mutant is one fault of a kind a user would suffer, made in one source file:
             sysFaultHours, IDC_BTN_APPLY and IDC_BTN_START, kWriteSuccess and kFailCaption)
 
 The scope is the portable code the native test program is built from, as the build says
-(`ninja -t inputs`): its sources outside tests/ and virtual_supply/, and every header beside them.
+(`ninja -t inputs`, the sources of its object files): those outside tests/ and virtual_supply/,
+and every header beside them.
 Windows-only files (*_win32.*) and files no native test links (the command line's main) stay out.
 The sources are copied into a build folder of their own and configured once with the native
 preset; for every mutant the test program alone is rebuilt, incrementally, and run with a timeout.
@@ -508,12 +509,22 @@ def portable_sources(build, folders):
         capture_output=True, text=True,
     ).stdout.splitlines()
     source = build.parent / "src"
+    # Only sources compiled into the test program: an include check of a folder lists every
+    # file of it, the command line's main among them, which no test runs.
+    compiled = [
+        (Path(name).parts[0] if "CMakeFiles" not in Path(name).parts[0] else "",
+         name.split(".dir/", 1)[1].removesuffix(".o"))
+        for name in inputs if ".dir/" in name and name.endswith(".cpp.o")
+    ]
     files = set()
     for name in inputs:
         path = Path(name) if Path(name).is_absolute() else build / name
         if not path.is_relative_to(source) or path.suffix != ".cpp":
             continue
         relative = path.relative_to(source)
+        if not any(relative.as_posix() == (f"{folder}/{file}" if folder else file)
+                   for folder, file in compiled):
+            continue
         if relative.parts[0] in NOT_PRODUCT or (folders and relative.parts[0] not in folders):
             continue
         files.add(relative.as_posix())

@@ -2,6 +2,7 @@
 # Builds the Windows program and packs it for distribution. Writes to build/package:
 #   Brenvik-USB-<version>-setup.exe     per-user installer (NSIS), optional demo component
 #   Brenvik-USB-<version>-portable.zip  the program, its images and the operator text
+#   brenvik_<version>_<architecture>.deb the Linux command line (scripts/package-deb.sh)
 # and prints each package's path and size.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -18,3 +19,5 @@ for package in "build/package/Brenvik-USB-$version-setup.exe" \
     "build/package/Brenvik-USB-$version-portable.zip"; do
     printf '%s  %s bytes\n' "$package" "$(stat -c %s "$package")"
 done
+
+scripts/package-deb.sh

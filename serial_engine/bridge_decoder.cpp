@@ -24,6 +24,9 @@ constexpr std::uint8_t kTestModeSelect = 0x40;
 BridgeDecoder::BridgeDecoder(BridgeType type, vsupply::VirtualSupply* supply)
     : type_(type), supply_(supply) {}
 
+BridgeDecoder::BridgeDecoder(BridgeType type, Responder responder)
+    : type_(type), supply_(nullptr), responder_(std::move(responder)) {}
+
 std::uint32_t BridgeDecoder::clockHz() const {
     return (divideByFive_ ? kBaseClockHz / 5 : kBaseClockHz) / ((1u + divisor_) * 2);
 }
@@ -49,6 +52,11 @@ PipeStatus BridgeDecoder::write(std::span<const std::uint8_t> bytes) {
 PipeStatus BridgeDecoder::read(std::span<std::uint8_t> buffer, std::size_t& received) {
     received = 0;
     if (vanished_) {
+        return PipeStatus::ioError;
+    }
+    if (transferFailed_) {
+        transferFailed_ = false;
+        toHost_.clear();
         return PipeStatus::ioError;
     }
     if (silent_) {
@@ -143,6 +151,11 @@ void BridgeDecoder::endFrame() {
     if (loopback_) {
         // Data out is wired to data in inside the chip; the supply is not asked.
         std::copy_n(frame_.begin(), std::min(frame_.size(), reply.size()), reply.begin());
+    } else if (responder_ && !frame_.empty() && replyCount_ > 0) {
+        std::size_t delivered = 0;
+        transferFailed_ = !responder_(frame_, reply, delivered);
+        // What the far end did not drive never arrives: the host runs out of time.
+        reply.resize(transferFailed_ ? 0 : std::min(delivered, reply.size()));
     } else if (supply_ != nullptr && !frame_.empty() && replyCount_ > 0) {
         const auto answered =
             supply_->exchange(frame_, std::min<std::size_t>(replyCount_, vsupply::kMaxReply));
@@ -295,9 +308,18 @@ private:
 };
 
 BridgeDecoder& DecoderBus::add(const BridgeChannel& channel, vsupply::VirtualSupply* supply) {
+    return keep(channel, std::make_unique<BridgeDecoder>(channel.type, supply));
+}
+
+BridgeDecoder& DecoderBus::add(const BridgeChannel& channel, BridgeDecoder::Responder responder) {
+    return keep(channel, std::make_unique<BridgeDecoder>(channel.type, std::move(responder)));
+}
+
+BridgeDecoder& DecoderBus::keep(const BridgeChannel& channel,
+                                std::unique_ptr<BridgeDecoder> decoder) {
     auto entry = std::make_unique<Entry>();
     entry->channel = channel;
-    entry->decoder = std::make_unique<BridgeDecoder>(channel.type, supply);
+    entry->decoder = std::move(decoder);
     entries_.push_back(std::move(entry));
     return *entries_.back()->decoder;
 }

@@ -28,8 +28,15 @@ public:
     using ExchangeSink = std::function<void(std::span<const std::uint8_t> frame,
                                             std::span<const std::uint8_t> reply)>;
 
+    // What lies behind chip select when it is more than a supply (a virtual bridge's transfer,
+    // with its faults): answers the frame into reply and sets how many bytes it drove; false
+    // when the transfer failed on the USB, which the host sees as an I/O error on its next read.
+    using Responder = std::function<bool(std::span<const std::uint8_t> frame,
+                                         std::span<std::uint8_t> reply, std::size_t& delivered)>;
+
     // supply: the controller behind the chip-select line, or none (its line reads FF).
     BridgeDecoder(BridgeType type, vsupply::VirtualSupply* supply);
+    BridgeDecoder(BridgeType type, Responder responder);
 
     void setSupply(vsupply::VirtualSupply* supply) { supply_ = supply; }
     void onExchange(ExchangeSink sink) { sink_ = std::move(sink); }
@@ -71,7 +78,9 @@ private:
 
     BridgeType type_;
     vsupply::VirtualSupply* supply_;
+    Responder responder_;
     ExchangeSink sink_;
+    bool transferFailed_ = false;
     bool vanished_ = false;
     bool silent_ = false;
     std::uint8_t bitMode_ = kBitModeReset;
@@ -95,6 +104,7 @@ class DecoderBus final : public BridgeBus {
 public:
     // A bridge channel with its decoder; the decoder lives as long as the bus.
     BridgeDecoder& add(const BridgeChannel& channel, vsupply::VirtualSupply* supply);
+    BridgeDecoder& add(const BridgeChannel& channel, BridgeDecoder::Responder responder);
 
     PipeStatus enumerate(std::vector<BridgeChannel>& channels) override;
     std::unique_ptr<BytePipe> open(OpenBy by, std::string_view key, PipeStatus& status) override;
@@ -107,6 +117,8 @@ private:
         bool open = false;
     };
     class Pipe;
+
+    BridgeDecoder& keep(const BridgeChannel& channel, std::unique_ptr<BridgeDecoder> decoder);
 
     std::vector<std::unique_ptr<Entry>> entries_;
     std::string lastError_;

@@ -348,8 +348,8 @@ FtcStatus SerialEngine::getHiSpeedDeviceNameLocIdChannel(std::uint32_t index, ch
     return device::kStatusSuccess;
 }
 
-FtcStatus SerialEngine::openHiSpeedDevice(const char* name, std::uint32_t locationId,
-                                          char* channel, FtcHandle* handle) {
+FtcStatus SerialEngine::openHiSpeedDevice(const char* name, std::uint32_t locationId, char* channel,
+                                          FtcHandle* handle) {
     if (name == nullptr || channel == nullptr || handle == nullptr) {
         return status::kInvalidParameter;
     }
@@ -583,12 +583,17 @@ FtcStatus SerialEngine::writeRead(FtcHandle handle, const device::StartCondition
     if (replyBytesDelivered == nullptr) {
         return status::kInvalidParameter;
     }
+    std::uint8_t levels = 0;
     if (channel->type == BridgeType::twoChannel) {
-        std::uint8_t levels = 0;
         if (const FtcStatus status = readHighPins(*channel, levels);
             status != device::kStatusSuccess) {
             return status;
         }
+    }
+    // The library clears every active state, then sets those of the output lines that read
+    // high (a four-channel bridge has none).
+    for (std::size_t pin = 0; pin < highPins->pins.size(); ++pin) {
+        highPins->pins[pin].activeState = (channel->highDirections & levels) >> pin & 1u;
     }
     *replyBytesDelivered = 0;
 

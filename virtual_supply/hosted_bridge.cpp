@@ -16,8 +16,33 @@ std::optional<std::string> readFile(const std::filesystem::path& path) {
     return text.str();
 }
 
+std::filesystem::path deviceFile(const std::filesystem::path& file, std::size_t device) {
+    if (device == 0) {
+        return file;
+    }
+    std::filesystem::path named = file;
+    named.replace_filename(file.stem().string() + "." + std::to_string(device) +
+                           file.extension().string());
+    return named;
+}
+
+namespace {
+
+HostOptions ofDevice(HostOptions options) {
+    if (options.device) {
+        for (auto* file : {&options.stateFile, &options.traceFile}) {
+            if (*file) {
+                *file = deviceFile(**file, *options.device);
+            }
+        }
+    }
+    return options;
+}
+
+} // namespace
+
 HostedBridge::HostedBridge(const HostOptions& options, VirtualSupply::TimeSource time)
-    : ForwardingLibrary(bridge_), options_(options), time_(std::move(time)) {
+    : ForwardingLibrary(bridge_), options_(ofDevice(options)), time_(std::move(time)) {
     bridge_.setTrace([this](std::string_view line) { note(line); });
     bridge_.keepCallLog(false);
     const auto reportErrors = [this](std::string_view what, const ParseResult& result) {
@@ -39,6 +64,15 @@ HostedBridge::HostedBridge(const HostOptions& options, VirtualSupply::TimeSource
         if (const auto text = readFile(*options_.stateFile)) {
             note("note state " + options_.stateFile->string());
             reportErrors("note state", applyText(*text, start, KeySet::State));
+        }
+    }
+    if (options_.device) {
+        const std::size_t device = *options_.device;
+        start.devices = device < base_.devices.size()
+                            ? std::vector<DeviceEntry>{base_.devices[device]}
+                            : std::vector<DeviceEntry>{};
+        if (!base_.controlFile.empty()) {
+            base_.controlFile = deviceFile(base_.controlFile, device).string();
         }
     }
     applyScenario(start, bridge_);
@@ -108,6 +142,11 @@ void HostedBridge::persist() {
             bridge_.shareWith(lockFiles(*options_.lockFolder));
         }
     }
+}
+
+FtcStatus HostedBridge::answer(std::span<const std::uint8_t> frame, std::span<std::uint8_t> reply,
+                               std::uint32_t& delivered) {
+    return through(ordinal::kTransfer, [&] { return bridge_.answer(frame, reply, delivered); });
 }
 
 FtcStatus HostedBridge::through(std::uint32_t, const std::function<FtcStatus()>& call) {

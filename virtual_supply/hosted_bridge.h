@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -25,7 +26,15 @@ struct HostOptions {
     std::optional<std::filesystem::path> stateFile;    // none: nothing is kept across runs
     std::optional<std::filesystem::path> traceFile;    // none: no trace
     std::optional<std::filesystem::path> lockFolder{}; // none: no other process shares it
+    // Plays only this device of the scenario's list (from 0), with a supply of its own: a host
+    // per device puts a bench of bridges side by side. Device N from 1 keeps its state, trace
+    // and control files under the names deviceFile gives. None: every device, one supply.
+    std::optional<std::size_t> device = std::nullopt;
 };
+
+// The file of device N of a scenario: the file itself for device 0, "trace.txt" -> "trace.2.txt"
+// for device 2.
+std::filesystem::path deviceFile(const std::filesystem::path& file, std::size_t device);
 
 // Reads a whole file; nothing when it cannot be read.
 std::optional<std::string> readFile(const std::filesystem::path& path);
@@ -45,6 +54,11 @@ public:
     // How the state file reaches the disk (the platform's own steps unless a test plays a
     // failure).
     void setStateFileSteps(config::FileReplaceSteps steps) { stateFileSteps_ = std::move(steps); }
+
+    // A frame from a bridge played below the library, as VirtualBridge::answer takes it, with
+    // the control file, state file and trace kept as for every call.
+    FtcStatus answer(std::span<const std::uint8_t> frame, std::span<std::uint8_t> reply,
+                     std::uint32_t& delivered);
 
 private:
     // Every call first looks at the control file and afterwards saves what the supply stored.

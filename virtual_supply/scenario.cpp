@@ -338,6 +338,7 @@ const std::map<std::string, Key, std::less<>>& keys() {
         {"fail_call", {Control, true, setFailCall}},
         {"no_ack", {Control, false, commandSet(&SupplyFaults::unacknowledged)}},
         {"nonzero_confirm", {Control, false, commandSet(&SupplyFaults::nonZeroConfirm)}},
+        {"stores_other", {Control, false, commandSet(&SupplyFaults::storesOther)}},
         {"bad_checksum", {Control, false, flagOf([](vsupply::Scenario& s) -> bool& {
                               return s.supplyFaults.badBlockChecksum;
                           })}},

@@ -517,6 +517,44 @@ FtcStatus VirtualBridge::transferChecks(FtcHandle handle, const device::StartCon
     return device::kStatusSuccess;
 }
 
+void VirtualBridge::countTransfer(std::uint8_t code) {
+    ++transfers_;
+    ++commandCounts_[code];
+    if (keepLog_) {
+        commands_.push_back(code);
+    }
+    applyPlugEvents(code, true);
+}
+
+FtcStatus VirtualBridge::answer(std::span<const std::uint8_t> frame, std::span<std::uint8_t> reply,
+                                std::uint32_t& delivered) {
+    FtcStatus status = begin(ordinal::kTransfer);
+    delivered = 0;
+    if (frame.empty() || reply.empty()) {
+        return finish(ordinal::kTransfer, "transfer", "frame= reply=", status::kInvalidReadBits);
+    }
+    const std::uint8_t code = frame[0];
+    countTransfer(code);
+    if (status == device::kStatusSuccess && !plugged_) {
+        status = status::kIoError;
+    }
+    if (status == device::kStatusSuccess) {
+        std::ranges::fill(reply, kIdleLine);
+        const auto answered = supply_.exchange(frame, std::min(reply.size(), kMaxReply));
+        std::ranges::copy(answered, reply.begin());
+        delivered = static_cast<std::uint32_t>(reply.size());
+        if (const auto cut = faults_.shortTransfers.find(code);
+            cut != faults_.shortTransfers.end()) {
+            delivered = std::min(delivered, cut->second);
+        }
+    }
+    applyPlugEvents(code, false);
+    return finish(ordinal::kTransfer, "transfer",
+                  "frame=" + hex(frame) + " reply=" + hex(reply.first(delivered)) + " delivered=" +
+                      std::to_string(delivered) + "/" + std::to_string(reply.size()),
+                  status);
+}
+
 FtcStatus VirtualBridge::writeRead(FtcHandle handle, const device::StartCondition* start,
                                    std::uint32_t frameBitOrder, std::uint32_t frameClockEdge,
                                    std::uint32_t frameBits, const std::uint8_t* frame,
@@ -528,12 +566,7 @@ FtcStatus VirtualBridge::writeRead(FtcHandle handle, const device::StartConditio
     const bool hasFrame = frame != nullptr && frameBytes >= 1;
     const std::uint8_t code = hasFrame ? frame[0] : 0;
     if (hasFrame) {
-        ++transfers_;
-        ++commandCounts_[code];
-        if (keepLog_) {
-            commands_.push_back(code);
-        }
-        applyPlugEvents(code, true);
+        countTransfer(code);
     }
     if (status == device::kStatusSuccess) {
         status = transferChecks(handle, start, frameClockEdge, frameBits, frame, frameBytes,

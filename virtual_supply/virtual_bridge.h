@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -149,6 +150,15 @@ public:
     void shareWith(std::unique_ptr<BridgeLocks> locks) { locks_ = std::move(locks); }
 
     void setTrace(TraceSink sink) { trace_ = std::move(sink); }
+
+    // One frame clocked to the supply by a bridge played below the library (the command decoder
+    // behind the serial engine): the transfer's faults, plug events and short replies apply, and
+    // it is logged and traced as a transfer (ordinal 33) without a handle. Returns the
+    // transfer's status; delivered tells how many reply bytes came.
+    FtcStatus answer(std::span<const std::uint8_t> frame, std::span<std::uint8_t> reply,
+                     std::uint32_t& delivered);
+
+
     void setDllVersion(std::string version) { dllVersion_ = std::move(version); }
 
     BRENVIK_ADAPTER_CALLS(BRENVIK_OVERRIDE_CALL)
@@ -183,6 +193,8 @@ private:
                              std::uint32_t replyBits, const std::uint8_t* reply,
                              device::HighPinRecord* highPins);
     void applyPlugEvents(std::uint8_t code, bool beforeAnswer);
+    // Counts a transfer carrying the command, logs it and plays the plug events due before it.
+    void countTransfer(std::uint8_t code);
 
     std::vector<DeviceEntry> devices_;
     VirtualSupply supply_;

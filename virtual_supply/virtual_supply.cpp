@@ -225,6 +225,11 @@ void VirtualSupply::answerConfirm(std::uint8_t code, std::span<const std::uint8_
     if ((code == 6 || code == 12) && faults_.nonZeroConfirm.contains(code) && !reply.empty()) {
         reply.back() = 1;
     }
+    if (code == command::kEepromWriteConfirm && faults_.storesOther.contains(code)) {
+        ++state_.settings.front();
+    } else if (code == command::kDateConfirm && faults_.storesOther.contains(code)) {
+        ++state_.installDate.back();
+    }
     ++revision_;
 }
 

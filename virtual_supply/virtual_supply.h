@@ -54,6 +54,10 @@ struct SupplyFaults {
     std::map<std::uint8_t, std::size_t> wrongEcho;
     // Reset confirms (6, 12) whose last reply byte is not 0, although the reset happens.
     std::set<std::uint8_t> nonZeroConfirm;
+    // Write confirms (2, 14) that answer the values sent, as a good write does, while the supply
+    // keeps one of them one higher (the AC fault delay's seconds; the year): a write that only a
+    // fresh read shows to have gone wrong.
+    std::set<std::uint8_t> storesOther;
 
     bool operator==(const SupplyFaults&) const = default;
 };

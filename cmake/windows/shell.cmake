@@ -17,7 +17,8 @@ add_dependencies(brenvik_framework brenvik_framework_layer)
 file(GLOB BRENVIK_SHELL_WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/shell/*_win32.cpp)
 list(FILTER BRENVIK_SHELL_WIN32_SOURCES EXCLUDE REGEX "/shell/main_win32\\.cpp$")
 target_sources(brenvik_shell PRIVATE ${BRENVIK_SHELL_WIN32_SOURCES})
-target_link_libraries(brenvik_shell PUBLIC brenvik_framework)
+# Without the vendor's library the window reaches the bridge through the driver's library.
+target_link_libraries(brenvik_shell PUBLIC brenvik_framework brenvik_usb_pipes)
 
 # The resources are compiled once and linked into the program and the in-process tests.
 add_library(brenvik_resources OBJECT ${CMAKE_SOURCE_DIR}/res/brenvik.rc)

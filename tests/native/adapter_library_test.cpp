@@ -4,13 +4,14 @@
 
 #include "cli/commands.h"
 #include "device/library_check.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/temp_folder.h"
 #include "virtual_supply/conformance.h"
 #include "virtual_supply/virtual_bridge.h"
 
 #include <atomic>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <random>
 #include <sstream>
 
 namespace brenvik {
@@ -161,11 +162,8 @@ TEST(LibraryCheck, EachCalledOrdinalMustCarryItsVendorName) {
               "of SPI_ReadHiSpeedDevice; the adapter library is not used");
 }
 
-struct LockFolder {
-    LockFolder() { fs::create_directories(path); }
-    ~LockFolder() { fs::remove_all(path); }
-    fs::path path = fs::temp_directory_path() /
-                    ("brenvik-bridge-locks-" + std::to_string(std::random_device{}()));
+struct LockFolder : testing::TempFolder {
+    LockFolder() : TempFolder("brenvik-bridge-locks") {}
 };
 
 // Opens channel "A" of the default bridge as the program does.
@@ -203,18 +201,6 @@ TEST(BridgeLocks, AChannelAnotherProcessHoldsIsListedAtLocationZeroAndRefusedUnt
     EXPECT_EQ(openChannelA(other, refused), 0u);
 }
 
-class FakeTime final : public Clock, public cli::PollTimer {
-public:
-    void sleep(std::chrono::milliseconds duration) override { now_ += duration; }
-    cli::WallTime now() override { return now_; }
-    void waitUntil(cli::WallTime deadline, const std::atomic<bool>&) override {
-        now_ = std::max(now_, deadline);
-    }
-
-private:
-    cli::WallTime now_{};
-};
-
 // `brenvik status` on a library that is refused, on one whose bridge the window holds, and once
 // the window has let go of it.
 TEST(AdapterOnTheCommandLine, SaysWhyItCannotBeUsed) {
@@ -235,11 +221,12 @@ TEST(AdapterOnTheCommandLine, SaysWhyItCannotBeUsed) {
     const auto run = [&](std::vector<std::string> args, auto installed) {
         std::ostringstream out;
         std::istringstream in;
-        FakeTime time;
+        testing::FakeClock clock;
+        testing::FakeTimer time{clock};
         const std::atomic<bool> interrupted{false};
         cli::Console console{
             out,         out,       in,
-            time,        time,      interrupted,
+            clock,       time,      interrupted,
             [](bool) {}, installed, {std::nullopt, std::nullopt, std::nullopt, folder.path}};
         const int code = cli::runCommandLine(args, console);
         return std::to_string(code) + " " + out.str().substr(0, out.str().find('\n'));

@@ -25,7 +25,6 @@ namespace {
 namespace text = testing::text;
 
 namespace fs = std::filesystem;
-using namespace std::chrono_literals;
 using Codes = std::vector<int>;
 using Texts = std::vector<std::string>;
 using Box = std::tuple<std::string, std::string, MessageIcon, MessageButtons>;
@@ -90,18 +89,10 @@ TEST(ChangeSummary, ValueLinesByOptionAndPartNumberActionLinesPackedFromTheTop) 
 // delay 7 h 8 min 9 s and selection 3.
 struct Rig {
     explicit Rig(const std::set<int>& boxes, std::string_view faults = "") {
-        fs::create_directories(directory);
         state.files = {directory / "Brenvik.ini", directory / "other.ini"};
         state.link.handle = link.link.handle;
         state.link.startCondition = link.link.startCondition;
-        link.bridge.setTrace([this](std::string_view line) {
-            if (const auto at = line.find("frame="); at != std::string_view::npos) {
-                frames.emplace_back(line.substr(at + 6, line.find(' ', at) - at - 6));
-                const bool write =
-                    !frames.back().starts_with("03") && !frames.back().starts_with("04");
-                controlsOnAtWrite += write && (window.isEnabled(1011) || window.isEnabled(1012));
-            }
-        });
+        clock.follow(link.bridge);
         link.bridge.supply().state().settings = {30, 15, 2, 9, 8, 7, 3};
         state.monitor.lastRead = {3, 2, 15, 30, 7, 8, 9};
         window.setComboItems(IDC_CMB_CHARGE_CURRENT, {"9 to 40", "5 to 8", "4", "2"});
@@ -118,8 +109,8 @@ struct Rig {
         if (!scenario.plugged) {
             link.bridge.unplug();
         }
+        window.timeline = &clock.timeline;
     }
-    ~Rig() { fs::remove_all(directory); }
 
     Codes codes() const {
         return {link.bridge.commandsSent().begin(), link.bridge.commandsSent().end()};
@@ -136,7 +127,7 @@ struct Rig {
         return operations::runWriteSequence(ctx);
     }
 
-    fs::path directory = testing::uniqueTempFolder("brenvik-apply");
+    testing::TempFolder directory{"brenvik-apply"};
     vsupply::VirtualLink link;
     testing::FakeWindow window;
     testing::FakeClock clock;
@@ -144,20 +135,45 @@ struct Rig {
     ProgramState state{link.bridge};
     WindowFace face{window};
     operations::Context ctx{face, clock, state, model};
-    Texts frames;
-    int controlsOnAtWrite = 0; // writes sent while APPLY or START was enabled
 };
 
 TEST(WriteSequence, AllSixOptionsSendTheWorkedFramesInOrderWithASecondBeforeEachConfirm) {
     Rig rig({1000, 1001, 1002, 1004, 1031, 1032});
     EXPECT_EQ(rig.write(), (WriteOutcome{{true, true}, {true, true}, {true, true}, {true, true}}));
-    EXPECT_EQ(rig.frames, (Texts{"015503020100000001005d", "0255030201000000010000", "0555", "0655",
-                                 "0b55", "0c55", "0d550712140b009a", "0e550712140b0000"}));
-    EXPECT_EQ(rig.clock.waits, (std::vector{1000ms, 1000ms, 1000ms, 1000ms}));
-    EXPECT_EQ(rig.window.statusHistory,
-              (Texts{text::kWriting, text::kWriteSuccess, text::kResettingBattery,
-                     text::kResetBatterySuccess, text::kResettingFaults, text::kResetFaultsSuccess,
-                     text::kSettingDate, text::kSetDateSuccess}));
+    // Each status text as its check is made, a second before each confirm, APPLY and START off
+    // around each one-off action.
+    EXPECT_EQ(rig.clock.timeline, (Texts{"015503020100000001005d",
+                                         "status " + text::kWriting,
+                                         "wait 1000",
+                                         "0255030201000000010000",
+                                         "status " + text::kWriteSuccess,
+                                         "off 1011",
+                                         "off 1012",
+                                         "0555",
+                                         "status " + text::kResettingBattery,
+                                         "wait 1000",
+                                         "0655",
+                                         "status " + text::kResetBatterySuccess,
+                                         "on 1011",
+                                         "on 1012",
+                                         "off 1011",
+                                         "off 1012",
+                                         "0b55",
+                                         "status " + text::kResettingFaults,
+                                         "wait 1000",
+                                         "0c55",
+                                         "status " + text::kResetFaultsSuccess,
+                                         "on 1011",
+                                         "on 1012",
+                                         "off 1011",
+                                         "off 1012",
+                                         "0d550712140b009a",
+                                         "status " + text::kSettingDate,
+                                         "wait 1000",
+                                         "0e550712140b0000",
+                                         "status " + text::kSetDateSuccess,
+                                         "on 1011",
+                                         "on 1012"}));
     EXPECT_EQ(rig.state.monitor.lastRead, (monitor::LastReadSettings{1, 1, 2, 3, 0, 0, 0}));
     EXPECT_EQ(rig.link.bridge.supply().state().installDate,
               (std::array<std::uint8_t, 4>{7, 18, 20, 11}));
@@ -179,45 +195,113 @@ TEST(WriteSequence, ConfirmDifferingInOneByteChangesNothingSoTheNextWriteSendsTh
     EXPECT_EQ(rig.model.settings.acFaultHours, 1);
 
     rig.link.bridge.supply().faults().wrongEcho.clear();
-    rig.frames.clear();
+    rig.clock.timeline.clear();
     EXPECT_TRUE(rig.write().allSucceeded());
-    EXPECT_EQ(rig.frames, (Texts{"01551e0f0209080701009e", "02551e0f02090807010000"}));
+    EXPECT_EQ(rig.clock.frames(), (Texts{"01551e0f0209080701009e", "02551e0f02090807010000"}));
     EXPECT_EQ(rig.state.monitor.lastRead, (monitor::LastReadSettings{1, 2, 15, 30, 7, 8, 9}));
 }
 
 TEST(ApplySequence, ClicksEndAsTheOperatorAnswers) {
-    const std::tuple<std::set<int>, std::string, std::deque<bool>, std::deque<MessageResult>, Codes,
+    // What a click did in order: APPLY, START and the Save Configuration command (32775) turned
+    // on and off, the confirmation, the command codes sent, the waits and the boxes shown.
+    const std::tuple<std::set<int>, std::string, std::deque<bool>, std::deque<MessageResult>, Texts,
                      Boxes>
         cases[] = {
-            {{1031}, "", {true}, {}, {11, 12}, {kSuccess}},
-            {{1001, 1031}, "", {false}, {}, {}, {}},
+            {{1031},
+             "",
+             {true},
+             {},
+             {"off 1011", "off 1012", "off menu 32775", "show confirmation", "0b", "wait 1000",
+              "0c", "on 1011", "on 1012", "box " + text::kApplySuccess, "on menu 32775"},
+             {kSuccess}},
+            {{1001, 1031},
+             "",
+             {false},
+             {},
+             {"off 1011", "off 1012", "off menu 32775", "show confirmation", "on 1011", "on 1012",
+              "on menu 32775"},
+             {}},
             // Retry in the box saying no device is found reconnects again.
             {{1001, 1004},
              "plugged = no",
              {true},
              {Retry, Retry, Cancel},
-             {1, 5, 3, 3},
+             // No wait after a request that failed.
+             {"off 1011",
+              "off 1012",
+              "off menu 32775",
+              "show confirmation",
+              "01",
+              "05",
+              "on 1011",
+              "on 1012",
+              "box " + text::kApplyCommError,
+              "wait 200",
+              "wait 200",
+              "wait 1000",
+              "03",
+              "box " + text::kApplyNoDevice,
+              "wait 200",
+              "wait 200",
+              "wait 1000",
+              "03",
+              "box " + text::kApplyNoDevice,
+              "on menu 32775"},
              {kCommError, kNoDevice, kNoDevice}},
             {{1031},
              "plugged = no\nplug_after = 1",
              {true, true},
              {Retry},
-             {11, 3, 4, 4, 4, 4, 11, 12},
+             {"off 1011",
+              "off 1012",
+              "off menu 32775",
+              "show confirmation",
+              "0b",
+              "on 1011",
+              "on 1012",
+              "box " + text::kApplyCommError,
+              "wait 200",
+              "wait 200",
+              "wait 1000",
+              "03",
+              "wait 1000",
+              "04",
+              "wait 100",
+              "04",
+              "wait 100",
+              "04",
+              "wait 100",
+              "04",
+              "off 1011",
+              "off 1012",
+              "show confirmation",
+              "0b",
+              "wait 1000",
+              "0c",
+              "on 1011",
+              "on 1012",
+              "box " + text::kApplySuccess,
+              "on menu 32775"},
              {kCommError, kSuccess}},
         };
-    for (const auto& [boxes, faults, confirmations, answers, codes, shown] : cases) {
+    for (const auto& [boxes, faults, confirmations, answers, events, shown] : cases) {
         Rig rig(boxes, faults);
         rig.window.confirmationAnswers = confirmations;
         rig.window.retryCancelAnswers = answers;
-        rig.window.whileConfirmationOpen = [&w = rig.window] {
-            EXPECT_FALSE(w.isEnabled(1011) || w.isEnabled(1012)) << "APPLY or START enabled";
-        };
         operations::runApplySequence(rig.ctx);
-        EXPECT_EQ(rig.codes(), codes) << faults;
+        Texts happened;
+        for (const std::string& event : rig.clock.timeline) {
+            if (event.find(' ') == std::string::npos) {
+                happened.push_back(event.substr(0, 2));
+            } else if (!event.starts_with("status ") &&
+                       ((!event.starts_with("on 10") && !event.starts_with("off 10")) ||
+                        event.ends_with(" 1011") || event.ends_with(" 1012"))) {
+                happened.push_back(event);
+            }
+        }
+        EXPECT_EQ(happened, events) << faults;
         EXPECT_EQ(rig.boxes(), shown) << faults;
-        EXPECT_EQ(rig.window.confirmations.size(), confirmations.size()) << faults;
         EXPECT_FALSE(rig.state.reconnectFirst) << faults;
-        EXPECT_EQ(rig.controlsOnAtWrite, 0) << faults;
         EXPECT_TRUE(rig.window.isEnabled(1011) && rig.window.isEnabled(1012) &&
                     rig.window.disabledMenuCommands.empty())
             << faults;

@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 #include "cli/verification.h"
+#include "tests/support/fake_clock.h"
 #include "tests/support/temp_folder.h"
 
 #include <chrono>
@@ -18,31 +19,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Strings = std::vector<std::string>;
 
-// Protocol waits and monitoring slots on one made-up time line starting 2026-12-07 08:00:00 UTC:
-// every wait moves it on at once.
-class FakeTime final : public Clock, public PollTimer {
-public:
-    void sleep(std::chrono::milliseconds duration) override {
-        waits.push_back(static_cast<int>(duration.count()));
-        now_ += duration;
-    }
-    WallTime now() override { return now_; }
-    void waitUntil(WallTime deadline, const std::atomic<bool>&) override {
-        if (beforeSlot) {
-            beforeSlot(slots);
-        }
-        ++slots;
-        now_ = std::max(now_, deadline);
-    }
-
-    std::vector<int> waits;
-    int slots = 0;
-    std::function<void(int)> beforeSlot;
-
-private:
-    WallTime now_ = WallTime(std::chrono::sys_days(std::chrono::year(2026) / 12 / 7)) + 8h;
-};
-
 struct Result {
     int code;
     std::string out;
@@ -52,21 +28,11 @@ struct Result {
 // A folder of files and a supply kept in a state file, driven by in-process runs.
 class CommandLine : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = testing::uniqueTempFolder("brenvik-cli");
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    std::string path(const std::string& name) const { return (folder / name).string(); }
     std::string write(const std::string& name, const std::string& text) const {
-        std::ofstream(dir_ / name, std::ios::binary) << text;
-        return path(name);
+        return folder.write(name, text);
     }
-    std::string read(const std::string& name) const {
-        std::ifstream in(dir_ / name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string read(const std::string& name) const { return folder.read(name); }
     // A supply whose readings and hours stand still; `extra` adds scenario lines.
     std::string scenario(const std::string& extra = "") const {
         return write("scenario.txt",
@@ -79,8 +45,8 @@ protected:
         std::ostringstream err;
         std::istringstream in(input);
         Console console{out,         err,       in,
-                        time,        time,      interrupted,
-                        [](bool) {}, installed, {std::nullopt, dir_ / state, std::nullopt}};
+                        clock,       time,      interrupted,
+                        [](bool) {}, installed, {std::nullopt, folder / state, std::nullopt}};
         const int code = runCommandLine(args, console);
         return {code, out.str(), err.str()};
     }
@@ -92,20 +58,19 @@ protected:
         for (std::string line; std::getline(in, line);) {
             for (const std::string& code : codes) {
                 if (line.find(" frame " + code + " ") != std::string::npos) {
-                    lines += line.substr(25) + "\n";
+                    lines += line + "\n";
                 }
             }
         }
         return lines;
     }
 
-    FakeTime time;
+    testing::FakeClock clock;
+    testing::FakeTimer time{clock};
     std::atomic<bool> interrupted{false};
     // The platform's adapter library: none at all unless a test says otherwise.
     std::function<InstalledLibrary()> installed = [] { return InstalledLibrary(); };
-
-private:
-    fs::path dir_;
+    testing::TempFolder folder{"brenvik-cli"};
 };
 
 TEST_F(CommandLine, StatusPrintsEveryFieldAfterTheMandatedWaitsAndTracesEachTransaction) {
@@ -130,8 +95,9 @@ TEST_F(CommandLine, StatusPrintsEveryFieldAfterTheMandatedWaitsAndTracesEachTran
                         "Battery Charge Selector:       1 (5 to 8 Ah Battery)\n"
                         "Installation date:             2/7/2010\n");
     // Connection (pins settle twice, read-back), then the monitor tick's block.
-    EXPECT_EQ(time.waits,
-              (std::vector<int>{200, 200, 1000, 1000, 100, 100, 100, 100, 100, 100, 100}));
+    EXPECT_EQ(clock.timeline,
+              (Strings{"wait 200", "wait 200", "wait 1000", "wait 1000", "wait 100", "wait 100",
+                       "wait 100", "wait 100", "wait 100", "wait 100", "wait 100"}));
     const std::string trace = read("trace.txt");
     EXPECT_EQ(trace.substr(0, trace.find('\n', trace.find('\n') + 1) + 1),
               "2026-12-07T08:00:01.400Z frame 03 55 reply 55 status 0 delivered 1/1\n"
@@ -139,7 +105,7 @@ TEST_F(CommandLine, StatusPrintsEveryFieldAfterTheMandatedWaitsAndTracesEachTran
               "status 0 delivered 12/12\n");
     EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 10);
 
-    const Result json = run({"status", "--json", "--virtual", scenario()});
+    const Result json = run({"status", "--json", "--virtual", scenario("system_delay = 7:8:9")});
     EXPECT_EQ(json.code, 0) << json.err;
     EXPECT_EQ(json.out,
               R"({"acFaultCount":3,"acFaultDelay":{"hours":0,"minutes":5,"seconds":0},)"
@@ -148,9 +114,47 @@ TEST_F(CommandLine, StatusPrintsEveryFieldAfterTheMandatedWaitsAndTracesEachTran
               R"("faiActivated":"No","firmware":"2.3","installDate":{"day":7,"month":2,)"
               R"("year":2010},"outputLatching":"No","outputVoltage":27.51,)"
               R"("partNumber":"TRQ 60-40-20","powerUpHours":12345,"systemFaultCount":1,)"
-              R"("systemFaultDelay":{"hours":0,"minutes":0,"seconds":30},)"
+              R"("systemFaultDelay":{"hours":7,"minutes":8,"seconds":9},)"
               R"("systemFaultStatus":"No fault"})"
               "\n");
+}
+
+// Every line of help the operator can ask for: the program's and each sub-command's.
+TEST_F(CommandLine, HelpNamesEverySubCommandAndOptionInItsOwnWords) {
+    const std::vector<std::pair<Strings, Strings>> helps{
+        {{"--help"},
+         {"Programs and watches a Brenvik power supply through its USB bridge.\n",
+          "\n  --virtual [SCENARIO]        Talk to the virtual supply, set up from SCENARIO if "
+          "given\n  --trace FILE                Append every transaction to FILE\n",
+          "\n  status                      Print every field the supply reports\n"
+          "  monitor                     Poll the supply like the window does; Ctrl+C ends it "
+          "(exit 0)\n"
+          "  read                        Write the supply's settings to a configuration file\n"
+          "  apply                       Write the settings of a configuration file and verify "
+          "them\n",
+          "\nExit codes:\n  0  success\n  1  no device: no bridge channel found, or no adapter "
+          "library\n  2  communication with the supply failed\n  3  verification: the supply "
+          "holds other values than were written\n  4  bad input: a file that cannot be read or "
+          "written, a value out of range, not an integer\n  5  cancelled by the operator\n"}},
+        {{"status", "--help"}, {"\n  --json                      Print one JSON object\n"}},
+        {{"monitor", "--help"},
+         {"\n  --interval FLOAT:POSITIVE   Seconds between polls (default 1)\n"
+          "  --count UINT                Number of polls (default: until Ctrl+C)\n"
+          "  --csv FILE                  Append one row per poll to FILE\n"}},
+        {{"read", "--help"}, {"\n  --config FILE.ini REQUIRED  Configuration file to write\n"}},
+        {{"apply", "--help"},
+         {"\n  --config FILE.ini REQUIRED  Configuration file to apply\n"
+          "  --yes                       Do not ask before writing\n"
+          "  --no-verify                 Do not read the settings back afterwards\n"
+          "  --report FILE.csv           Append one row for this unit to FILE.csv\n"}},
+    };
+    for (const auto& [args, parts] : helps) {
+        const Result result = run(args);
+        EXPECT_EQ(result.code, 0) << args.front();
+        for (const std::string& part : parts) {
+            EXPECT_NE(result.out.find(part), std::string::npos) << result.out << "lacks\n" << part;
+        }
+    }
 }
 
 TEST_F(CommandLine, FailuresEndWithTheirExitCodeAndOneLine) {
@@ -170,6 +174,10 @@ TEST_F(CommandLine, FailuresEndWithTheirExitCodeAndOneLine) {
          {"--virtual", "S", "status"},
          2,
          "brenvik: communication failed: Fail, Communicate error,please try again. \n"},
+        {"no_ack = 3",
+         {"--virtual", "S", "status"},
+         2,
+         "brenvik: communication failed: the supply did not answer the read-back\n"},
         {"", {"--virtual", "missing.txt", "status"}, 4, "brenvik: missing.txt: cannot be read\n"},
         {"", {"statsu"}, 4, "brenvik: unknown sub-command 'statsu'; did you mean 'status'?\n"},
         {"",
@@ -183,8 +191,8 @@ TEST_F(CommandLine, FailuresEndWithTheirExitCodeAndOneLine) {
         {"",
          {"frobnicate"},
          4,
-         "brenvik: unknown sub-command 'frobnicate'; the sub-commands are status, monitor, read, "
-         "apply\n"},
+         "brenvik: unknown sub-command 'frobnicate'; the sub-commands are list, status, monitor, "
+         "read, apply\n"},
         {"",
          {"--virtual", "S", "monitor", "--csv", "no-such-folder/poll.csv"},
          4,
@@ -236,12 +244,17 @@ TEST_F(CommandLine, MonitorKeepsPollingThroughAnUnplugAndAppendsWholeRows) {
     EXPECT_EQ(read("poll.csv"), expected);
     EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 10);
 
-    // Without a count, Ctrl+C during the wait for the third slot ends the loop after two polls.
+    // Without a count, Ctrl+C during the wait for the third slot ends the loop after two polls;
+    // a new file starts with the header.
     time.beforeSlot = [this](int slot) { interrupted = slot == 12; };
-    const Result stopped = run({"--virtual", scenario(), "monitor", "--csv", csv});
+    const Result stopped = run({"--virtual", scenario(), "monitor", "--csv", path("new.csv")});
     EXPECT_EQ(stopped.code, 0) << stopped.err;
-    EXPECT_EQ(read("poll.csv").substr(expected.size()),
-              "2026-12-07T08:00:23.800Z" + good + "2026-12-07T08:00:24.800Z" + good);
+    EXPECT_EQ(read("new.csv"),
+              "time,result,output_voltage,battery_voltage,charge_current,power_up_hours,"
+              "battery_installed_hours,ac_fault_count,system_fault_count,fai_activated,"
+              "output_latching,ac_fault_status,system_fault_status\n"
+              "2026-12-07T08:00:23.800Z" +
+                  good + "2026-12-07T08:00:24.800Z" + good);
 }
 
 // AC fault delay 1:02:03 and the battery timer reset; the other settings stay as they are.
@@ -261,19 +274,27 @@ TEST_F(CommandLine, ApplyWritesVerifiesAndReportsTheUnit) {
                           "Battery installed time will be reset to 0\n"
                           "Proceed? [y/N] Applied to TRQ 60-40-20: settings write; battery timer "
                           "reset; verified\n");
-    EXPECT_EQ(traceOf("trace.txt", {"01", "02", "05", "06"}),
-              "frame 01 55 03 02 01 00 00 00 01 00 5D reply 55 03 02 01 00 00 00 01 00 5D "
-              "status 0 delivered 10/10\n"
-              "frame 02 55 03 02 01 00 00 00 01 00 00 reply 03 02 01 00 00 00 01 00 00 00 "
-              "status 0 delivered 10/10\n"
-              "frame 05 55 reply 55 status 0 delivered 1/1\n"
-              "frame 06 55 reply 00 00 00 status 0 delivered 3/3\n");
+    // A second before each confirm, none between the settings write and the reset.
+    EXPECT_EQ(
+        traceOf("trace.txt", {"01", "02", "05", "06"}),
+        "2026-12-07T08:00:03.100Z frame 01 55 03 02 01 00 00 00 01 00 5D reply 55 03 02 01 00 "
+        "00 00 01 00 5D status 0 delivered 10/10\n"
+        "2026-12-07T08:00:04.100Z frame 02 55 03 02 01 00 00 00 01 00 00 reply 03 02 01 00 00 "
+        "00 01 00 00 00 status 0 delivered 10/10\n"
+        "2026-12-07T08:00:04.100Z frame 05 55 reply 55 status 0 delivered 1/1\n"
+        "2026-12-07T08:00:05.100Z frame 06 55 reply 00 00 00 status 0 delivered 3/3\n");
     EXPECT_EQ(read("report.csv"),
               "time,part_number,firmware,power_up_hours,settings_before,settings_after,actions,"
-              "verify\n"
+              "bridge,verify\n"
               "2026-12-07T08:00:02.700Z,TRQ 60-40-20,2.3,12345,charge 1; AC 0:05:00; system "
               "0:00:00; date 2/7/2010,charge 1; AC 1:02:03; system 0:00:00; date 2/7/2010,"
-              "settings write; battery timer reset,verified\n");
+              "settings write; battery timer reset,,verified\n");
+
+    const Result unverified =
+        run({"--virtual", supply, "apply", "--config", path("unit.ini"), "--yes", "--no-verify"});
+    EXPECT_TRUE(unverified.out.ends_with(
+        "\nApplied to TRQ 60-40-20: settings write; battery timer reset; not verified\n"))
+        << unverified.out;
 }
 
 TEST_F(CommandLine, ApplyFailuresAreReportedWithTheirExitCode) {
@@ -281,12 +302,27 @@ TEST_F(CommandLine, ApplyFailuresAreReportedWithTheirExitCode) {
         std::string scenarioLines;
         std::string answer;
         int code;
-        std::string verify; // the report's last column
+        std::string verify; // also the report's last column
+        std::string report; // the report's last two columns: actions, verify
     };
+    const std::string commError = "Fail, Communicate error,please try again. ";
     const std::vector<Case> cases{
-        {"wrong_echo = 2:3", "y", 2, "communication failed: settings write"},
-        {"no_ack = 5", "y", 2, "communication failed: battery timer reset"},
-        {"", "n", 5, "cancelled by the operator"},
+        {"wrong_echo = 2:3", "y", 2, "communication failed: settings write",
+         "settings write (failed); battery timer reset,,communication failed: settings write\n"},
+        {"no_ack = 5", "y", 2, "communication failed: battery timer reset",
+         "settings write; battery timer reset (failed),,communication failed: battery timer "
+         "reset\n"},
+        {"no_ack = 10", "y", 2, "communication failed before writing: " + commError,
+         ",,,\"communication failed before writing: Fail, Communicate error,please try again. "
+         "\"\n"},
+        {"unplug_at = 10@2", "y", 2, "communication failed while verifying: " + commError,
+         "settings write; battery timer reset,,\"communication failed while verifying: Fail, "
+         "Communicate error,please try again. \"\n"},
+        // The supply confirms 1:02:03 and keeps 1:02:04.
+        {"stores_other = 2", "y", 3, "verification failed: AC fault delay 1:02:04, asked 1:02:03",
+         "settings write; battery timer reset,,\"verification failed: AC fault delay 1:02:04, "
+         "asked 1:02:03\"\n"},
+        {"", "n", 5, "cancelled by the operator", ",none,,cancelled by the operator\n"},
     };
     for (const Case& c : cases) {
         fs::remove(path("report.csv"));
@@ -296,8 +332,7 @@ TEST_F(CommandLine, ApplyFailuresAreReportedWithTheirExitCode) {
                 "state.txt", c.answer + "\n");
         EXPECT_EQ(result.code, c.code) << c.scenarioLines;
         EXPECT_EQ(result.err, "brenvik: " + c.verify + "\n");
-        const std::string report = read("report.csv");
-        EXPECT_EQ(report.substr(report.rfind(',') + 1), c.verify + "\n");
+        EXPECT_TRUE(read("report.csv").ends_with("," + c.report)) << read("report.csv");
     }
 }
 
@@ -319,6 +354,9 @@ TEST_F(CommandLine, BadInputIsRefusedBeforeAnythingIsSent) {
         // Two values out of range: the first message, with the key of its own value.
         {"[SystemParameter]\nICharge=6\nAcFltDelayHr=300\nbChargeCurrent=1\nbAcFltDelay=1\n",
          "report.csv", "unit.ini: ICharge: Enter an integer between 0 and 5."},
+        // A selection the selector has no item for is none, as the window shows it.
+        {"[SystemParameter]\nICharge=4\nbChargeCurrent=1\n", "report.csv",
+         "unit.ini: ICharge: Enter an integer between 0 and 5."},
         {"[SystemParameter]\nInstallMM=2\nInstallDD=30\nInstallYYYY=2011\nbInstallDate=1\n",
          "report.csv", "unit.ini: InstallMM/InstallDD/InstallYYYY: Enter installation date error."},
         {std::string(kDelayAndReset), "missing/report.csv",
@@ -345,6 +383,14 @@ TEST_F(CommandLine, ReadThenApplyCopiesTheSettingsToAnotherSupply) {
     const Result copied =
         run({"--virtual", scenario(), "read", "--config", path("copy.ini")}, "first.txt");
     EXPECT_EQ(copied.code, 0) << copied.err;
+    EXPECT_EQ(copied.out, "Settings of TRQ 60-40-20 written to " + path("copy.ini") + "\n");
+    // The three setting boxes ticked; date and resets off, so a copy keeps each unit's own.
+    EXPECT_EQ(read("copy.ini"),
+              "[SystemParameter]\r\nAcFltDelayHr=2\r\nAcFltDelayMin=3\r\nAcFltDelaySec=4\r\n"
+              "SysFltDelayHr=0\r\nSysFltDelayMin=1\r\nSysFltDelaySec=5\r\n"
+              "InstallMM=2\r\nInstallDD=7\r\nInstallYYYY=2010\r\nICharge=2\r\n"
+              "bChargeCurrent=1\r\nbAcFltDelay=1\r\nbSysFltDelay=1\r\n"
+              "bResetBatCon=0\r\nbResetFaultCounts=0\r\nbInstallDate=0\r\n");
     const Result applied = run(
         {"--virtual", scenario(), "apply", "--config", path("copy.ini"), "--yes"}, "second.txt");
     EXPECT_EQ(applied.code, 0) << applied.err;
@@ -379,6 +425,7 @@ TEST(Verification, NamesEverySettingTheSupplyDoesNotHold) {
     EXPECT_EQ(verificationDifferences(asked, held), std::vector<std::string>{});
 
     held.acFaultSeconds = 4;
+    held.sysFaultSeconds = 31;
     held.chargeSelection = 1;
     held.installYear = 2012;
     held.batteryHours = 1;
@@ -386,10 +433,12 @@ TEST(Verification, NamesEverySettingTheSupplyDoesNotHold) {
     EXPECT_EQ(verificationDifferences(asked, held),
               (std::vector<std::string>{
                   "charge selection 1, asked 2", "AC fault delay 1:02:04, asked 1:02:03",
+                  "system fault delay 0:00:31, asked 0:00:30",
                   "installation date 7/18/2012, asked 7/18/2011",
                   "battery installed hours 1, asked 0", "fault counts 0/2, asked 0/0"}));
     // What was not asked for is not compared.
-    asked.optChargeSelector = asked.optAcFaultDelay = asked.optInstallDate = 0;
+    asked.optChargeSelector = asked.optAcFaultDelay = asked.optSysFaultDelay = 0;
+    asked.optInstallDate = 0;
     asked.optResetBatteryTimer = asked.optResetFaultCounts = 0;
     EXPECT_EQ(verificationDifferences(asked, held), std::vector<std::string>{});
 }

@@ -20,15 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 using Values = std::array<std::int32_t, 16>;
 
-void writeBytes(const fs::path& file, const std::string& bytes) {
-    std::ofstream(file, std::ios::binary) << bytes;
-}
-
-std::string readBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 using text::kSavedFile;
 
 // A file dialog that wanders off to another folder before answering, as real ones may.
@@ -58,14 +49,13 @@ protected:
     ~ConfigurationFilesTest() override {
         std::error_code ec;
         fs::current_path(previous, ec);
-        fs::remove_all(dir, ec);
     }
 
     // The record's sixteen values in their declared order.
     static Values valuesOf(const MainWindowModel& m) { return std::bit_cast<Values>(m.settings); }
 
     const fs::path previous = fs::current_path();
-    const fs::path dir = testing::uniqueTempFolder("brenvik-config");
+    const TempFolder dir{"brenvik-config"};
     fs::path start;
     WanderingWindow window;
     WindowFace face{window};
@@ -75,6 +65,12 @@ protected:
 
 // The dialog wanders off to another folder before answering; the process stays where it was.
 TEST_F(ConfigurationFilesTest, SaveThroughTheDialogWritesWhatThePanelShows) {
+    // Cancelled: nothing written, nothing said, the current file unchanged.
+    operations::saveConfiguration(face, model, files);
+    EXPECT_TRUE(window.messages.empty());
+    EXPECT_EQ(files.current, files.working);
+    EXPECT_TRUE(fs::is_empty(start) && fs::is_empty(window.elsewhere));
+
     const fs::path chosen = dir / "chosen.ini";
     // Typed into the panel and not read yet (no focus-loss read for the date edits; the day with a
     // leading blank): what the panel shows is what is saved, the sixteen keys in order.
@@ -88,7 +84,7 @@ TEST_F(ConfigurationFilesTest, SaveThroughTheDialogWritesWhatThePanelShows) {
     window.checked = {IDC_CHK_CHARGE_SELECTOR, IDC_CHK_SYS_FAULT_DELAY, IDC_CHK_RESET_FAULT_COUNTS};
     window.fileAnswers = {chosen};
     operations::saveConfiguration(face, model, files);
-    EXPECT_EQ(readBytes(chosen), kSavedFile);
+    EXPECT_EQ(dir.read("chosen.ini"), kSavedFile);
     EXPECT_EQ(window.texts[IDC_EDT_INSTALL_DAY], "8") << "the writer ends with a redisplay";
 
     EXPECT_EQ(fs::current_path(), start);
@@ -97,10 +93,11 @@ TEST_F(ConfigurationFilesTest, SaveThroughTheDialogWritesWhatThePanelShows) {
 
 TEST_F(ConfigurationFilesTest, ValuesAreReadInFullSaturateAndMissingOnesReadAsZero) {
     const fs::path file = dir / "a.ini";
-    writeBytes(file, "[SystemParameter]\r\nAcFltDelayHr=-2147483648\r\nAcFltDelayMin=2147483647\r\n"
-                     "AcFltDelaySec=99999999999999999999\r\nSysFltDelayHr=-4294967296\r\n"
-                     "SysFltDelayMin= +12abc\r\nSysFltDelaySec=abc\r\nInstallMM=-\r\n"
-                     "InstallDD=0000000000000000031\r\nICharge=7\r\nbChargeCurrent=1\r\n");
+    dir.write("a.ini",
+              "[SystemParameter]\r\nAcFltDelayHr=-2147483648\r\nAcFltDelayMin=2147483647\r\n"
+              "AcFltDelaySec=99999999999999999999\r\nSysFltDelayHr=-4294967296\r\n"
+              "SysFltDelayMin= +12abc\r\nSysFltDelaySec=abc\r\nInstallMM=-\r\n"
+              "InstallDD=0000000000000000031\r\nICharge=7\r\nbChargeCurrent=1\r\n");
     window.checked = {IDC_CHK_INSTALL_DATE, IDC_CHK_RESET_BATTERY_TIMER};
     window.texts[IDC_EDT_INSTALL_YEAR] = "77";
     operations::readConfiguration(face, model, file);
@@ -120,7 +117,7 @@ TEST_F(ConfigurationFilesTest, ValuesAreReadInFullSaturateAndMissingOnesReadAsZe
     EXPECT_EQ(valuesOf(reloaded), valuesOf(model));
 
     // A file without the section, or no file at all, reads as all zero with every box clear.
-    writeBytes(dir / "other.ini", "[Other]\r\nAcFltDelayHr=9\r\n");
+    dir.write("other.ini", "[Other]\r\nAcFltDelayHr=9\r\n");
     for (const char* name : {"other.ini", "missing.ini"}) {
         operations::readConfiguration(face, model, dir / name);
         EXPECT_EQ(valuesOf(model), Values{}) << name;
@@ -137,7 +134,7 @@ TEST_F(ConfigurationFilesTest, UnwritableFilesAreKeptAndOnlyTheOperatorsSaveComp
     EXPECT_TRUE(window.messages.empty());
 
     const fs::path locked = dir / "locked.ini";
-    writeBytes(locked, "[Site]\r\nName=North\r\n");
+    dir.write("locked.ini", "[Site]\r\nName=North\r\n");
     fs::permissions(locked, fs::perms::owner_read);
     window.fileAnswers = {locked, dir / "missing" / "a.ini"};
     operations::saveConfiguration(face, model, files);
@@ -149,12 +146,12 @@ TEST_F(ConfigurationFilesTest, UnwritableFilesAreKeptAndOnlyTheOperatorsSaveComp
                              MessageButtons::Ok));
     }
     EXPECT_EQ(fs::current_path(), start);
-    EXPECT_EQ(readBytes(locked), "[Site]\r\nName=North\r\n");
+    EXPECT_EQ(dir.read("locked.ini"), "[Site]\r\nName=North\r\n");
 
     fs::create_directories(files.working.parent_path());
     window.texts[IDC_EDT_AC_HOURS] = "42";
     operations::saveWorkingConfiguration(face, model, files);
-    EXPECT_NE(readBytes(files.working).find("AcFltDelayHr=42\r\n"), std::string::npos);
+    EXPECT_NE(dir.read("bin/Brenvik.ini").find("AcFltDelayHr=42\r\n"), std::string::npos);
 }
 
 } // namespace

@@ -55,14 +55,12 @@ void writeConfigurationFile(const fs::path& file, int acHours) {
 // model-1 supply holds distinctive values.
 struct Rig {
     Rig() {
-        fs::create_directories(directory);
         files = {directory / "Brenvik.ini", directory / "Brenvik.ini"};
         writeConfigurationFile(files.working, 11);
         window.setComboItems(IDC_CMB_CHARGE_CURRENT, kDefaultItems);
         face.showPanel(model);
         bridge.supply().state().settings = {30, 15, 2, 9, 8, 7, 3}; // AC s/min/h, system, selection
     }
-    ~Rig() { fs::remove_all(directory); }
 
     // The operator has ticked two boxes and typed an AC fault delay.
     void operatorEntries() {
@@ -79,7 +77,7 @@ struct Rig {
                 window.comboSelection(IDC_CMB_CHARGE_CURRENT), window.isEnabled(IDC_BTN_APPLY)};
     }
 
-    fs::path directory = testing::uniqueTempFolder("brenvik-connection");
+    testing::TempFolder directory{"brenvik-connection"};
     vsupply::VirtualBridge bridge{kDevices};
     ProgramState state{bridge};
     DeviceLink& link = state.link;
@@ -97,49 +95,66 @@ class Connection : public ::testing::Test, protected Rig {};
 TEST_F(Connection, ConnectTimerOpensTheFirstChannelAInitialisesAndShowsTheSupply) {
     operatorEntries();
     window.timers = {{IDT_CONNECT, 500}, {IDT_MONITOR, 1000}};
-    Texts trace;
+    // The bridge's calls, the waits and the status texts on one time line.
+    Texts& trace = clock.timeline;
     bridge.setTrace([&](std::string_view line) { trace.emplace_back(line); });
+    window.timeline = &trace;
     connectTimerStep(ctx);
+    window.timeline = nullptr;
 
     EXPECT_EQ(window.invalidations, (std::vector<bool>{false, false}));
     EXPECT_EQ(window.timers, (std::map<int, unsigned>{{IDT_MONITOR, 1000u}}));
     // What the bridge was asked for: buffer sizes, clock divisors and the SPI clock they give
     // (100 kHz from 60 MHz at the end), latencies, loopback, pins and each transfer's start
     // condition and chip-select line.
-    ASSERT_EQ(trace.size(), 27u);
-    EXPECT_EQ(Texts(trace.begin(), trace.begin() + 23),
-              (Texts{"call ord=18 dll-version size=10 status=0",
-                     "call ord=20 count count=4 status=0",
-                     "call ord=21 describe index=0 sizes=100/5 name=\"Bridge B\" location=1 "
-                     "channel=\"B\" type=1 status=0",
-                     "call ord=21 describe index=1 sizes=100/5 name=\"Second B\" location=5 "
-                     "channel=\"B\" type=1 status=0",
-                     "call ord=21 describe index=2 sizes=100/5 name=\"Bridge A\" location=3 "
-                     "channel=\"A\" type=1 status=0",
-                     "call ord=22 open name=\"Bridge A\" location=3 channel=\"A\" handle=4096 "
-                     "status=0",
-                     "call ord=23 device-type handle=4096 status=0",
-                     "call ord=6 init handle=4096 divisor=299 clock=100000 status=0",
-                     "call ord=28 get-latency handle=4096 status=0",
-                     "call ord=27 set-latency handle=4096 ms=50 status=0",
-                     "call ord=28 get-latency handle=4096 status=0",
-                     "call ord=27 set-latency handle=4096 ms=16 status=0",
-                     "call ord=28 get-latency handle=4096 status=0",
-                     "call ord=29 clock-query divisor=0 status=0",
-                     "call ord=25 divide-by-five-on handle=4096 clock=20000 status=0",
-                     "call ord=29 clock-query divisor=0 status=0",
-                     "call ord=8 set-clock handle=4096 divisor=299 clock=20000 status=0",
-                     "call ord=26 divide-by-five-off handle=4096 clock=100000 status=0",
-                     "call ord=8 set-clock handle=4096 divisor=299 clock=100000 status=0",
-                     "call ord=9 set-loopback handle=4096 on=0 status=0",
-                     "call ord=30 set-pins handle=4096 low=0,0,0,0,0 "
-                     "high=1/0,1/0,1/0,1/0,1/0,1/0,1/0,1/0 status=0",
-                     "call ord=31 get-pins handle=4096 status=0",
-                     "call ord=33 transfer handle=4096 start=0,0,1 cs-line=0 frame=0355 reply=55 "
-                     "delivered=1/1 status=0"}));
-    EXPECT_EQ(clock.waits, (Waits{200ms, 200ms, 1000ms, 1000ms, 100ms, 100ms, 100ms}));
-    EXPECT_EQ(window.statusHistory,
-              Texts({text::kSearching, text::kReading, text::kConnectSuccess}));
+    EXPECT_EQ(
+        trace,
+        (Texts{"call ord=18 dll-version size=10 status=0", "call ord=20 count count=4 status=0",
+               "call ord=21 describe index=0 sizes=100/5 name=\"Bridge B\" location=1 "
+               "channel=\"B\" type=1 status=0",
+               "call ord=21 describe index=1 sizes=100/5 name=\"Second B\" location=5 "
+               "channel=\"B\" type=1 status=0",
+               "call ord=21 describe index=2 sizes=100/5 name=\"Bridge A\" location=3 "
+               "channel=\"A\" type=1 status=0",
+               "call ord=22 open name=\"Bridge A\" location=3 channel=\"A\" handle=4096 "
+               "status=0",
+               "call ord=23 device-type handle=4096 status=0",
+               "call ord=6 init handle=4096 divisor=299 clock=100000 status=0",
+               "call ord=28 get-latency handle=4096 status=0",
+               "call ord=27 set-latency handle=4096 ms=50 status=0",
+               "call ord=28 get-latency handle=4096 status=0",
+               "call ord=27 set-latency handle=4096 ms=16 status=0",
+               "call ord=28 get-latency handle=4096 status=0",
+               "call ord=29 clock-query divisor=0 status=0",
+               "call ord=25 divide-by-five-on handle=4096 clock=20000 status=0",
+               "call ord=29 clock-query divisor=0 status=0",
+               "call ord=8 set-clock handle=4096 divisor=299 clock=20000 status=0",
+               "call ord=26 divide-by-five-off handle=4096 clock=100000 status=0",
+               "call ord=8 set-clock handle=4096 divisor=299 clock=100000 status=0",
+               "call ord=9 set-loopback handle=4096 on=0 status=0",
+               "call ord=30 set-pins handle=4096 low=0,0,0,0,0 "
+               "high=1/0,1/0,1/0,1/0,1/0,1/0,1/0,1/0 status=0",
+               "wait 200", "call ord=31 get-pins handle=4096 status=0", "wait 200",
+               "status " + text::kSearching, "wait 1000",
+               "call ord=33 transfer handle=4096 start=0,0,1 cs-line=0 frame=0355 reply=55 "
+               "delivered=1/1 status=0",
+               "status " + text::kReading, "wait 1000",
+               "call ord=33 transfer handle=4096 start=0,0,1 cs-line=0 frame=0455 "
+               "reply=000000000000000000001e0f delivered=12/12 status=0",
+               "wait 100",
+               "call ord=33 transfer handle=4096 start=0,0,1 cs-line=0 frame=0455 "
+               "reply=020908070380010000000000 delivered=12/12 status=0",
+               "wait 100",
+               "call ord=33 transfer handle=4096 start=0,0,1 cs-line=0 frame=0455 "
+               "reply=000000000000000000000000 delivered=12/12 status=0",
+               "wait 100",
+               "call ord=33 transfer handle=4096 start=0,0,1 cs-line=0 frame=0455 "
+               "reply=0000000000010a0207140af3 delivered=12/12 status=0",
+               "status " + text::kConnectSuccess,
+               // Every box cleared: their fields and APPLY off.
+               "off 1003", "off 1005", "off 1006", "off 1007", "off 1028", "off 1029", "off 1036",
+               "off 1008", "off 1009", "off 1010", "off 1037", "off 1030", "off 1038", "off 1058",
+               "off 1059", "off 1060", "off 1061", "off 1062", "off 1011"}));
     EXPECT_TRUE(link.linkOk);
 
     EXPECT_EQ(entries(), Entries("2", {}, kModel1Items, 3, false));

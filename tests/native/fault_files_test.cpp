@@ -20,17 +20,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-struct Folder {
-    Folder() { fs::create_directories(path); }
-    ~Folder() { fs::remove_all(path); }
+struct Folder : testing::TempFolder {
+    Folder() : TempFolder("brenvik-fault-files") {}
     auto files() const { return std::distance(fs::directory_iterator(path), {}); }
-    std::string read(const char* name) const {
-        return vsupply::readFile(path / name).value_or("<missing>");
-    }
-    void write(const char* name, std::string_view text) const {
-        std::ofstream(path / name, std::ios::binary | std::ios::trunc) << text;
-    }
-    fs::path path = testing::uniqueTempFolder("brenvik-fault-files");
 };
 
 // The disk's own steps, except that the write stops after `cut` bytes (the power fails), or the

@@ -1,7 +1,7 @@
 // Every sequence the program runs against the supply, under every fault the virtual bridge and
 // supply can play, on a library that reports the delivered-byte count and on one that leaves it
-// alone. Invariants are checked on each run rather than each path restated; the matrix of
-// outcomes is printed for the record.
+// alone, and through the serial engine on a bridge played by the command decoder. Invariants
+// are checked on each run rather than each path restated.
 
 #include "cli/commands.h"
 #include "device/commands.h"
@@ -10,6 +10,8 @@
 #include "operations/connection.h"
 #include "operations/monitoring.h"
 #include "operations/panel.h"
+#include "serial_engine/serial_engine.h"
+#include "serial_engine/virtual_bridge_bus.h"
 #include "shell/window_face.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_window.h"
@@ -23,8 +25,6 @@
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
-#include <iomanip>
-#include <iostream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -41,23 +41,16 @@ constexpr Settings kUnread{200, 200, 200, 200, 200, 200, 200};
 // The supply's stored settings as the program keeps them after reading them.
 constexpr Settings kSupplyRead{3, 2, 15, 30, 7, 8, 9};
 
-struct TempFolder {
-    TempFolder() { fs::create_directories(path); }
-    ~TempFolder() { fs::remove_all(path); }
-    fs::path path = testing::uniqueTempFolder("brenvik-fault-matrix");
-};
-
 // One fault, as a scenario text names it, and which transfers (0-based, in the order sent) it
 // spoils.
 struct Fault {
-    std::string kind; // column of the matrix
     std::string text; // e.g. "fail_call = 28@3"
     std::function<bool(std::size_t index, const Sent& sent)> hits;
 };
 
-const Fault kNone{"none", "", [](std::size_t, const Sent&) { return false; }};
+const Fault kNone{"", [](std::size_t, const Sent&) { return false; }};
 // A supply that answers nothing, on a bridge that is unplugged.
-const Fault kMute{"mute", "no_ack = 1,3,5,10,11,13\nplugged = no", kNone.hits};
+const Fault kMute{"no_ack = 1,3,5,10,11,13\nplugged = no", kNone.hits};
 
 // What a run left: the calls made and commands sent, its cell in the matrix, and what the window
 // shows that came, or could have come, from the supply.
@@ -74,7 +67,9 @@ struct Sequence {
     bool connecting; // opens the connection itself, rather than running on one made cleanly
     // Runs on a fresh set-up under the fault, checking what only the run itself shows against the
     // references: a clean run and one the supply never answered (none for the references).
-    std::function<Outcome(bool countUntouched, const Fault&, const std::vector<Outcome>&)> run;
+    std::function<Outcome(bool countUntouched, bool throughEngine, const Fault&,
+                          const std::vector<Outcome>&)>
+        run;
 };
 
 // The transfers the fault spoilt; checks that no confirm followed a spoilt request.
@@ -93,7 +88,8 @@ std::vector<std::size_t> spoilt(const Fault& fault, const Sent& sent) {
 
 // A main window with its working file, on a bridge with one channel "A" and a model-1 supply.
 struct Rig {
-    explicit Rig(bool countUntouched) {
+    Rig(bool countUntouched, bool throughEngine)
+        : library(throughEngine ? static_cast<device::AdapterLibrary&>(engine) : bridge) {
         files = {folder.path / "Brenvik.ini", folder.path / "Brenvik.ini"};
         std::ofstream(files.working) << "[SystemParameter]\nAcFltDelayHr=11\nICharge=1\n";
         window.setComboItems(1003, {"Default Charge Current", "1/2 Default Charge Current",
@@ -139,9 +135,13 @@ struct Rig {
         return values;
     }
 
-    TempFolder folder;
+    testing::TempFolder folder{"brenvik-fault-matrix"};
     vsupply::VirtualBridge bridge;
-    ProgramState state{bridge};
+    testing::FakeClock engineClock;
+    engine::VirtualBridgeBus bus{bridge};
+    engine::SerialEngine engine{bus, engineClock};
+    device::AdapterLibrary& library;
+    ProgramState state{library};
     config::ConfigurationFiles& files = state.files;
     device::DeviceLink& link = state.link;
     monitor::MonitorState& monitorState = state.monitor;
@@ -184,8 +184,9 @@ void checkWindow(const Rig& rig, const std::vector<std::size_t>& hits) {
 
 // Runs `act` on a fresh rig, after a clean Connect Device unless it connects itself.
 Outcome runInWindow(const std::function<void(Rig&)>& act, bool connecting, bool countUntouched,
-                    const Fault& fault, const std::vector<Outcome>& references) {
-    Rig rig(countUntouched);
+                    bool throughEngine, const Fault& fault,
+                    const std::vector<Outcome>& references) {
+    Rig rig(countUntouched, throughEngine);
     const auto before = rig.shown();
     if (!connecting) {
         operations::connectDevice(rig.ctx);
@@ -237,24 +238,11 @@ void monitorTick(Rig& r) {
     loop.tick();
 }
 
-// The command line's waits and slots on a made-up time line that every wait moves on.
-class FakeTime final : public Clock, public cli::PollTimer {
-public:
-    void sleep(std::chrono::milliseconds duration) override { now_ += duration; }
-    cli::WallTime now() override { return now_; }
-    void waitUntil(cli::WallTime deadline, const std::atomic<bool>&) override {
-        now_ = std::max(now_, deadline);
-    }
-
-private:
-    cli::WallTime now_{};
-};
-
 // Runs a `brenvik` sub-command against the virtual supply (arguments ending in ".ini" name files
 // in a fresh folder): a spoilt exchange never exits 0. Calls and commands come from the trace.
 Outcome runCommandLine(const std::vector<std::string>& args, bool countUntouched,
-                       const Fault& fault, const std::vector<Outcome>&) {
-    const TempFolder folder;
+                       bool throughEngine, const Fault& fault, const std::vector<Outcome>&) {
+    const testing::TempFolder folder{"brenvik-fault-matrix"};
     std::ofstream(folder.path / "apply.ini")
         << "[SystemParameter]\nAcFltDelayHr=1\nICharge=2\nInstallMM=7\nInstallDD=18\n"
            "InstallYYYY=2011\nbChargeCurrent=1\nbAcFltDelay=1\nbSysFltDelay=1\n"
@@ -262,18 +250,20 @@ Outcome runCommandLine(const std::vector<std::string>& args, bool countUntouched
     std::ofstream(folder.path / "scenario.txt")
         << "hour_length_ms = 0\n"
         << (countUntouched ? "count_untouched = yes\n" : "") << fault.text << "\n";
-    std::vector<std::string> line{"--virtual", (folder.path / "scenario.txt").string()};
+    std::vector<std::string> line{"--virtual", (folder.path / "scenario.txt").string(), "--backend",
+                                  throughEngine ? "virtual-bridge" : "virtual"};
     for (const auto& arg : args) {
         line.push_back(arg.ends_with(".ini") ? (folder.path / arg).string() : arg);
     }
     std::ostringstream out;
     std::istringstream in;
-    FakeTime time;
+    testing::FakeClock clock;
+    testing::FakeTimer time{clock};
     const std::atomic<bool> interrupted{false};
     const auto noLibrary = [] { return std::unique_ptr<device::AdapterLibrary>(); };
     const vsupply::HostOptions host{std::nullopt, folder.path / "state.txt",
-                                    folder.path / "trace.txt"};
-    cli::Console console{out, out, in, time, time, interrupted, [](bool) {}, noLibrary, host};
+                                    folder.path / "trace.txt", std::nullopt};
+    cli::Console console{out, out, in, clock, time, interrupted, [](bool) {}, noLibrary, host};
     Outcome run;
     run.cell = "exit " + std::to_string(cli::runCommandLine(line, console));
     std::ifstream trace(folder.path / "trace.txt");
@@ -316,17 +306,16 @@ std::vector<Fault> faultsFor(bool connecting, const Outcome& clean, bool countUn
     std::map<std::uint32_t, std::uint32_t> occurrences;
     for (const std::uint32_t ordinal : clean.calls) {
         const std::uint32_t k = ++occurrences[ordinal];
-        faults.push_back({"fail_call", "fail_call = " + n(ordinal) + "@" + n(k),
+        faults.push_back({"fail_call = " + n(ordinal) + "@" + n(k),
                           [=](std::size_t i, const Sent&) { return ordinal == 33 && i + 1 == k; }});
     }
     if (connecting) {
-        faults.push_back({"count_zero", "count_zero = yes", kNone.hits});
-        faults.push_back(
-            {"no channel A", "device = Bridge B | 1 | 1\ndevice = Quad C | 2 | 2", kNone.hits});
+        faults.push_back({"count_zero = yes", kNone.hits});
+        faults.push_back({"device = Bridge B | 1 | 1\ndevice = Quad C | 2 | 2", kNone.hits});
     }
     for (const std::uint8_t code : std::set<std::uint8_t>(clean.sent.begin(), clean.sent.end())) {
         const auto add = [&](const char* kind, const std::string& value) {
-            faults.push_back({kind, std::string(kind) + " = " + value,
+            faults.push_back({std::string(kind) + " = " + value,
                               [code](std::size_t i, const Sent& s) { return s[i] == code; }});
         };
         add("no_ack", n(code));
@@ -348,41 +337,36 @@ std::vector<Fault> faultsFor(bool connecting, const Outcome& clean, bool countUn
     std::map<std::uint8_t, std::uint32_t> seen;
     for (std::size_t at = 0; at < clean.sent.size(); ++at) {
         const std::uint8_t code = clean.sent[at];
-        faults.push_back({"unplug", "unplug_at = " + n(code) + "@" + n(++seen[code]),
+        faults.push_back({"unplug_at = " + n(code) + "@" + n(++seen[code]),
                           [at](std::size_t i, const Sent&) { return i >= at; }});
     }
     return faults;
 }
 
-TEST(FaultMatrix, EverySequenceUnderEveryFaultKeepsItsPromises) {
-    // sequence and fault kind, as printed -> outcome -> runs, with the count reported
-    std::map<std::string, std::map<std::string, int>> matrix;
-    for (const bool countUntouched : {false, true}) {
+// The road to the bridge: the stand-in library, or the serial engine over the command decoder.
+class FaultMatrix : public ::testing::TestWithParam<bool> {};
+
+TEST_P(FaultMatrix, EverySequenceUnderEveryFaultKeepsItsPromises) {
+    const bool throughEngine = GetParam();
+    // The serial engine always reports the count it delivered.
+    for (const bool countUntouched :
+         throughEngine ? std::vector{false} : std::vector{false, true}) {
         for (const Sequence& sequence : kSequences) {
             SCOPED_TRACE(sequence.name + (countUntouched ? ", count left alone" : ""));
-            const Outcome clean = sequence.run(countUntouched, kNone, {});
+            const Outcome clean = sequence.run(countUntouched, throughEngine, kNone, {});
             ASSERT_TRUE(clean.cell == "Pass" || clean.cell == "exit 0") << clean.cell;
-            const std::vector<Outcome> references{clean, sequence.run(countUntouched, kMute, {})};
+            const std::vector<Outcome> references{
+                clean, sequence.run(countUntouched, throughEngine, kMute, {})};
             for (const Fault& fault : faultsFor(sequence.connecting, clean, countUntouched)) {
                 SCOPED_TRACE(fault.text);
-                Outcome run;
-                ASSERT_NO_THROW(run = sequence.run(countUntouched, fault, references));
-                std::ostringstream row;
-                row << std::left << std::setw(20) << sequence.name << "| " << std::setw(16)
-                    << fault.kind << "|";
-                matrix[row.str()][run.cell] += countUntouched ? 0 : 1;
+                ASSERT_NO_THROW(sequence.run(countUntouched, throughEngine, fault, references));
             }
         }
     }
-    std::cout << "sequence            | fault kind      | outcomes\n";
-    for (const auto& [row, outcomes] : matrix) {
-        std::cout << row;
-        for (const auto& [outcome, runs] : outcomes) {
-            std::cout << " " << outcome << " x" << runs;
-        }
-        std::cout << "\n";
-    }
 }
+
+INSTANTIATE_TEST_SUITE_P(Roads, FaultMatrix, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "SerialEngine" : "StandIn"; });
 
 } // namespace
 } // namespace brenvik

@@ -90,14 +90,12 @@ TEST(IniFileEncoding, Utf16IsWrittenBackAsUtf16AndAUtf8MarkIsKept) {
 
 // Loading a missing file gives an empty one and a folder nothing; a replaced file loads back.
 TEST(IniFileOnDisk, LoadingAndReplacing) {
-    const fs::path dir = testing::uniqueTempFolder("brenvik-ini");
+    const testing::TempFolder dir{"brenvik-ini"};
     const fs::path file = dir / "a.ini";
-    fs::create_directories(dir);
     EXPECT_EQ(IniFile::load(file).value().bytes(), "");
-    EXPECT_FALSE(IniFile::load(dir).has_value());
+    EXPECT_FALSE(IniFile::load(dir.path).has_value());
     ASSERT_TRUE(replaceFile(file, kMessyFile));
     EXPECT_EQ(IniFile::load(file).value().bytes(), kMessyFile);
-    fs::remove_all(dir);
 }
 
 } // namespace

@@ -20,7 +20,6 @@ namespace {
 
 namespace text = testing::text;
 
-using namespace std::chrono_literals;
 using Ids = std::set<int>;
 using Texts = std::vector<std::string>;
 using Colours = std::map<int, std::pair<std::uint32_t, std::uint32_t>>;
@@ -131,19 +130,21 @@ TEST(Monitoring, TicksShowEachPollAndRepaintOnlyWhenTheBatteryAgeChanges) {
     Rig r;
     auto& [rig, window, clock, state, core] = r;
     core.onStartStop();
+    clock.follow(rig.bridge);
+    window.timeline = &clock.timeline;
     for (const Step& step : steps) {
         SCOPED_TRACE(step.batteryHours);
         rig.bridge.supply().state().batteryHours = step.batteryHours;
-        window.statusHistory.clear();
         window.invalidations.clear();
-        clock.waits.clear();
+        clock.timeline.clear();
 
         core.onTimer(1);
-        EXPECT_EQ(window.statusHistory, (Texts{text::kReading, text::kReadSuccess}));
+        EXPECT_EQ(clock.timeline,
+                  (Texts{"0a55", "status " + text::kReading, "wait 100", "0455", "wait 100", "0455",
+                         "wait 100", "0455", "wait 100", "0455", "status " + text::kReadSuccess}));
         EXPECT_EQ(state.activity, step.activity);
         EXPECT_EQ(static_cast<int>(state.monitor.batteryAge), step.batteryAge);
         EXPECT_EQ(window.invalidations, step.invalidations);
-        EXPECT_EQ(clock.waits, (std::vector{100ms, 100ms, 100ms, 100ms}));
         std::string shown = good;
         shown.replace(shown.find("26001"), 5, std::to_string(step.batteryHours));
         EXPECT_EQ(r.fields(), shown);

@@ -15,7 +15,6 @@ namespace brenvik::monitor {
 namespace {
 
 namespace text = testing::text;
-using namespace std::chrono_literals;
 using Items = std::vector<std::string>;
 
 using text::kModel1Items;
@@ -62,11 +61,15 @@ TEST_F(ReadBack, PanelShowsWhatTheSupplyHoldsAndNothingElse) {
     window.enableControl(IDC_EDT_AC_HOURS, false);
     window.setChecked(IDC_CHK_RESET_FAULT_COUNTS, true);
 
+    clock.follow(bridge);
+    window.timeline = &clock.timeline;
     readBack();
+    window.timeline = nullptr;
 
     EXPECT_TRUE(state.link.linkOk);
-    EXPECT_EQ(window.statusHistory, Items{text::kReading});
-    EXPECT_EQ(clock.waits, (std::vector{1000ms, 1000ms, 100ms, 100ms, 100ms}));
+    EXPECT_EQ(clock.timeline,
+              (Items{"wait 1000", "0355", "status " + text::kReading, "wait 1000", "0455",
+                     "wait 100", "0455", "wait 100", "0455", "wait 100", "0455"}));
     EXPECT_EQ(std::tuple(window.controlText(IDC_EDT_AC_HOURS),
                          window.controlText(IDC_EDT_INSTALL_YEAR),
                          window.controlText(IDC_EDT_PART_NUMBER),

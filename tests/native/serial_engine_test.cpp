@@ -194,6 +194,36 @@ TEST(SerialEngine, TransactionsAreOneWriteWithChipSelectAndSendImmediate) {
                           }));
 }
 
+TEST(SerialEngine, TransferWritesTheActiveStatesOfTheHighOutputsThatReadHigh) {
+    Rig rig;
+    const FtcHandle handle = connect(rig.engine);
+    // Line 0 an output driven high, line 1 an input pulled high, the rest outputs driven low.
+    brenvik::device::LowPinStates low{};
+    brenvik::device::HighPinSettings high{};
+    for (auto& pin : high.pins) {
+        pin = {1, 0};
+    }
+    high.pins[0] = {1, 1};
+    high.pins[1] = {0, 1};
+    ASSERT_EQ(rig.engine.setHiSpeedDeviceGpios(handle, &low, &high), 0u);
+    brenvik::device::StartCondition start{0, 0, 1, 0};
+    brenvik::device::HighPinRecord record{};
+    for (auto& pin : record.pins) {
+        pin.activeState = 1;
+    }
+    std::uint8_t frame[2] = {0x03, 0x55};
+    std::uint8_t reply[1] = {};
+    std::uint32_t delivered = 0;
+    ASSERT_EQ(rig.engine.writeRead(handle, &start, 1, 0, 16, frame, 2, 1, 0, 8, reply, &delivered,
+                                   &record),
+              0u);
+    std::vector<std::uint32_t> active;
+    for (const auto& pin : record.pins) {
+        active.push_back(pin.activeState);
+    }
+    EXPECT_EQ(active, (std::vector<std::uint32_t>{1, 0, 0, 0, 0, 0, 0, 0}));
+}
+
 TEST(SerialEngine, SameFramesAndRepliesAsTheVirtualBridge) {
     Rig rig;
     std::vector<std::uint8_t> framesSeen;

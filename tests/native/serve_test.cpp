@@ -365,12 +365,8 @@ TEST_F(ServeWeb, AnswersWithLastGoodValuesTheFailureAndClearErrors) {
 class ServeCommand : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = testing::uniqueTempFolder("brenvik-serve");
-        fs::remove_all(dir);
-        fs::create_directories(dir);
         std::ofstream(dir / "scenario.txt") << "hour_length_ms = 0\njitter = 0\n";
     }
-    void TearDown() override { fs::remove_all(dir); }
 
     struct Result {
         int code;
@@ -396,7 +392,8 @@ protected:
         cli::WallTime now() override { return cli::WallTime(std::chrono::milliseconds(k08h00)); }
         void waitUntil(cli::WallTime, const std::atomic<bool>&) override {}
     };
-    fs::path dir;
+    testing::TempFolder folder{"brenvik-serve"};
+    const fs::path& dir = folder.path;
     testing::FakeClock clock;
     NoTimer timer;
 };

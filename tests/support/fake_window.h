@@ -33,7 +33,12 @@ public:
     bool isChecked(int id) const override { return checked.contains(id); }
     void setChecked(int id, bool on) override { mark(checked, id, on); }
     bool isEnabled(int id) const override { return !disabled.contains(id); }
-    void enableControl(int id, bool enabled) override { mark(disabled, id, !enabled); }
+    void enableControl(int id, bool enabled) override {
+        if (timeline != nullptr && isEnabled(id) != enabled) {
+            timeline->push_back((enabled ? "on " : "off ") + std::to_string(id));
+        }
+        mark(disabled, id, !enabled);
+    }
     void focusControl(int id) override { focused = id; }
     int comboSelection(int id) const override {
         return comboSelections.contains(id) ? comboSelections.at(id) : -1;
@@ -50,6 +55,9 @@ public:
         comboSelections[id] = -1;
     }
     void setStatusText(std::string_view text) override {
+        if (timeline != nullptr) {
+            timeline->push_back("status " + std::string(text));
+        }
         if (!keepHistory) {
             statusHistory.clear();
         }
@@ -58,6 +66,9 @@ public:
     MessageResult messageBox(std::string_view text, std::string_view caption, MessageIcon icon,
                              MessageButtons buttons) override {
         messages.push_back({std::string(text), std::string(caption), icon, buttons});
+        if (timeline != nullptr) {
+            timeline->push_back("box " + std::string(text));
+        }
         if (whileMessageOpen) {
             whileMessageOpen();
         }
@@ -80,6 +91,9 @@ public:
         buttonColours[id] = {text, face};
     }
     void enableMenuCommand(int id, bool enabled) override {
+        if (timeline != nullptr && disabledMenuCommands.contains(id) == enabled) {
+            timeline->push_back((enabled ? "on menu " : "off menu ") + std::to_string(id));
+        }
         mark(disabledMenuCommands, id, !enabled);
     }
     // The next scripted answer; none left means the operator cancelled.
@@ -92,10 +106,9 @@ public:
         return answer;
     }
     // The next scripted answer; none left means Cancel.
-    bool showConfirmation(const ConfirmationTexts& shown) override {
-        confirmations.push_back(shown);
-        if (whileConfirmationOpen) {
-            whileConfirmationOpen();
+    bool showConfirmation(const ConfirmationTexts&) override {
+        if (timeline != nullptr) {
+            timeline->push_back("show confirmation");
         }
         return next(confirmationAnswers, false);
     }
@@ -113,6 +126,9 @@ public:
     }
 
     std::string appName = "Brenvik-USB";
+    // When set, every status text, every control or menu command turned on or off and every
+    // confirmation shown joins this time line (a test clock's, beside the transfers).
+    std::vector<std::string>* timeline = nullptr;
     // False for long runs: only the last status text is kept, and no repaint.
     bool keepHistory = true;
     std::map<int, std::string> texts;
@@ -131,8 +147,6 @@ public:
     // Runs while a message box is open, as the handlers the platform's message loop runs then.
     std::function<void()> whileMessageOpen;
     std::deque<MessageResult> retryCancelAnswers; // none left: Cancel
-    std::vector<ConfirmationTexts> confirmations;
-    std::function<void()> whileConfirmationOpen;
     std::deque<bool> confirmationAnswers;
 
 private:

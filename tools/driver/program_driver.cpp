@@ -16,18 +16,6 @@ namespace {
 // Long enough for the connect step (under 3 s) and a slow Wine, short of the CTest timeout.
 constexpr auto kAnswerTimeout = 20s;
 
-template <class Predicate>
-bool pollUntil(std::chrono::milliseconds timeout, Predicate done) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
-
 // A message to a window of another thread or process, which must answer in time.
 LRESULT send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
     DWORD_PTR result = 0;
@@ -139,7 +127,7 @@ bool RunningProgram::running() const {
 
 HWND RunningProgram::waitForMainWindow(std::chrono::milliseconds timeout) const {
     HWND window = nullptr;
-    pollUntil(timeout, [&] {
+    waitUntil(timeout, [&] {
         window = findMainWindow(processId_);
         return window != nullptr || !running();
     });
@@ -173,19 +161,19 @@ HWND findAnyMainWindow() {
 
 HWND waitForWindow(DWORD processId, std::wstring_view caption, std::chrono::milliseconds timeout) {
     HWND window = nullptr;
-    pollUntil(timeout,
+    waitUntil(timeout,
               [&] { return (window = findWindow(processId, caption, nullptr)) != nullptr; });
     return window;
 }
 
 bool waitUntilGone(HWND window, std::chrono::milliseconds timeout) {
-    return pollUntil(timeout, [&] { return ::IsWindow(window) == FALSE; });
+    return waitUntil(timeout, [&] { return ::IsWindow(window) == FALSE; });
 }
 
 std::wstring waitForStatus(HWND window, std::wstring_view text) {
     const HWND bar = statusBar(window);
     std::wstring shown;
-    pollUntil(kAnswerTimeout, [&] { return (shown = statusBarText(bar, 1)) == text; });
+    waitUntil(kAnswerTimeout, [&] { return (shown = statusBarText(bar, 1)) == text; });
     return shown;
 }
 
@@ -271,16 +259,46 @@ std::vector<std::pair<HWND, std::wstring>> topLevelWindows(DWORD processId) {
     return found;
 }
 
-void mouseButton(DWORD flags) {
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flags;
-    ::SendInput(1, &input, sizeof(input));
+// Presses and releases the left button at `at` (screen pixels). The position travels with the
+// button events: a pointer motion that the program's display connection reports late, from an
+// earlier click, moves the cursor back, and a click at "wherever the cursor is" would then land
+// there.
+void leftClickAt(POINT at) {
+    const int width = ::GetSystemMetrics(SM_CXSCREEN);
+    const int height = ::GetSystemMetrics(SM_CYSCREEN);
+    std::array<INPUT, 2> inputs{};
+    for (INPUT& input : inputs) {
+        input.type = INPUT_MOUSE;
+        // The middle of the pixel on the 0..65535 scale of absolute input.
+        input.mi.dx = static_cast<LONG>((2LL * at.x + 1) * 65536 / (2LL * width));
+        input.mi.dy = static_cast<LONG>((2LL * at.y + 1) * 65536 / (2LL * height));
+        input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    }
+    inputs[0].mi.dwFlags |= MOUSEEVENTF_LEFTDOWN;
+    inputs[1].mi.dwFlags |= MOUSEEVENTF_LEFTUP;
+    ::SetCursorPos(at.x, at.y);
+    ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
-} // namespace
+// No menu of the thread of `window` is open or being tracked and no window of it holds the mouse:
+// a click now reaches the window under the cursor instead of ending a menu.
+bool noMenuOrCapture(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    return ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info) != FALSE &&
+           (info.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE | GUI_INMOVESIZE)) == 0 &&
+           info.hwndCapture == nullptr && info.hwndMenuOwner == nullptr;
+}
 
-std::wstring mouseClick(HWND window, MouseTarget target, std::chrono::milliseconds wait) {
+// Waits until `ready` holds before a click; throws when it does not within the answer timeout.
+template <class Predicate>
+void waitBeforeClick(Predicate ready, const char* what) {
+    if (!waitUntil(kAnswerTimeout, ready)) {
+        throw std::runtime_error(std::string("no click sent: ") + what);
+    }
+}
+
+std::wstring clickAndWatch(HWND window, MouseTarget target, std::chrono::milliseconds wait) {
     DWORD processId = 0;
     ::GetWindowThreadProcessId(window, &processId);
     const auto before = topLevelWindows(processId);
@@ -302,12 +320,10 @@ std::wstring mouseClick(HWND window, MouseTarget target, std::chrono::millisecon
     static auto lastClick = std::chrono::steady_clock::time_point();
     std::this_thread::sleep_until(lastClick + std::chrono::milliseconds(::GetDoubleClickTime()) +
                                   100ms);
-    ::SetCursorPos(at.x, at.y);
-    mouseButton(MOUSEEVENTF_LEFTDOWN);
-    mouseButton(MOUSEEVENTF_LEFTUP);
+    leftClickAt(at);
     lastClick = std::chrono::steady_clock::now();
     std::wstring shown;
-    pollUntil(wait, [&] {
+    waitUntil(wait, [&] {
         if (controlText(window, IDC_BTN_START) != caption) {
             // Read again: a caption that changed between the reads of its length and its text
             // comes back cut short.
@@ -323,11 +339,31 @@ std::wstring mouseClick(HWND window, MouseTarget target, std::chrono::millisecon
         return false;
     });
     if (shown == L"#32768") {
+        // Closed again, and not only hidden: the menu's tracking ends after its window has gone,
+        // and until then it takes the next click for itself.
         ::PostMessageW(window, WM_CANCELMODE, 0, 0);
-        pollUntil(kAnswerTimeout,
-                  [&] { return topLevelWindows(processId).size() == before.size(); });
+        waitBeforeClick(
+            [&] {
+                return topLevelWindows(processId).size() == before.size() &&
+                       noMenuOrCapture(window);
+            },
+            "the menu the click opened stayed open");
     }
     return shown;
+}
+
+} // namespace
+
+std::wstring mouseClick(HWND window, MouseTarget target, std::chrono::milliseconds wait) {
+    // A box that has just gone re-enables the window and hands it the activation a moment later;
+    // a click before that would be lost.
+    waitBeforeClick(
+        [&] {
+            return ::IsWindowEnabled(window) != FALSE && ::GetForegroundWindow() == window &&
+                   noMenuOrCapture(window);
+        },
+        "the window never took input (disabled, in the background or in a menu)");
+    return clickAndWatch(window, target, wait);
 }
 
 std::vector<std::wstring> clicksBehind(HWND box, HWND window) {
@@ -344,7 +380,10 @@ std::vector<std::wstring> clicksBehind(HWND box, HWND window) {
     std::vector<std::wstring> shown;
     for (const MouseTarget target :
          {MouseTarget::Start, MouseTarget::Apply, MouseTarget::FileMenu}) {
-        shown.push_back(mouseClick(window, target, 1500ms));
+        // The box is the operator's window, as it is when it has just opened.
+        waitBeforeClick([&] { return ::GetForegroundWindow() == box && noMenuOrCapture(window); },
+                        "the box never came to the foreground");
+        shown.push_back(clickAndWatch(window, target, 1500ms));
     }
     return shown;
 }
@@ -437,9 +476,13 @@ void writeFile(const fs::path& file, std::string_view bytes) {
 
 TestFolder::TestFolder() {
     static std::atomic<int> serial{0};
-    path_ = fs::temp_directory_path() / ("brenvik-test-" + std::to_string(::GetCurrentProcessId()) +
+    // Wine hands out the same small process ids run after run, and a run that was killed left its
+    // folders behind: a name already taken is skipped, so every test starts in an empty folder.
+    do {
+        path_ =
+            fs::temp_directory_path() / ("brenvik-test-" + std::to_string(::GetCurrentProcessId()) +
                                          "-" + std::to_string(++serial));
-    fs::create_directories(path_);
+    } while (!fs::create_directory(path_));
 }
 
 TestFolder::~TestFolder() {

@@ -14,12 +14,26 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace brenvik::wintest {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+
+// Polls `done` every few milliseconds until it holds; false after the timeout.
+template <class Predicate>
+bool waitUntil(std::chrono::milliseconds timeout, Predicate done) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
 
 class RunningProgram {
 public:
@@ -88,12 +102,15 @@ void runCommand(HWND window, int id);
 // What the operator's mouse can reach in the main window.
 enum class MouseTarget { Start, Apply, FileMenu };
 // Clicks `target` with real mouse input, as the operator's hand does (a posted command would
-// reach a window that input cannot), and returns what the program showed for it within `wait`:
-// START's new caption, else the caption of the program's first new top-level window ("#32768"
-// for a menu, which is closed again); empty when nothing changed.
+// reach a window that input cannot), once the window is enabled, in the foreground and no menu of
+// it is open, and returns what the program showed for it within `wait`: START's new caption, else
+// the caption of the program's first new top-level window ("#32768" for a menu, which is closed
+// again before it returns); empty when nothing changed. Throws when the window does not become
+// ready for the click.
 std::wstring mouseClick(HWND window, MouseTarget target, std::chrono::milliseconds wait = 3s);
-// With `box` open (moved clear of the main window first, so that no click lands on it), what
-// mouse clicks on START, APPLY and the "File" menu of `window` showed, in this order.
+// With `box` open (moved clear of the main window first, so that no click lands on it) and in the
+// foreground, what mouse clicks on START, APPLY and the "File" menu of `window` showed, in this
+// order.
 std::vector<std::wstring> clicksBehind(HWND box, HWND window);
 
 // The sixteen entries of the programming panel in the order of the configuration file's keys:
