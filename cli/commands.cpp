@@ -636,7 +636,8 @@ int runUnits(Console& console, const Options& options, Road& road, const std::ve
 
 } // namespace
 
-int runCommandLine(const std::vector<std::string>& args, Console& console) {
+int runCommandLine(const std::vector<std::string>& args, Console& console,
+                   const std::vector<ExternalCommand>& external) {
     Options options;
     CLI::App app("Programs and watches a Brenvik power supply through its USB bridge.", "brenvik");
     app.footer(std::string(kExitCodes));
@@ -696,15 +697,22 @@ int runCommandLine(const std::vector<std::string>& args, Console& console) {
         ->type_name("FILE.csv");
     apply->add_flag("--all", options.all, "Every bridge at once (with --yes), one row per unit");
 
+    std::vector<CLI::App*> externalCommands;
+    for (const ExternalCommand& command : external) {
+        externalCommands.push_back(command.add(app));
+    }
+
     try {
         std::vector<std::string> reversed(args.rbegin(), args.rend());
         app.parse(reversed);
     } catch (const CLI::ParseError& error) {
-        const bool noSubcommand = !list->parsed() && !status->parsed() && !monitor->parsed() &&
-                                  !read->parsed() && !apply->parsed();
+        std::vector<const CLI::App*> subcommands{list, status, monitor, read, apply};
+        subcommands.insert(subcommands.end(), externalCommands.begin(), externalCommands.end());
+        const bool noSubcommand = std::none_of(subcommands.begin(), subcommands.end(),
+                                               [](const CLI::App* sub) { return sub->parsed(); });
         if (const std::string word = misplacedWord(app); noSubcommand && !word.empty()) {
             std::vector<std::string> names;
-            for (const CLI::App* sub : {list, status, monitor, read, apply}) {
+            for (const CLI::App* sub : subcommands) {
                 names.push_back(sub->get_name());
             }
             console.err << "brenvik: " << unknownSubcommandText(word, names) << '\n';
@@ -717,6 +725,17 @@ int runCommandLine(const std::vector<std::string>& args, Console& console) {
     options.useVirtual = app.count("--virtual") > 0;
     // A bare --virtual leaves an empty value: the default scenario.
     std::erase(options.virtualScenario, std::string{});
+
+    for (std::size_t i = 0; i < external.size(); ++i) {
+        if (externalCommands[i]->parsed()) {
+            const CommonOptions common{options.useVirtual,
+                                       options.virtualScenario.empty()
+                                           ? std::nullopt
+                                           : std::optional(options.virtualScenario.front()),
+                                       options.trace};
+            return external[i].run(common, console);
+        }
+    }
 
     const auto badInput = [&console](const std::string& message) {
         console.err << "brenvik: " << message << '\n';

@@ -12,10 +12,15 @@
 #include <functional>
 #include <istream>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <variant>
 #include <vector>
+
+namespace CLI {
+class App;
+}
 
 namespace brenvik::cli {
 
@@ -56,7 +61,26 @@ struct Console {
     std::function<std::unique_ptr<Clock>()> unitClock = {};
 };
 
+// What every sub-command shares: which supply to talk to, and the trace file.
+struct CommonOptions {
+    bool useVirtual = false;
+    std::optional<std::string> virtualScenario;
+    std::string trace;
+};
+
+// A sub-command defined outside this folder: `add` declares it and its options on the parser and
+// returns it; `run` runs it when it was chosen and returns the exit code.
+struct ExternalCommand {
+    std::function<CLI::App*(CLI::App& parser)> add;
+    std::function<int(const CommonOptions& options, Console& console)> run;
+};
+
+// The sub-commands this build adds from outside this folder: `serve` in the Linux build, none in
+// the Windows one (each program links the one definition that fits it).
+std::vector<ExternalCommand> externalCommands();
+
 // Runs one command line (without the program name) and returns the exit code.
-int runCommandLine(const std::vector<std::string>& args, Console& console);
+int runCommandLine(const std::vector<std::string>& args, Console& console,
+                   const std::vector<ExternalCommand>& external = {});
 
 } // namespace brenvik::cli

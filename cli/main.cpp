@@ -65,10 +65,14 @@ int main(int argc, char** argv) {
                          clock,
                          timer,
                          interrupted,
-                         [](bool caught) { std::signal(SIGINT, caught ? onInterrupt : SIG_DFL); },
+                         [](bool caught) {
+                             std::signal(SIGINT, caught ? onInterrupt : SIG_DFL);
+                             std::signal(SIGTERM, caught ? onInterrupt : SIG_DFL);
+                         },
                          cli::installedLibrary,
                          virtualSupplyFiles(argv[0]),
                          cli::hardwareBus,
                          [] { return std::make_unique<SystemClock>(); }};
-    return cli::runCommandLine(std::vector<std::string>(argv + 1, argv + argc), console);
+    return cli::runCommandLine(std::vector<std::string>(argv + 1, argv + argc), console,
+                               cli::externalCommands());
 }

@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ make pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
+  libcpp-httplib-dev libjs-dygraphs prometheus curl
   libftdi1-dev libusb-1.0-0-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   nsis

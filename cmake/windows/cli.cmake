@@ -2,7 +2,8 @@
 # FTCSPI.dll by ordinal like the window, and its Wine test through the stand-in library.
 
 add_executable(brenvik ${CMAKE_SOURCE_DIR}/cli/main.cpp
-                       ${CMAKE_SOURCE_DIR}/cli/installed_library_win32.cpp)
+                       ${CMAKE_SOURCE_DIR}/cli/installed_library_win32.cpp
+                       ${CMAKE_SOURCE_DIR}/cli/no_external_commands.cpp)
 target_link_libraries(brenvik PRIVATE brenvik_cli brenvik_adapter_win32 brenvik_win32)
 add_dependencies(brenvik ftcspi_stand_in)
 
