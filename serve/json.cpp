@@ -1,5 +1,7 @@
 #include "serve/json.h"
 
+#include "cli/session.h"
+
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -185,18 +187,7 @@ std::string historyJson(const std::vector<HistorySlice>& slices) {
 }
 
 std::string isoTime(std::int64_t unixMs) {
-    using namespace std::chrono;
-    const sys_time<milliseconds> time{milliseconds(unixMs)};
-    const auto day = floor<days>(time);
-    const year_month_day date(day);
-    const hh_mm_ss clock(time - day);
-    char text[40];
-    std::snprintf(
-        text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year()),
-        static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-        static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
-        static_cast<int>(clock.seconds().count()), static_cast<int>(clock.subseconds().count()));
-    return text;
+    return cli::isoTime(cli::WallTime(std::chrono::milliseconds(unixMs)));
 }
 
 std::optional<std::int64_t> parseSince(std::string_view text) {

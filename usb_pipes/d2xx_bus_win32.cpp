@@ -1,4 +1,5 @@
 #include "usb_pipes/d2xx_bus.h"
+#include "win32/handles.h"
 
 #include <array>
 #include <cstdlib>
@@ -45,7 +46,7 @@ bool resolve(HMODULE module, const char* name, Function& function) {
 } // namespace
 
 struct D2xxBus::Library {
-    HMODULE module = nullptr;
+    win32::UniqueModule module;
     FtStatus(WINAPI* createDeviceInfoList)(DWORD*) = nullptr;
     FtStatus(WINAPI* getDeviceInfoDetail)(DWORD, DWORD*, DWORD*, DWORD*, DWORD*, char*, char*,
                                           FtHandle*) = nullptr;
@@ -65,43 +66,36 @@ struct D2xxBus::Library {
 
     // Empty when every function was found, else the first one missing.
     std::string load() {
-        module = LoadLibraryExW(L"ftd2xx.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-        if (module == nullptr) {
+        module.reset(LoadLibraryExW(L"ftd2xx.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+        if (!module) {
             return "ftd2xx.dll";
         }
         const std::array<std::pair<const char*, bool>, 15> found{{
             {"FT_CreateDeviceInfoList",
-             resolve(module, "FT_CreateDeviceInfoList", createDeviceInfoList)},
+             resolve(module.get(), "FT_CreateDeviceInfoList", createDeviceInfoList)},
             {"FT_GetDeviceInfoDetail",
-             resolve(module, "FT_GetDeviceInfoDetail", getDeviceInfoDetail)},
-            {"FT_OpenEx", resolve(module, "FT_OpenEx", openEx)},
-            {"FT_Close", resolve(module, "FT_Close", close)},
-            {"FT_ResetDevice", resolve(module, "FT_ResetDevice", resetDevice)},
-            {"FT_Purge", resolve(module, "FT_Purge", purge)},
-            {"FT_SetUSBParameters", resolve(module, "FT_SetUSBParameters", setUsbParameters)},
-            {"FT_SetChars", resolve(module, "FT_SetChars", setChars)},
-            {"FT_SetTimeouts", resolve(module, "FT_SetTimeouts", setTimeouts)},
-            {"FT_SetLatencyTimer", resolve(module, "FT_SetLatencyTimer", setLatencyTimer)},
-            {"FT_GetLatencyTimer", resolve(module, "FT_GetLatencyTimer", getLatencyTimer)},
-            {"FT_SetBitMode", resolve(module, "FT_SetBitMode", setBitMode)},
-            {"FT_Write", resolve(module, "FT_Write", write)},
-            {"FT_Read", resolve(module, "FT_Read", read)},
-            {"FT_GetQueueStatus", resolve(module, "FT_GetQueueStatus", getQueueStatus)},
+             resolve(module.get(), "FT_GetDeviceInfoDetail", getDeviceInfoDetail)},
+            {"FT_OpenEx", resolve(module.get(), "FT_OpenEx", openEx)},
+            {"FT_Close", resolve(module.get(), "FT_Close", close)},
+            {"FT_ResetDevice", resolve(module.get(), "FT_ResetDevice", resetDevice)},
+            {"FT_Purge", resolve(module.get(), "FT_Purge", purge)},
+            {"FT_SetUSBParameters", resolve(module.get(), "FT_SetUSBParameters", setUsbParameters)},
+            {"FT_SetChars", resolve(module.get(), "FT_SetChars", setChars)},
+            {"FT_SetTimeouts", resolve(module.get(), "FT_SetTimeouts", setTimeouts)},
+            {"FT_SetLatencyTimer", resolve(module.get(), "FT_SetLatencyTimer", setLatencyTimer)},
+            {"FT_GetLatencyTimer", resolve(module.get(), "FT_GetLatencyTimer", getLatencyTimer)},
+            {"FT_SetBitMode", resolve(module.get(), "FT_SetBitMode", setBitMode)},
+            {"FT_Write", resolve(module.get(), "FT_Write", write)},
+            {"FT_Read", resolve(module.get(), "FT_Read", read)},
+            {"FT_GetQueueStatus", resolve(module.get(), "FT_GetQueueStatus", getQueueStatus)},
         }};
         for (const auto& [name, ok] : found) {
             if (!ok) {
-                FreeLibrary(module);
-                module = nullptr;
+                module.reset();
                 return name;
             }
         }
         return {};
-    }
-
-    ~Library() {
-        if (module != nullptr) {
-            FreeLibrary(module);
-        }
     }
 };
 
