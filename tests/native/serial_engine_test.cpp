@@ -54,58 +54,55 @@ public:
     std::size_t trickle = SIZE_MAX;
 
 private:
-    using Said = std::string;
     class Pipe final : public BytePipe {
     public:
         Pipe(std::unique_ptr<BytePipe> inner, Recorder& bus)
             : inner_(std::move(inner)), bus_(bus) {}
 
         PipeStatus write(std::span<const std::uint8_t> b) override {
-            return note("write" + hex(b), [&](Said&) { return inner_->write(b); });
+            return fails("write" + hex(b)) ? PipeStatus::ioError : inner_->write(b);
         }
         PipeStatus read(std::span<std::uint8_t> buffer, std::size_t& received,
                         std::chrono::milliseconds timeout) override {
             received = 0;
-            const auto what = std::to_string(buffer.size()) + "/" + std::to_string(timeout.count());
-            return note("read " + what, [&](Said& said) {
-                const auto status = inner_->read(
-                    buffer.first(std::min(buffer.size(), bus_.trickle)), received, timeout);
-                said = hex(buffer.first(received));
-                return status;
-            });
+            if (fails("read " + std::to_string(buffer.size()) + "/" +
+                      std::to_string(timeout.count()))) {
+                return PipeStatus::ioError;
+            }
+            const auto status = inner_->read(buffer.first(std::min(buffer.size(), bus_.trickle)),
+                                             received, timeout);
+            bus_.log_.back() += hex(buffer.first(received));
+            return status;
         }
         PipeStatus setLatencyTimer(std::uint8_t ms) override {
-            return note("latency " + std::to_string(ms),
-                        [&](Said&) { return inner_->setLatencyTimer(ms); });
+            return fails("latency " + std::to_string(ms)) ? PipeStatus::ioError
+                                                          : inner_->setLatencyTimer(ms);
         }
         PipeStatus getLatencyTimer(std::uint8_t& ms) override {
-            return note("latency?", [&](Said& said) {
-                const auto status = inner_->getLatencyTimer(ms);
-                said = " " + std::to_string(ms);
-                return status;
-            });
+            if (fails("latency?")) {
+                return PipeStatus::ioError;
+            }
+            const auto status = inner_->getLatencyTimer(ms);
+            bus_.log_.back() += " " + std::to_string(ms);
+            return status;
         }
         PipeStatus setBitMode(std::uint8_t mask, std::uint8_t mode) override {
-            return note("mode" + hex(Bytes{mask, mode}),
-                        [&](Said&) { return inner_->setBitMode(mask, mode); });
+            return fails("mode" + hex(Bytes{mask, mode})) ? PipeStatus::ioError
+                                                          : inner_->setBitMode(mask, mode);
         }
         PipeStatus purge() override {
-            return note("purge", [&](Said&) { return inner_->purge(); });
+            return fails("purge") ? PipeStatus::ioError : inner_->purge();
         }
         PipeStatus reset() override {
-            return note("reset", [&](Said&) { return inner_->reset(); });
+            return fails("reset") ? PipeStatus::ioError : inner_->reset();
         }
 
     private:
-        PipeStatus note(const std::string& what, const std::function<PipeStatus(Said&)>& run) {
-            if (bus_.operations_++ == bus_.failAt) {
-                bus_.log_.push_back(what + " fails");
-                return PipeStatus::ioError;
-            }
-            Said said;
-            const PipeStatus status = run(said);
-            bus_.log_.push_back(what + said);
-            return status;
+        // Writes the operation down; true when it is the one to fail.
+        bool fails(const std::string& what) {
+            const bool failing = bus_.operations_++ == bus_.failAt;
+            bus_.log_.push_back(what + (failing ? " fails" : ""));
+            return failing;
         }
 
         std::unique_ptr<BytePipe> inner_;
@@ -238,49 +235,37 @@ TEST(SerialEngine, AFailingPipeOperationEndsItsCallWithTheDriversStatus) {
 // One transfer on a four-channel bridge (no high pins read first) for arguments other than the
 // program's. A frame whose chip select never rises reaches no supply and gets no reply.
 TEST(SerialEngine, TransferBytesFollowEdgesBitOrderBitCountsAndChipSelect) {
-    const struct {
-        const char* what;
-        Transfer transfer;
-        const char* written;
-        const char* outcome;
-    } rows[] = {
-        {"the program's", {}, "80 00 FB 11 00 00 03 13 07 55 26 07 80 08 FB 87", "0 1: 55"},
-        {"a settings write",
-         {.frameBits = 88, .frame = {1, 0x55, 10, 0, 0, 20, 0, 0, 2, 0, 0x76}, .replyBits = 80},
-         "80 00 FB 11 09 00 01 55 0A 00 00 14 00 00 02 00 13 07 76 24 08 00 26 07 80 08 FB 87",
-         "0 10: 55 0A 00 00 14 00 00 02 00 76"},
-        {"least significant bit first",
-         {.frameOrder = 0, .replyOrder = 0, .replyBits = 16},
-         "80 00 FB 19 00 00 03 1B 07 55 2C 00 00 2E 07 80 08 FB 87",
-         "0 2: 55 00"},
-        {"clock idling high, rising edges",
-         {.start = {1, 0, 1, 0}, .frameEdge = 1, .replyEdge = 1},
-         "80 01 FB 10 00 00 03 12 07 55 22 07 80 09 FB 87",
-         "0 1: 55"},
-        {"data out idling high",
-         {.start = {0, 1, 1, 0}},
-         "80 02 FB 11 00 00 03 13 07 55 26 07 80 0A FB 87",
-         "0 1: 55"},
-        {"12 frame bits, 2 reply bits",
-         {.frameBits = 12, .replyBits = 2},
-         "80 00 FB 11 00 00 03 13 03 55 26 01 80 08 FB 87",
-         "0 1: 55"},
-        {"8 frame bits, 12 reply bits",
-         {.frameBits = 8, .replyBits = 12},
-         "80 00 FB 13 07 03 24 00 00 26 03 80 08 FB 87",
-         "0 2: FF FF"},
-        {"chip select on line 4 idling low",
-         {.start = {0, 0, 0, 4}},
-         "80 80 FB 11 00 00 03 13 07 55 26 07 80 00 FB 87",
-         "20 0: EE"},
+    const std::pair<Transfer, std::string> rows[] = {
+        // The program's.
+        {{}, "0 1: 55 | write 80 00 FB 11 00 00 03 13 07 55 26 07 80 08 FB 87; read 1/5000 55"},
+        // A settings write.
+        {{.frameBits = 88, .frame = {1, 0x55, 10, 0, 0, 20, 0, 0, 2, 0, 0x76}, .replyBits = 80},
+         "0 10: 55 0A 00 00 14 00 00 02 00 76 | write 80 00 FB 11 09 00 01 55 0A 00 00 14 00 00 "
+         "02 00 13 07 76 24 08 00 26 07 80 08 FB 87; read 10/5000 55 0A 00 00 14 00 00 02 00 76"},
+        // Least significant bit first.
+        {{.frameOrder = 0, .replyOrder = 0, .replyBits = 16},
+         "0 2: 55 00 | write 80 00 FB 19 00 00 03 1B 07 55 2C 00 00 2E 07 80 08 FB 87; "
+         "read 2/5000 55 00"},
+        // Clock idling high, rising edges.
+        {{.start = {1, 0, 1, 0}, .frameEdge = 1, .replyEdge = 1},
+         "0 1: 55 | write 80 01 FB 10 00 00 03 12 07 55 22 07 80 09 FB 87; read 1/5000 55"},
+        // Data out idling high.
+        {{.start = {0, 1, 1, 0}},
+         "0 1: 55 | write 80 02 FB 11 00 00 03 13 07 55 26 07 80 0A FB 87; read 1/5000 55"},
+        {{.frameBits = 12, .replyBits = 2},
+         "0 1: 55 | write 80 00 FB 11 00 00 03 13 03 55 26 01 80 08 FB 87; read 1/5000 55"},
+        {{.frameBits = 8, .replyBits = 12},
+         "0 2: FF FF | write 80 00 FB 13 07 03 24 00 00 26 03 80 08 FB 87; read 2/5000 FF FF"},
+        // Chip select on line 4, idling low.
+        {{.start = {0, 0, 0, 4}},
+         "20 0: EE | write 80 80 FB 11 00 00 03 13 07 55 26 07 80 00 FB 87; read 1/5000"},
     };
-    for (auto row : rows) {
-        SCOPED_TRACE(row.what);
+    for (auto [transfer, expected] : rows) {
         Rig rig(BridgeType::fourChannel);
         session(rig);
         rig.log();
-        EXPECT_EQ(row.transfer.run(rig.engine, rig.handle), row.outcome);
-        EXPECT_TRUE(rig.log().starts_with(std::string("write ") + row.written + "; read "));
+        const std::string outcome = transfer.run(rig.engine, rig.handle);
+        EXPECT_EQ(outcome + " | " + rig.log(), expected);
     }
 }
 
