@@ -2,6 +2,8 @@
 // transactions, the pipe's failures, the engine's own refusals, and the decoder and USB trace.
 // The vendor library's status codes are checked by the conformance table (adapter library test).
 
+#include "device/bridge.h"
+#include "device/transaction.h"
 #include "serial_engine/bridge_decoder.h"
 #include "serial_engine/serial_engine.h"
 #include "serial_engine/usb_trace.h"
@@ -137,6 +139,7 @@ struct Rig {
     testing::FakeClock clock;
     Recorder bus{decoders, clock.timeline};
     SerialEngine engine{bus, clock};
+    device::DeviceLink link{engine};
     device::FtcHandle handle = 0;
 };
 
@@ -161,74 +164,65 @@ struct Transfer {
     }
 };
 
-// The program's connection calls in its order and one transaction, up to the first that fails.
-std::vector<device::FtcStatus> session(Rig& rig) {
-    AdapterLibrary& e = rig.engine;
-    device::FtcHandle& h = rig.handle;
-    char name[101] = {};
-    char channel[5] = {};
-    std::uint32_t count = 0, location = 0, type = 0, hz = 0;
-    std::uint8_t latency = 0;
-    device::LowPinStates low{};
-    device::HighPinSettings high{};
-    high.pins.fill({1, 0});
-    device::HighPinStates pins{};
-    Transfer transfer;
-    std::vector<device::FtcStatus> statuses;
-    const auto ok = [&](device::FtcStatus status) {
-        statuses.push_back(status);
-        return status == 0;
-    };
-    ok(e.getNumHiSpeedDevices(&count)) &&
-        ok(e.getHiSpeedDeviceNameLocIdChannel(0, name, 100, &location, channel, 5, &type)) &&
-        ok(e.openHiSpeedDevice(name, location, channel, &h)) && ok(e.initDevice(h, 299)) &&
-        ok(e.getDeviceLatencyTimer(h, &latency)) && ok(e.setDeviceLatencyTimer(h, 50)) &&
-        ok(e.getDeviceLatencyTimer(h, &latency)) && ok(e.setDeviceLatencyTimer(h, 16)) &&
-        ok(e.turnOnDivideByFiveClock(h)) && ok(e.setClock(h, 299, &hz)) &&
-        ok(e.turnOffDivideByFiveClock(h)) && ok(e.setClock(h, 299, &hz)) &&
-        ok(e.setLoopback(h, 0)) && ok(e.setHiSpeedDeviceGpios(h, &low, &high)) &&
-        ok(e.getHiSpeedDeviceGpios(h, &pins)) && ok((transfer.run(e, h), transfer.status));
-    return statuses;
+// The program's connection and one transaction (command 3); the library's last status.
+device::FtcStatus session(Rig& rig) {
+    if (device::openBridge(rig.link, rig.clock) == device::OpenResult::Opened) {
+        rig.handle = *rig.link.handle;
+        device::transact(rig.link, 3, {}, 2, 1);
+    }
+    return rig.link.adapterStatus;
 }
 
 TEST(SerialEngine, SessionOnTheUsbAsTheVendorLibrarySendsIt) {
     const std::string opening =
         "reset; purge; mode 00 00; mode 00 02; write AA; read 2/200 FA AA; write AB; "
         "read 2/200 FA AB; write 8A 97 8D; ";
-    const std::string clocking = "latency? 16; latency 50; latency? 50; latency 16; write 8B; "
-                                 "write 86 2B 01; write 8A; write 86 2B 01; write 85; ";
+    const std::string clocking =
+        "latency? 16; latency 50; latency? 50; latency 16; latency? 16; write 8B; "
+        "write 86 2B 01; write 8A; write 86 2B 01; write 85; ";
     const std::string highPins = "wait 5; read 64/0; write 83 87; read 1/5000 00; ";
+    const std::string settle = "wait 200; ";
     const std::string transfer =
         "write 80 00 FB 11 00 00 03 13 07 55 26 07 80 08 FB 87; read 1/5000 55";
     Rig two;
-    EXPECT_EQ(session(two), std::vector<device::FtcStatus>(16, 0));
+    EXPECT_EQ(session(two), 0u);
     EXPECT_EQ(two.log(), opening + "write 80 00 FB 82 FF FF 86 2B 01 85; " + clocking +
-                             "write 80 00 FB 82 00 FF; " + highPins + highPins + transfer);
+                             "write 80 00 FB 82 00 FF; " + settle + highPins + settle + highPins +
+                             transfer);
     EXPECT_EQ(two.decoder->clockHz(), 100000u);
     // A four-channel bridge has no high byte: no pins to set or read.
     Rig four(BridgeType::fourChannel);
-    EXPECT_EQ(session(four), std::vector<device::FtcStatus>(16, 0));
-    EXPECT_EQ(four.log(), opening + "write 80 00 FB 86 2B 01 85; " + clocking + transfer);
+    EXPECT_EQ(session(four), 0u);
+    EXPECT_EQ(four.log(),
+              opening + "write 80 00 FB 86 2B 01 85; " + clocking + settle + settle + transfer);
 }
 
-// Whichever of the session's 28 pipe operations fails, the call that made it returns the
-// driver's status and goes no further; answers that arrive a byte a read still do.
+// Whichever of the session's 29 pipe operations fails, the call that made it returns the
+// driver's status and goes no further. The connection passes over the second latency query and
+// setting, and waits after reading the pins whatever came. Answers that arrive a byte a read
+// still do.
 TEST(SerialEngine, AFailingPipeOperationEndsItsCallWithTheDriversStatus) {
-    std::size_t operation = 0;
-    for (; operation < 40; ++operation) {
+    std::vector<std::size_t> passedOver, waitedAfter;
+    for (std::size_t operation = 0; operation <= 29; ++operation) {
         Rig rig;
         rig.bus.failAt = operation;
-        const auto statuses = session(rig);
-        if (statuses == std::vector<device::FtcStatus>(16, 0)) {
-            break;
+        if (session(rig) == 0) {
+            passedOver.push_back(operation);
+            continue;
         }
-        EXPECT_EQ(statuses.back(), 4u) << operation;
-        EXPECT_TRUE(rig.log().ends_with(" fails")) << operation;
+        EXPECT_EQ(rig.link.adapterStatus, 4u) << operation;
+        const std::string log = rig.log();
+        if (log.ends_with(" fails; wait 200")) {
+            waitedAfter.push_back(operation);
+        } else {
+            EXPECT_TRUE(log.ends_with(" fails")) << operation;
+        }
     }
-    EXPECT_EQ(operation, 28u);
+    EXPECT_EQ(passedOver, (std::vector<std::size_t>{12, 13, 29}));
+    EXPECT_EQ(waitedAfter, (std::vector<std::size_t>{21, 22, 23}));
     Rig slow;
     slow.bus.trickle = 1;
-    EXPECT_EQ(session(slow), std::vector<device::FtcStatus>(16, 0));
+    EXPECT_EQ(session(slow), 0u);
     EXPECT_EQ(Transfer{}.run(slow.engine, slow.handle), "0 1: 55");
 }
 
@@ -321,19 +315,19 @@ TEST(SerialEngine, OpeningFailsAsTheVendorLibraryWhenTheBusDoes) {
     const struct {
         std::optional<PipeStatus> listFails, openFails;
         bool inUse;
-        std::vector<device::FtcStatus> statuses;
+        device::FtcStatus status;
     } rows[] = {
-        {PipeStatus::insufficientResources, std::nullopt, false, {5}},
-        {std::nullopt, PipeStatus::deviceNotOpened, false, {0, 0, 27}},
-        {std::nullopt, PipeStatus::ok, false, {0, 0, 27}},
-        {std::nullopt, PipeStatus::ioError, false, {0, 0, 4}},
-        {std::nullopt, std::nullopt, true, {0, 0, 27}},
+        {PipeStatus::insufficientResources, std::nullopt, false, 5},
+        {std::nullopt, PipeStatus::deviceNotOpened, false, 27},
+        {std::nullopt, PipeStatus::ok, false, 27},
+        {std::nullopt, PipeStatus::ioError, false, 4},
+        {std::nullopt, std::nullopt, true, 27},
     };
     for (const auto& row : rows) {
         Rig rig(BridgeType::twoChannel, row.inUse);
         rig.bus.listFails = row.listFails;
         rig.bus.openFails = row.openFails;
-        EXPECT_EQ(session(rig), row.statuses);
+        EXPECT_EQ(session(rig), row.status);
     }
     Rig rig;
     rig.bus.listFails = PipeStatus::ioError;
