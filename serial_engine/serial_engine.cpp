@@ -350,9 +350,11 @@ FtcStatus SerialEngine::openHiSpeedDevice(const char* name, std::uint32_t locati
     if (name == nullptr || channel == nullptr || handle == nullptr) {
         return status::kInvalidParameter;
     }
-    std::string channelText(channel);
-    std::transform(channelText.begin(), channelText.end(), channelText.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    // The channel text is upper-cased where it lies, as the vendor library does.
+    for (char* c = channel; *c != '\0'; ++c) {
+        *c = static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
+    }
+    const std::string_view channelText(channel);
     if (channelText != "A" && channelText != "B") {
         return status::kInvalidChannel;
     }
@@ -367,14 +369,15 @@ FtcStatus SerialEngine::openHiSpeedDevice(const char* name, std::uint32_t locati
     if (std::none_of(channels.begin(), channels.end(), named)) {
         return status::kInvalidDeviceName;
     }
+    // Location 0 is how a channel another process holds is listed.
+    if (locationId == 0) {
+        return status::kDeviceInUse;
+    }
     const auto entry = std::find_if(channels.begin(), channels.end(), [&](const BridgeChannel& c) {
-        return named(c) && (c.inUse ? 0 : c.locationId) == locationId;
+        return named(c) && c.locationId == locationId;
     });
     if (entry == channels.end()) {
         return status::kInvalidLocationId;
-    }
-    if (locationId == 0) {
-        return status::kDeviceInUse;
     }
     for (const auto& [open, held] : channels_) {
         if (held.location == entry->location) {

@@ -1,6 +1,8 @@
 #include "device/commands.h"
+#include "device/transaction.h"
 #include "virtual_supply/virtual_bridge.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -75,6 +77,49 @@ TEST(ReplyChecks, EachCheckCoversItsBytesAndOnlyCompleteTransfersPass) {
             EXPECT_FALSE(replyPasses(frame, incomplete)) << delivered << " bytes delivered";
         }
     }
+}
+
+// Answers every transfer with a scripted reply and count, and keeps the reply area as the
+// library received it; every other call is the virtual bridge's. (The serial engine's tests
+// check the transfer's arguments on the wire.)
+class TransferRecorder final : public vsupply::VirtualBridge {
+public:
+    FtcStatus writeRead(FtcHandle, const StartCondition*, std::uint32_t, std::uint32_t,
+                        std::uint32_t, const std::uint8_t*, std::uint32_t, std::uint32_t,
+                        std::uint32_t, std::uint32_t, std::uint8_t* reply,
+                        std::uint32_t* replyBytesDelivered, HighPinRecord*) override {
+        replyArea.assign(reply, reply + 12);
+        std::copy(answer.begin(), answer.end(), reply);
+        *replyBytesDelivered = delivered;
+        return 0;
+    }
+
+    Bytes replyArea;
+    Bytes answer;
+    std::uint32_t delivered = 0;
+};
+
+// A transfer that delivered nothing must never be judged on an earlier transfer's bytes.
+TEST(Transaction, StaleReplyBytesNeverCount) {
+    TransferRecorder adapter;
+    DeviceLink link(adapter);
+    link.linkOk = true;
+    adapter.answer = {0x55};
+    adapter.delivered = 1;
+    ASSERT_TRUE(acknowledged(transact(link, 10, {}, 2, 1)));
+
+    // The library writes nothing, delivers nothing, yet reports success.
+    adapter.answer.clear();
+    adapter.delivered = 0;
+    EXPECT_FALSE(acknowledged(transact(link, 10, {}, 2, 1)));
+    EXPECT_EQ(adapter.replyArea, Bytes(12, 0));
+
+    // A short transfer: the undelivered tail reads as zero, and the reply is incomplete.
+    adapter.answer = {0x55, 0x55, 0x55, 0x55};
+    adapter.delivered = 2;
+    const Reply partial = transact(link, 12, {}, 2, 4);
+    EXPECT_FALSE(partial.complete());
+    EXPECT_EQ(Bytes(partial.bytes.begin(), partial.bytes.begin() + 4), (Bytes{0x55, 0x55, 0, 0}));
 }
 
 } // namespace
