@@ -244,9 +244,7 @@ FtcStatus SerialEngine::initDevice(FtcHandle handle, std::uint32_t clockDivisor)
     const FtcStatus status = send(*channel, setup);
     if (status == device::kStatusSuccess) {
         channel->lowLevels = 0x00;
-        channel->highLevels = 0xFF;
         channel->highDirections = channel->type == BridgeType::twoChannel ? 0xFF : 0x00;
-        channel->divisor = clockDivisor;
         channel->divideByFive = false;
     }
     return status;
@@ -268,7 +266,6 @@ FtcStatus SerialEngine::setClock(FtcHandle handle, std::uint32_t clockDivisor,
                                               highByte(clockDivisor)};
     const FtcStatus status = send(*channel, command);
     if (status == device::kStatusSuccess) {
-        channel->divisor = clockDivisor;
         *clockFrequencyHz = clockHz(clockDivisor, channel->divideByFive);
     }
     return status;
@@ -504,7 +501,6 @@ FtcStatus SerialEngine::setHiSpeedDeviceGpios(FtcHandle handle, const device::Lo
     const FtcStatus status = send(*channel, command);
     if (status == device::kStatusSuccess) {
         channel->lowLevels = lowLevels;
-        channel->highLevels = levels;
         channel->highDirections = directions;
     }
     return status;

@@ -73,9 +73,7 @@ private:
         std::string location;
         BridgeType type = BridgeType::twoChannel;
         std::uint8_t lowLevels = 0x00;
-        std::uint8_t highLevels = 0xFF;
         std::uint8_t highDirections = 0xFF;
-        std::uint32_t divisor = 0;
         bool divideByFive = false;
     };
 
