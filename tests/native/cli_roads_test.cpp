@@ -94,23 +94,6 @@ TEST_F(Roads, SerialEngineOnThePlayedBridgeSendsTheStandInsFramesRepliesAndWaits
     }
 }
 
-TEST_F(Roads, UsbTraceShowsTheLibrarysBytes) {
-    const Result result = run("--virtual " + scenario() + " --backend virtual-bridge --usb-trace " +
-                              path("usb.txt") + " status");
-    ASSERT_EQ(result.code, 0) << result.err;
-    const std::string usb =
-        std::regex_replace(read("usb.txt"), std::regex("^\\d+ ", std::regex::multiline), "");
-    EXPECT_TRUE(usb.starts_with("write AA\nread FA AA\nwrite AB\nread FA AB\nwrite 8A 97 8D\n"
-                                "write 80 00 FB 82 FF FF 86 2B 01 85\n"))
-        << usb;
-    EXPECT_NE(usb.find("write 83 87\nread 00\n"
-                       "write 80 00 FB 11 00 00 03 13 07 55 26 07 80 08 FB 87\nread 55\n"),
-              std::string::npos);
-    EXPECT_NE(usb.find("write 80 00 FB 11 00 00 04 13 07 55 24 0A 00 26 07 80 08 FB 87\n"
-                       "read 39 30 00 03 00 01 00 38 22 00 00 05\n"),
-              std::string::npos);
-}
-
 TEST_F(Roads, ListAndApplyAllSeeEveryBridgeAndAnUnplugFailsOnlyItsRow) {
     const std::string bench =
         scenario("control_file = control.txt\ndevice = Bench A | 0x111 | 1\n"
@@ -144,8 +127,8 @@ TEST_F(Roads, ListAndApplyAllSeeEveryBridgeAndAnUnplugFailsOnlyItsRow) {
         SCOPED_TRACE(road);
         fs::remove(path("report.csv"));
         const Result result =
-            run("--virtual " + bench + " --backend " + road + " apply --all --yes --config " +
-                ini + " --report " + path("report.csv"));
+            run("--virtual " + bench + " --backend " + road + " apply --all --yes --config " + ini +
+                " --report " + path("report.csv"));
         EXPECT_EQ(result.code, 2);
         EXPECT_TRUE(result.out.ends_with("unit 0 VB000111A: ok\nunit 1 VB000112A: ok\n"
                                          "unit 2 VB000113A: failed, exit 2\n"

@@ -18,16 +18,8 @@ fail() {
     exit 1
 }
 
-# Waits up to $1 seconds for the command after it to succeed.
-wait_for() {
-    local tenths=$(($1 * 10))
-    shift
-    until "$@" >/dev/null 2>&1; do
-        tenths=$((tenths - 1))
-        [ "$tenths" -gt 0 ] || return 1
-        sleep 0.1
-    done
-}
+# Waits up to $1 seconds for the shell command $2 to succeed.
+wait_for() { timeout "$1" sh -c "until $2; do sleep 0.1; done" >/dev/null 2>&1; }
 
 # Prometheus's instant query over the same minute for every query: the first result, or "none".
 query() {
@@ -42,10 +34,10 @@ BRENVIK_VSUPPLY_STATE=none "$brenvik" --virtual scenario.txt serve --listen 127.
     >serve.out 2>serve.err &
 serve_pid=$!
 pids+=("$serve_pid")
-wait_for 10 grep -q '^Serving 1 supply on http://127\.0\.0\.1:[0-9]*/ (Ctrl+C ends)$' serve.out ||
+wait_for 10 "grep -q '^Serving 1 supply on http://127\.0\.0\.1:[0-9]*/ (Ctrl+C ends)$' serve.out" ||
     fail "brenvik serve did not start"
 port="$(grep -o '127\.0\.0\.1:[0-9]*' serve.out | cut -d: -f2)"
-wait_for 15 sh -c "curl -sf http://127.0.0.1:$port/metrics | grep -q '^brenvik_output_voltage_volts'" ||
+wait_for 15 "curl -sf http://127.0.0.1:$port/metrics | grep -q '^brenvik_output_voltage_volts'" ||
     fail "no reading within 15 s"
 curl -sf "http://127.0.0.1:$port/metrics" | promtool check metrics || fail "promtool check metrics"
 
@@ -56,7 +48,7 @@ printf '%s\n' 'global: {scrape_interval: 1s, scrape_timeout: 900ms}' 'scrape_con
 prometheus --config.file=prometheus.yml --storage.tsdb.path=data \
     --web.listen-address="127.0.0.1:$prometheus_port" >prometheus.log 2>&1 &
 pids+=($!)
-wait_for 30 curl -sf "http://127.0.0.1:$prometheus_port/-/ready" ||
+wait_for 30 "curl -sf http://127.0.0.1:$prometheus_port/-/ready" ||
     fail "Prometheus did not get ready"
 
 sleep 25
