@@ -35,9 +35,9 @@ line and change, and the kill rate (killed against killed and survived) of each 
 
 import argparse
 import collections
+import hashlib
 import concurrent.futures
 import queue
-import random
 import re
 import shutil
 import signal
@@ -612,8 +612,10 @@ def main():
     if args.match:
         mutants = [m for m in mutants if re.search(args.match, f"{m.path}:{m.line}")]
     if args.sample and args.sample < len(mutants):
-        mutants = sorted(random.Random(args.seed).sample(mutants, args.sample),
-                         key=lambda m: (m.path, m.start, m.operator))
+        # Each mutant draws a number from the seed and its own description, so a change to one
+        # file changes the draw of that file's mutants only.
+        drawn = sorted(mutants, key=lambda m: hashlib.sha256(f"{args.seed}:{m}".encode()).digest())
+        mutants = sorted(drawn[: args.sample], key=lambda m: (m.path, m.start, m.operator))
     if args.list:
         for mutant in mutants:
             print(mutant)

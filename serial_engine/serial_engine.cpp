@@ -1,5 +1,7 @@
 #include "serial_engine/serial_engine.h"
 
+#include "device/transfer_checks.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -23,11 +25,6 @@ constexpr std::uint32_t kDividedClockHz = 12'000'000;
 constexpr std::uint32_t kMaxDivisor = 0xFFFF;
 
 constexpr std::uint8_t kMinLatency = 2;
-constexpr std::uint32_t kMaxChipSelectLine = 4;
-constexpr std::uint32_t kMaxWriteBits = 2040;
-constexpr std::uint32_t kMaxWriteBytes = 255;
-constexpr std::uint32_t kMinReadBits = 2;
-constexpr std::uint32_t kMaxReadBits = 524280;
 constexpr std::size_t kChannelBufferMin = 5;
 
 // The pause the library makes before it reads the high pins.
@@ -542,43 +539,11 @@ FtcStatus SerialEngine::writeRead(FtcHandle handle, const device::StartCondition
     if (channel == nullptr) {
         return ftc(PipeStatus::invalidHandle);
     }
-    if (start == nullptr) {
-        return status::kNullStartCondition;
-    }
-    if (frame == nullptr) {
-        return status::kNullWriteBuffer;
-    }
-    if (start->chipSelectLine > kMaxChipSelectLine) {
-        return status::kInvalidChipSelectPin;
-    }
-    if ((start->clockPinState != 0) != (frameClockEdge != 0)) {
-        return status::kClockStateMismatch;
-    }
-    if (frameBits > kMaxWriteBits) {
-        return status::kInvalidWriteBits;
-    }
-    if (frameBytes < 1 || frameBytes > kMaxWriteBytes) {
-        return status::kInvalidWriteBytes;
-    }
-    if (frameBytes * 8 < frameBits) {
-        return status::kWriteBytesTooFew;
-    }
-    if (reply == nullptr) {
-        return status::kNullReadBuffer;
-    }
-    if (replyBits < kMinReadBits || replyBits > kMaxReadBits) {
-        return status::kInvalidReadBits;
-    }
-    if (highPins == nullptr) {
-        return status::kNullHighOutputRecord;
-    }
-    // Per high line: whether it is to be active during the transfer, and its active state. Only
-    // an output can be active.
-    for (std::size_t pin = 0; pin < 8; ++pin) {
-        if (channel->type == BridgeType::twoChannel && highPins->pins[pin].state != 0 &&
-            (channel->highDirections >> pin & 1u) == 0) {
-            return status::kHighPinNotOutput;
-        }
+    if (const FtcStatus refused = device::checkTransfer(
+            {start, frameClockEdge, frameBits, frame, frameBytes, replyBits, reply, highPins},
+            channel->type == BridgeType::twoChannel, channel->highDirections);
+        refused != device::kStatusSuccess) {
+        return refused;
     }
     if (replyBytesDelivered == nullptr) {
         return status::kInvalidParameter;

@@ -5,6 +5,7 @@
 
 #include "device/adapter_library.h"
 #include "device/clock.h"
+#include "device/library_status.h"
 #include "serial_engine/byte_pipe.h"
 
 #include <chrono>
@@ -23,33 +24,7 @@ using device::FtcStatus;
 // The vendor library's own status codes that the engine returns besides the driver's. Where the
 // vendor library would dereference a missing pointer or write past a buffer, the engine refuses
 // with the driver's invalid-parameter status (6) instead.
-namespace status {
-inline constexpr FtcStatus kInvalidParameter = 6;
-inline constexpr FtcStatus kFailedToComplete = 20; // no answer from the bridge in time
-inline constexpr FtcStatus kFailedToSynchronise = 21;
-inline constexpr FtcStatus kInvalidDeviceIndex = 22;
-inline constexpr FtcStatus kNullNameBuffer = 23;
-inline constexpr FtcStatus kNameBufferTooSmall = 24;
-inline constexpr FtcStatus kInvalidDeviceName = 25;
-inline constexpr FtcStatus kInvalidLocationId = 26;
-inline constexpr FtcStatus kDeviceInUse = 27;
-inline constexpr FtcStatus kNullChannelBuffer = 29;
-inline constexpr FtcStatus kChannelBufferTooSmall = 30;
-inline constexpr FtcStatus kInvalidChannel = 31;
-inline constexpr FtcStatus kInvalidLatency = 32;
-inline constexpr FtcStatus kInvalidClockDivisor = 33;
-inline constexpr FtcStatus kNullHighOutputRecord = 37;
-inline constexpr FtcStatus kNullStartCondition = 38;
-inline constexpr FtcStatus kNullWriteBuffer = 39;
-inline constexpr FtcStatus kNullReadBuffer = 42;
-inline constexpr FtcStatus kInvalidWriteBits = 44;
-inline constexpr FtcStatus kInvalidWriteBytes = 45;
-inline constexpr FtcStatus kWriteBytesTooFew = 46;
-inline constexpr FtcStatus kInvalidReadBits = 50;
-inline constexpr FtcStatus kClockStateMismatch = 51;
-inline constexpr FtcStatus kInvalidChipSelectPin = 52;
-inline constexpr FtcStatus kHighPinNotOutput = 55;
-} // namespace status
+namespace status = device::status;
 
 class SerialEngine final : public device::AdapterLibrary {
 public:

@@ -10,11 +10,6 @@ namespace brenvik::vsupply {
 namespace {
 
 constexpr std::uint32_t kBaseClockHz = 60'000'000;
-constexpr std::uint32_t kMaxControlBits = 2040;
-constexpr std::uint32_t kMaxControlBytes = 255;
-constexpr std::uint32_t kMinReadBits = 2;
-constexpr std::uint32_t kMaxReadBits = 524280;
-constexpr std::uint32_t kMaxChipSelectPin = 4;
 constexpr std::uint32_t kMinChannelBuffer = 5;
 constexpr std::uint8_t kMinLatencyMs = 2;
 // The wiring of the supply: chip select on line 0, idling high; clock idling low, data out on
@@ -216,7 +211,7 @@ FtcStatus VirtualBridge::setLoopback(FtcHandle handle, std::uint32_t loopbackOn)
 FtcStatus VirtualBridge::getDllVersion(char* buffer, std::uint32_t bufferSize) {
     FtcStatus status = begin(ordinal::kDllVersion);
     if (status == device::kStatusSuccess && dllVersion_.size() + 1 > bufferSize) {
-        status = status::kBufferTooSmall;
+        status = status::kNameBufferTooSmall;
     } else if (status == device::kStatusSuccess) {
         std::memcpy(buffer, dllVersion_.c_str(), dllVersion_.size() + 1);
     }
@@ -256,7 +251,7 @@ FtcStatus VirtualBridge::getHiSpeedDeviceNameLocIdChannel(std::uint32_t index, c
         // Copied when it is no longer than the buffer: at equal length the terminating zero
         // lands one byte past it, as the vendor's library does.
         if (entry.description.size() > nameSize) {
-            status = status::kBufferTooSmall;
+            status = status::kNameBufferTooSmall;
         } else if (channelSize < kMinChannelBuffer) {
             status = status::kChannelBufferTooSmall;
         } else {
@@ -298,14 +293,14 @@ FtcStatus VirtualBridge::openHiSpeedDevice(const char* name, std::uint32_t locat
         } else if (devices.empty()) {
             status = status::kDeviceNotFound;
         } else if (found == devices.end()) {
-            status = status::kNameNotFound;
+            status = status::kInvalidDeviceName;
         } else if (held != open_.end()) {
             // Already open in this process: the same handle again.
             *handle = held->first;
         } else if (locationId == 0 || heldElsewhere(*found)) {
             status = status::kDeviceInUse;
         } else if (devices_[*found].locationId != locationId) {
-            status = status::kLocationNotFound;
+            status = status::kInvalidLocationId;
         } else if (locks_ && !locks_->take(lockKey(*found))) {
             status = status::kDeviceInUse;
         } else {
@@ -463,52 +458,18 @@ void VirtualBridge::applyPlugEvents(std::uint8_t code, bool beforeAnswer) {
     }
 }
 
-// The parameter checks of the transfer, in the vendor's order, none of which touches the
-// delivered count. The high output record is written back once they have passed.
-FtcStatus VirtualBridge::transferChecks(FtcHandle handle, const device::StartCondition* start,
-                                        std::uint32_t frameClockEdge, std::uint32_t frameBits,
-                                        const std::uint8_t* frame, std::uint32_t frameBytes,
-                                        std::uint32_t replyBits, const std::uint8_t* reply,
+// The parameter checks of the transfer, none of which touches the delivered count. The high
+// output record is written back once they have passed.
+FtcStatus VirtualBridge::transferChecks(FtcHandle handle, const device::TransferParameters& p,
                                         device::HighPinRecord* highPins) {
     const Channel* open = channel(handle);
     if (open == nullptr) {
         return status::kInvalidHandle;
     }
-    if (start == nullptr) {
-        return status::kNullStartCondition;
-    }
-    if (frame == nullptr) {
-        return status::kNullControlBuffer;
-    }
-    if (start->chipSelectLine > kMaxChipSelectPin) {
-        return status::kInvalidChipSelectPin;
-    }
-    if ((start->clockPinState != 0) != (frameClockEdge != 0)) {
-        return status::kClockEdgeMismatch;
-    }
-    if (frameBits > kMaxControlBits) {
-        return status::kInvalidControlBits;
-    }
-    if (frameBytes < 1 || frameBytes > kMaxControlBytes) {
-        return status::kInvalidControlBytes;
-    }
-    if (frameBytes < wholeBytes(frameBits)) {
-        return status::kTooFewControlBytes;
-    }
-    if (reply == nullptr) {
-        return status::kNullReadBuffer;
-    }
-    if (replyBits < kMinReadBits || replyBits > kMaxReadBits) {
-        return status::kInvalidReadBits;
-    }
-    if (highPins == nullptr) {
-        return status::kNullHighOutputRecord;
-    }
     const bool dual = dualChannel(*open);
-    for (std::size_t i = 0; i < highPins->pins.size(); ++i) {
-        if (dual && highPins->pins[i].state != 0 && (open->highDirections >> i & 1) == 0) {
-            return status::kPinNotOutput;
-        }
+    if (const FtcStatus refused = device::checkTransfer(p, dual, open->highDirections);
+        refused != device::kStatusSuccess) {
+        return refused;
     }
     for (std::size_t i = 0; i < highPins->pins.size(); ++i) {
         const bool drivenHigh = dual && (open->highDirections & open->highLevels) >> i & 1;
@@ -569,8 +530,10 @@ FtcStatus VirtualBridge::writeRead(FtcHandle handle, const device::StartConditio
         countTransfer(code);
     }
     if (status == device::kStatusSuccess) {
-        status = transferChecks(handle, start, frameClockEdge, frameBits, frame, frameBytes,
-                                replyBits, reply, highPins);
+        status = transferChecks(
+            handle,
+            {start, frameClockEdge, frameBits, frame, frameBytes, replyBits, reply, highPins},
+            highPins);
     }
     const std::uint32_t replyBytes = wholeBytes(replyBits);
     std::uint32_t delivered = 0;
@@ -628,9 +591,9 @@ FtcStatus VirtualBridge::writeRead(FtcHandle handle, const device::StartConditio
                      " cs-line=" + std::to_string(start->chipSelectLine);
     }
     if (hasFrame) {
-        arguments +=
-            " frame=" + (frameBytes <= kMaxControlBytes ? hex({frame, frameBytes})
-                                                        : std::to_string(frameBytes) + "-bytes");
+        arguments += " frame=" + (frameBytes <= device::kMaxWriteBytes
+                                      ? hex({frame, frameBytes})
+                                      : std::to_string(frameBytes) + "-bytes");
     }
     arguments += " reply=" + hex({reply, reply == nullptr ? 0 : delivered}) +
                  " delivered=" + std::to_string(delivered) + "/" + std::to_string(replyBytes);

@@ -6,6 +6,8 @@
 
 #include "device/adapter_library.h"
 #include "device/device_link.h"
+#include "device/library_status.h"
+#include "device/transfer_checks.h"
 #include "virtual_supply/bridge_locks.h"
 #include "virtual_supply/virtual_supply.h"
 
@@ -25,32 +27,7 @@ using device::FtcHandle;
 using device::FtcStatus;
 
 // The real library's statuses, as the virtual bridge returns them.
-namespace status {
-inline constexpr FtcStatus kInvalidHandle = 1;
-inline constexpr FtcStatus kDeviceNotFound = 2; // no device listed
-inline constexpr FtcStatus kIoError = 4;        // the driver could not reach the bridge
-inline constexpr FtcStatus kInvalidDeviceIndex = 22;
-inline constexpr FtcStatus kNullNameBuffer = 23;
-inline constexpr FtcStatus kBufferTooSmall = 24;
-inline constexpr FtcStatus kNameNotFound = 25;
-inline constexpr FtcStatus kLocationNotFound = 26;
-inline constexpr FtcStatus kDeviceInUse = device::kStatusDeviceInUse; // or location 0
-inline constexpr FtcStatus kNullChannelBuffer = 29;
-inline constexpr FtcStatus kChannelBufferTooSmall = 30;
-inline constexpr FtcStatus kInvalidChannel = 31;
-inline constexpr FtcStatus kInvalidLatency = 32;
-inline constexpr FtcStatus kNullHighOutputRecord = 37;
-inline constexpr FtcStatus kNullStartCondition = 38;
-inline constexpr FtcStatus kNullControlBuffer = 39;
-inline constexpr FtcStatus kNullReadBuffer = 42;
-inline constexpr FtcStatus kInvalidControlBits = 44;
-inline constexpr FtcStatus kInvalidControlBytes = 45;
-inline constexpr FtcStatus kTooFewControlBytes = 46;
-inline constexpr FtcStatus kInvalidReadBits = 50;
-inline constexpr FtcStatus kClockEdgeMismatch = 51;
-inline constexpr FtcStatus kInvalidChipSelectPin = 52;
-inline constexpr FtcStatus kPinNotOutput = 55;
-} // namespace status
+namespace status = device::status;
 
 // Device types reported by ordinals 21 and 23.
 inline constexpr std::uint32_t kTypeDualChannel = 1; // FT2232H
@@ -158,7 +135,6 @@ public:
     FtcStatus answer(std::span<const std::uint8_t> frame, std::span<std::uint8_t> reply,
                      std::uint32_t& delivered);
 
-
     void setDllVersion(std::string version) { dllVersion_ = std::move(version); }
 
     BRENVIK_ADAPTER_CALLS(BRENVIK_OVERRIDE_CALL)
@@ -187,10 +163,7 @@ private:
                      FtcStatus status);
     // A call on an open handle that does nothing else: its failure or the handle's.
     FtcStatus onChannel(std::uint32_t ordinal, FtcHandle handle, Channel*& open);
-    FtcStatus transferChecks(FtcHandle handle, const device::StartCondition* start,
-                             std::uint32_t frameClockEdge, std::uint32_t frameBits,
-                             const std::uint8_t* frame, std::uint32_t frameBytes,
-                             std::uint32_t replyBits, const std::uint8_t* reply,
+    FtcStatus transferChecks(FtcHandle handle, const device::TransferParameters& p,
                              device::HighPinRecord* highPins);
     void applyPlugEvents(std::uint8_t code, bool beforeAnswer);
     // Counts a transfer carrying the command, logs it and plays the plug events due before it.

@@ -1,6 +1,6 @@
-// The adapter library as the window and `brenvik.exe` beside it meet it: a library whose names
-// sit at other ordinals is never called, and the bridge the window holds is in use for the
-// command line until the window closes.
+// The adapter library as the window and `brenvik.exe` beside it meet it: the bridge the window
+// holds is in use for the command line until the window closes, and a library whose names sit at
+// other ordinals is never called.
 
 #include "tools/driver/program_driver.h"
 #include "win32/module_path.h"
@@ -10,75 +10,49 @@
 namespace brenvik::wintest {
 namespace {
 
-struct ConsoleRun {
-    DWORD exitCode = 0;
-    std::string output; // standard output and error together
-};
-
-// Runs brenvik.exe from `folder` with its output in a file; fails the test after a minute.
-ConsoleRun runBrenvik(const fs::path& folder, std::wstring arguments) {
-    const fs::path output = folder / "console.txt";
-    SECURITY_ATTRIBUTES inherited{sizeof(inherited), nullptr, TRUE};
-    const win32::UniqueHandle file(::CreateFileW(output.c_str(), GENERIC_WRITE,
-                                                 FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
-                                                 CREATE_ALWAYS, 0, nullptr));
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = file.get();
-    startup.hStdError = file.get();
-    const fs::path executable = folder / "brenvik.exe";
-    std::wstring commandLine = L"\"" + executable.wstring() + L"\" " + arguments;
-    PROCESS_INFORMATION info{};
-    if (::CreateProcessW(executable.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                         CREATE_NO_WINDOW, nullptr, folder.c_str(), &startup, &info) == FALSE) {
-        throw std::runtime_error("brenvik.exe cannot be started");
-    }
-    ::CloseHandle(info.hThread);
-    const win32::UniqueHandle process(info.hProcess);
-    ConsoleRun run;
-    if (::WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0) {
-        ::TerminateProcess(process.get(), 255);
-        ADD_FAILURE() << "brenvik.exe did not end";
-    }
-    ::GetExitCodeProcess(process.get(), &run.exitCode);
-    run.output = fileBytes(output);
-    return run;
+// Runs brenvik.exe status from `folder` through the command interpreter, which gathers its
+// standard output and error in a file: the exit code and the output. Fails the test after a
+// minute.
+std::pair<DWORD, std::string> runStatus(const fs::path& folder) {
+    wchar_t system[MAX_PATH] = L"";
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    const std::optional<DWORD> exitCode =
+        RunningProgram::start(fs::path(system) / "cmd.exe",
+                              L"/c brenvik.exe status > console.txt 2>&1", folder)
+            .waitForExit(60s);
+    EXPECT_TRUE(exitCode.has_value()) << "brenvik.exe did not end";
+    return {exitCode.value_or(255), fileBytes(folder / "console.txt")};
 }
 
-class AdapterLibrary : public ::testing::Test, protected ProgramSession {
-protected:
-    AdapterLibrary() {
-        fs::copy_file(win32::modulePath().parent_path() / "brenvik.exe", folder() / "brenvik.exe");
-    }
-};
+class AdapterLibrary : public ::testing::Test, protected ProgramSession {};
 
-TEST_F(AdapterLibrary, ALibraryWithItsNamesAtOtherOrdinalsIsNeverCalled) {
+TEST_F(AdapterLibrary, TheBridgeHeldIsInUseALibraryWithItsNamesAtOtherOrdinalsIsNeverCalled) {
+    fs::copy_file(win32::modulePath().parent_path() / "brenvik.exe", folder() / "brenvik.exe");
+    {
+        RunningProgram program = start();
+        constexpr std::wstring_view kConnected = L"Pass, Connect device success! ";
+        ASSERT_EQ(waitForStatus(kConnected), kConnected);
+        EXPECT_EQ(
+            runStatus(folder()),
+            std::pair(DWORD{1}, std::string("brenvik: no device: the bridge is in use by another "
+                                            "program\r\n")));
+        EXPECT_EQ(program.close(), std::optional<DWORD>(0));
+        EXPECT_EQ(runStatus(folder()).first, 0u);
+    }
+
     fs::copy_file(win32::modulePath().parent_path() / "shifted-names" / "FTCSPI.dll",
                   folder() / "FTCSPI.dll", fs::copy_options::overwrite_existing);
+    fs::remove(folder() / "trace.txt");
     RunningProgram program = start();
     constexpr std::wstring_view kNoLibrary = L"Connect device fail, please check the cable.";
     EXPECT_EQ(waitForStatus(kNoLibrary), kNoLibrary);
-    const ConsoleRun status = runBrenvik(folder(), L"status");
-    EXPECT_EQ(status.exitCode, 1u);
-    const std::string path = fs::canonical(folder() / "FTCSPI.dll").string();
-    EXPECT_EQ(status.output, "brenvik: " + path +
-                                 ": ordinal 5 carries no name instead of SPI_Close; the adapter "
-                                 "library is not used\r\n");
+    EXPECT_EQ(runStatus(folder()),
+              std::pair(DWORD{1}, "brenvik: " + fs::canonical(folder() / "FTCSPI.dll").string() +
+                                      ": ordinal 5 carries no name instead of SPI_Close; the "
+                                      "adapter library is not used\r\n"));
     EXPECT_EQ(program.close(), std::optional<DWORD>(0));
     // Set up at its first call, the library never wrote a line.
     EXPECT_FALSE(fs::exists(folder() / "trace.txt"));
-}
-
-TEST_F(AdapterLibrary, TheBridgeTheWindowHoldsIsInUseForTheCommandLineUntilTheWindowCloses) {
-    RunningProgram program = start();
-    constexpr std::wstring_view kConnected = L"Pass, Connect device success! ";
-    ASSERT_EQ(waitForStatus(kConnected), kConnected);
-    const ConsoleRun busy = runBrenvik(folder(), L"status");
-    EXPECT_EQ(busy.exitCode, 1u);
-    EXPECT_EQ(busy.output, "brenvik: no device: the bridge is in use by another program\r\n");
-    EXPECT_EQ(program.close(), std::optional<DWORD>(0));
-    EXPECT_EQ(runBrenvik(folder(), L"status").exitCode, 0u);
 }
 
 } // namespace

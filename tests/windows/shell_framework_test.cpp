@@ -22,8 +22,7 @@ using namespace std::chrono_literals;
 using namespace win32;
 
 // An owner closes its handle exactly once, when it ends or takes another; moving hands it over.
-// A selection is undone when it ends, so the object can be deleted.
-TEST(Handles, OwnersCloseExactlyOnceMoveOwnershipAndUndoSelections) {
+TEST(Handles, OwnersCloseExactlyOnceAndMoveOwnership) {
     const auto isOpen = [](HANDLE handle) {
         DWORD flags = 0;
         return ::GetHandleInformation(handle, &flags) != FALSE;
@@ -38,17 +37,6 @@ TEST(Handles, OwnersCloseExactlyOnceMoveOwnershipAndUndoSelections) {
                   std::tuple(false, false, true));
     }
     EXPECT_FALSE(isOpen(second));
-
-    const UniqueFont font(
-        ::CreateFontW(-20, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial"));
-    const WindowDc screen(nullptr);
-    const HGDIOBJ original = ::GetCurrentObject(screen.get(), OBJ_FONT);
-    {
-        SelectedObject selected(screen.get(), font.get());
-        SelectedObject moved(std::move(selected));
-        EXPECT_EQ(::GetCurrentObject(screen.get(), OBJ_FONT), font.get());
-    }
-    EXPECT_EQ(::GetCurrentObject(screen.get(), OBJ_FONT), original);
 }
 
 // Long program paths and texts beyond Latin-1 must come through whole.
@@ -102,10 +90,6 @@ private:
     };
 };
 
-RoutedDialog& routed(wintest::LiveDialog& live) {
-    return static_cast<RoutedDialog&>(live.dialog());
-}
-
 TEST(MessageMap, RoutesToTheHandlersAndAFailingHandlerEndsTheRunReachingTheCaller) {
     wintest::LiveDialog live{[] { return std::make_unique<RoutedDialog>(); }};
     const HWND window = live.hwnd();
@@ -128,8 +112,9 @@ TEST(MessageMap, RoutesToTheHandlersAndAFailingHandlerEndsTheRunReachingTheCalle
     ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(ID_CONNECT_CONNECTDEVICE, 0), 0);
     EXPECT_THROW(live.waitForResult(10s), std::runtime_error);
     EXPECT_TRUE(wintest::waitUntilGone(window, 10s));
-    EXPECT_EQ(routed(live).calls, (std::vector<std::string>{"save 0", "save 1", "lost 1005",
-                                                            "lost 1009", "lost 1010", "notify 7"}));
+    EXPECT_EQ(static_cast<RoutedDialog&>(live.dialog()).calls,
+              (std::vector<std::string>{"save 0", "save 1", "lost 1005", "lost 1009", "lost 1010",
+                                        "notify 7"}));
 }
 
 } // namespace
