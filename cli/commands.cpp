@@ -297,9 +297,9 @@ std::optional<int> Runner::connect() {
     watch_.emplace(library_->library());
     session_ = std::make_unique<Session>(*watch_, console_.clock);
     if (!options_.trace.empty()) {
-        trace_.emplace(std::ofstream(unitFile(options_.trace), std::ios::app | std::ios::binary),
-                       [this] { return console_.timer.now(); });
-        session_->link().observer = &*trace_;
+        session_->link().observer = &trace_.emplace(
+            std::ofstream(unitFile(options_.trace), std::ios::app | std::ios::binary),
+            [this] { return console_.timer.now(); });
     }
     const device::BridgeChoice choice =
         unit_ != nullptr ? choiceOf(*unit_) : device::BridgeChoice(device::isChannelA);

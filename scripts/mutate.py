@@ -30,6 +30,7 @@ line and change, and the kill rate (killed against killed and survived) of each 
 
     scripts/mutate.py                         # every mutant (hours)
     scripts/mutate.py --sample 400 --seed 7   # the same 400 on every run of the same sources
+    scripts/mutate.py --sample 400 --seed 7 --folders cli    # the command line's part of them
     scripts/mutate.py --folders cli --operators swap delete --list
 """
 
@@ -511,7 +512,7 @@ def prepare(work):
     return source, build
 
 
-def portable_sources(build, folders):
+def portable_sources(build):
     """The test program's product sources as the build lists them, and the headers beside them."""
     inputs = subprocess.run(
         ["ninja", "-C", str(build), "-t", "inputs", TEST_TARGET], check=True,
@@ -534,7 +535,7 @@ def portable_sources(build, folders):
         if not any(relative.as_posix() == (f"{folder}/{file}" if folder else file)
                    for folder, file in compiled):
             continue
-        if relative.parts[0] in NOT_PRODUCT or (folders and relative.parts[0] not in folders):
+        if relative.parts[0] in NOT_PRODUCT:
             continue
         files.add(relative.as_posix())
         for header in (REPO / relative.parent).glob("*.h"):
@@ -586,7 +587,7 @@ def print_rates(title, tally):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--folders", nargs="+", help="only these folders (default: all in scope)")
+    parser.add_argument("--folders", nargs="+", help="only the mutants of these folders")
     parser.add_argument("--operators", nargs="+", choices=OPERATORS, help="only these kinds")
     parser.add_argument("--sample", type=int, default=0, help="test this many mutants (0: all)")
     parser.add_argument("--seed", type=int, default=1)
@@ -606,16 +607,19 @@ def main():
     workers = max(1, args.workers)
     copies = [prepare(work / str(n)) for n in range(1, workers + 1)]
     source, build = copies[0]
-    mutants = [m for path in portable_sources(build, args.folders) for m in mutants_of(path)]
-    if args.operators:
-        mutants = [m for m in mutants if m.operator in args.operators]
-    if args.match:
-        mutants = [m for m in mutants if re.search(args.match, f"{m.path}:{m.line}")]
+    mutants = [m for path in portable_sources(build) for m in mutants_of(path)]
     if args.sample and args.sample < len(mutants):
         # Each mutant draws a number from the seed and its own description, so a change to one
         # file changes the draw of that file's mutants only.
         drawn = sorted(mutants, key=lambda m: hashlib.sha256(f"{args.seed}:{m}".encode()).digest())
         mutants = sorted(drawn[: args.sample], key=lambda m: (m.path, m.start, m.operator))
+    # The filters pick from the sample, so a part of a run can be tried again alone.
+    if args.folders:
+        mutants = [m for m in mutants if m.path.split("/")[0] in args.folders]
+    if args.operators:
+        mutants = [m for m in mutants if m.operator in args.operators]
+    if args.match:
+        mutants = [m for m in mutants if re.search(args.match, f"{m.path}:{m.line}")]
     if args.list:
         for mutant in mutants:
             print(mutant)

@@ -31,6 +31,12 @@ TEST(IniFileRead, FindsSectionsAndKeysWithoutRegardToCase) {
     EXPECT_EQ(ini.value("SystemParameter", "Single"), "x");
     EXPECT_EQ(ini.value("SystemParameter", "Unbalanced"), "\"7");
     EXPECT_EQ(ini.value("SystemParameter", "x"), std::nullopt) << "belongs to another section";
+    for (const char* name : {"AcFltDelay", "AcFltDelayHrs", "Note without equals sign"}) {
+        EXPECT_EQ(ini.value("SystemParameter", name), std::nullopt) << name;
+    }
+    for (const char* section : {"SystemParam", "SystemParameters"}) {
+        EXPECT_EQ(ini.value(section, "AcFltDelayHr"), std::nullopt) << section;
+    }
     EXPECT_EQ(ini.value("Tail", "x"), "1");
     EXPECT_EQ(ini.value("Missing", "x"), std::nullopt);
     EXPECT_EQ(ini.bytes(), kMessyFile) << "reading changes nothing";
@@ -73,6 +79,11 @@ TEST(IniFileEncoding, Utf16IsWrittenBackAsUtf16AndAUtf8MarkIsKept) {
     ini.setValue("SystemParameter", "Owner", "J\u00f6rg");
     EXPECT_EQ(ini.bytes(), utf16(head + u"InstallYYYY = 2020\r\nOwner=J\u00f6rg\r\n"));
     EXPECT_EQ(ini.value("SystemParameter", "Owner"), "J\u00f6rg");
+    // Three- and four-byte characters both ways; a byte that starts no character becomes U+FFFD.
+    IniFile wide = IniFile::parse(utf16(u"[A]\r\nk=\u20ac\U0001F50B\r\n"));
+    EXPECT_EQ(wide.value("A", "k"), "\xE2\x82\xAC\xF0\x9F\x94\x8B");
+    wide.setValue("A", "k", "\xF0\x9F\x94\x8B\xE2\x82\xAC\xFF");
+    EXPECT_EQ(wide.bytes(), utf16(u"[A]\r\nk=\U0001F50B\u20ac\uFFFD\r\n"));
 
     // An unpaired surrogate and an odd final byte are kept as they are.
     IniFile odd = IniFile::parse(utf16(u"[A]\r\nk=\xD800v\r\n") + "\x41");
