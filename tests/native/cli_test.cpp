@@ -3,11 +3,10 @@
 #include "tests/support/fake_clock.h"
 #include "tests/support/temp_folder.h"
 
-#include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -16,7 +15,6 @@ namespace brenvik::cli {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace std::chrono_literals;
 using Strings = std::vector<std::string>;
 
 struct Result {
@@ -29,18 +27,22 @@ struct Result {
 class CommandLine : public ::testing::Test {
 protected:
     std::string path(const std::string& name) const { return (folder / name).string(); }
-    std::string write(const std::string& name, const std::string& text) const {
-        return folder.write(name, text);
-    }
-    std::string read(const std::string& name) const { return folder.read(name); }
     // A supply whose readings and hours stand still; `extra` adds scenario lines.
     std::string scenario(const std::string& extra = "") const {
-        return write("scenario.txt",
-                     "hour_length_ms = 0\njitter = 0\ncontrol_file = control.txt\n" + extra);
+        return folder.write("scenario.txt",
+                            "hour_length_ms = 0\njitter = 0\ncontrol_file = control.txt\n" + extra);
     }
 
-    Result run(const Strings& args, const std::string& state = "state.txt",
-               const std::string& input = "") {
+    // Runs the words of `line`; S stands for the scenario file, and F/ for the folder.
+    Result run(const std::string& line, const std::string& input = "",
+               const std::string& state = "state.txt") {
+        std::istringstream words(line);
+        Strings args;
+        for (std::string word; words >> word;) {
+            args.push_back(word == "S"              ? path("scenario.txt")
+                           : word.starts_with("F/") ? path(word.substr(2))
+                                                    : word);
+        }
         std::ostringstream out;
         std::ostringstream err;
         std::istringstream in(input);
@@ -49,20 +51,6 @@ protected:
                         [](bool) {}, installed, {std::nullopt, folder / state, std::nullopt}};
         const int code = runCommandLine(args, console);
         return {code, out.str(), err.str()};
-    }
-
-    // Lines of the trace file whose frame starts with one of the codes.
-    std::string traceOf(const std::string& name, std::initializer_list<std::string> codes) const {
-        std::istringstream in(read(name));
-        std::string lines;
-        for (std::string line; std::getline(in, line);) {
-            for (const std::string& code : codes) {
-                if (line.find(" frame " + code + " ") != std::string::npos) {
-                    lines += line + "\n";
-                }
-            }
-        }
-        return lines;
     }
 
     testing::FakeClock clock;
@@ -74,8 +62,8 @@ protected:
 };
 
 TEST_F(CommandLine, StatusPrintsEveryFieldAfterTheMandatedWaitsAndTracesEachTransaction) {
-    const Result text = run(
-        {"--virtual", scenario("charge_selection = 1"), "--trace", path("trace.txt"), "status"});
+    scenario("charge_selection = 1");
+    const Result text = run("--virtual S --trace F/trace.txt status");
     EXPECT_EQ(text.code, 0) << text.err;
     EXPECT_EQ(text.out, "Part number:                   TRQ 60-40-20\n"
                         "Firmware version:              2.3\n"
@@ -98,14 +86,15 @@ TEST_F(CommandLine, StatusPrintsEveryFieldAfterTheMandatedWaitsAndTracesEachTran
     EXPECT_EQ(clock.timeline,
               (Strings{"wait 200", "wait 200", "wait 1000", "wait 1000", "wait 100", "wait 100",
                        "wait 100", "wait 100", "wait 100", "wait 100", "wait 100"}));
-    const std::string trace = read("trace.txt");
+    const std::string trace = folder.read("trace.txt");
     EXPECT_EQ(trace.substr(0, trace.find('\n', trace.find('\n') + 1) + 1),
               "2026-12-07T08:00:01.400Z frame 03 55 reply 55 status 0 delivered 1/1\n"
               "2026-12-07T08:00:02.400Z frame 04 55 reply 39 30 00 03 00 01 00 38 22 00 00 05 "
               "status 0 delivered 12/12\n");
     EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 10);
 
-    const Result json = run({"status", "--json", "--virtual", scenario("system_delay = 7:8:9")});
+    scenario("system_delay = 7:8:9");
+    const Result json = run("status --json --virtual S");
     EXPECT_EQ(json.code, 0) << json.err;
     EXPECT_EQ(json.out,
               R"({"acFaultCount":3,"acFaultDelay":{"hours":0,"minutes":5,"seconds":0},)"
@@ -121,12 +110,13 @@ TEST_F(CommandLine, StatusPrintsEveryFieldAfterTheMandatedWaitsAndTracesEachTran
 
 // Every line of help the operator can ask for: the program's and each sub-command's.
 TEST_F(CommandLine, HelpNamesEverySubCommandAndOptionInItsOwnWords) {
-    const std::vector<std::pair<Strings, Strings>> helps{
-        {{"--help"},
+    const std::vector<std::pair<std::string, Strings>> helps{
+        {"--help",
          {"Programs and watches a Brenvik power supply through its USB bridge.\n",
           "\n  --virtual [SCENARIO]        Talk to the virtual supply, set up from SCENARIO if "
           "given\n  --trace FILE                Append every transaction to FILE\n",
-          "\n  status                      Print every field the supply reports\n"
+          "\n  list                        List every bridge channel the road sees\n"
+          "  status                      Print every field the supply reports\n"
           "  monitor                     Poll the supply like the window does; Ctrl+C ends it "
           "(exit 0)\n"
           "  read                        Write the supply's settings to a configuration file\n"
@@ -136,21 +126,21 @@ TEST_F(CommandLine, HelpNamesEverySubCommandAndOptionInItsOwnWords) {
           "library\n  2  communication with the supply failed\n  3  verification: the supply "
           "holds other values than were written\n  4  bad input: a file that cannot be read or "
           "written, a value out of range, not an integer\n  5  cancelled by the operator\n"}},
-        {{"status", "--help"}, {"\n  --json                      Print one JSON object\n"}},
-        {{"monitor", "--help"},
+        {"status --help", {"\n  --json                      Print one JSON object\n"}},
+        {"monitor --help",
          {"\n  --interval FLOAT:POSITIVE   Seconds between polls (default 1)\n"
           "  --count UINT                Number of polls (default: until Ctrl+C)\n"
           "  --csv FILE                  Append one row per poll to FILE\n"}},
-        {{"read", "--help"}, {"\n  --config FILE.ini REQUIRED  Configuration file to write\n"}},
-        {{"apply", "--help"},
+        {"read --help", {"\n  --config FILE.ini REQUIRED  Configuration file to write\n"}},
+        {"apply --help",
          {"\n  --config FILE.ini REQUIRED  Configuration file to apply\n"
           "  --yes                       Do not ask before writing\n"
           "  --no-verify                 Do not read the settings back afterwards\n"
           "  --report FILE.csv           Append one row for this unit to FILE.csv\n"}},
     };
-    for (const auto& [args, parts] : helps) {
-        const Result result = run(args);
-        EXPECT_EQ(result.code, 0) << args.front();
+    for (const auto& [line, parts] : helps) {
+        const Result result = run(line);
+        EXPECT_EQ(result.code, 0) << line;
         for (const std::string& part : parts) {
             EXPECT_NE(result.out.find(part), std::string::npos) << result.out << "lacks\n" << part;
         }
@@ -158,98 +148,86 @@ TEST_F(CommandLine, HelpNamesEverySubCommandAndOptionInItsOwnWords) {
 }
 
 TEST_F(CommandLine, FailuresEndWithTheirExitCodeAndOneLine) {
-    struct Case {
-        std::string scenarioLines;
-        Strings args; // the scenario file is appended after --virtual where "S" stands
-        int code;
-        std::string err;
+    const std::string names = "the sub-commands are list, status, monitor, read, apply";
+    // Scenario lines, command line, exit code, message.
+    const std::vector<std::tuple<std::string, std::string, int, std::string>> cases{
+        {"", "status", 1, "no adapter library on this system; use --virtual"},
+        {"count_zero = yes", "--virtual S status", 1,
+         "no device: no bridge with channel \"A\" could be opened"},
+        {"no_ack = 10", "--virtual S status", 2,
+         "communication failed: Fail, Communicate error,please try again. "},
+        {"no_ack = 3", "--virtual S status", 2,
+         "communication failed: the supply did not answer the read-back"},
+        {"", "--virtual missing.txt status", 4, "missing.txt: cannot be read"},
+        {"", "--virtual S --trace F/none/t.txt status", 4,
+         path("none/t.txt") + ": cannot be written"},
+        {"", "statsu", 4, "unknown sub-command 'statsu'; did you mean 'status'?"},
+        {"", "--virtual statsu", 4, "unknown sub-command 'statsu'; did you mean 'status'?"},
+        {"", "--virtual S monitr --count 3", 4,
+         "unknown sub-command 'monitr'; did you mean 'monitor'?"},
+        {"", "frobnicate", 4, "unknown sub-command 'frobnicate'; " + names},
+        {"", "--virtual S monitor --csv no-such-folder/poll.csv", 4,
+         "no-such-folder/poll.csv: cannot be written"},
+        {"", "--virtual S read --config F/none/copy.ini", 4,
+         path("none/copy.ini") + ": cannot be written"},
     };
-    const std::vector<Case> cases{
-        {"", {"status"}, 1, "brenvik: no adapter library on this system; use --virtual\n"},
-        {"count_zero = yes",
-         {"--virtual", "S", "status"},
-         1,
-         "brenvik: no device: no bridge with channel \"A\" could be opened\n"},
-        {"no_ack = 10",
-         {"--virtual", "S", "status"},
-         2,
-         "brenvik: communication failed: Fail, Communicate error,please try again. \n"},
-        {"no_ack = 3",
-         {"--virtual", "S", "status"},
-         2,
-         "brenvik: communication failed: the supply did not answer the read-back\n"},
-        {"", {"--virtual", "missing.txt", "status"}, 4, "brenvik: missing.txt: cannot be read\n"},
-        {"", {"statsu"}, 4, "brenvik: unknown sub-command 'statsu'; did you mean 'status'?\n"},
-        {"",
-         {"--virtual", "statsu"},
-         4,
-         "brenvik: unknown sub-command 'statsu'; did you mean 'status'?\n"},
-        {"",
-         {"--virtual", "S", "monitr", "--count", "3"},
-         4,
-         "brenvik: unknown sub-command 'monitr'; did you mean 'monitor'?\n"},
-        {"",
-         {"frobnicate"},
-         4,
-         "brenvik: unknown sub-command 'frobnicate'; the sub-commands are list, status, monitor, "
-         "read, apply\n"},
-        {"",
-         {"--virtual", "S", "monitor", "--csv", "no-such-folder/poll.csv"},
-         4,
-         "brenvik: no-such-folder/poll.csv: cannot be written\n"},
-    };
-    for (const Case& c : cases) {
-        Strings args = c.args;
-        std::replace(args.begin(), args.end(), std::string("S"), scenario(c.scenarioLines));
-        const Result result = run(args);
-        EXPECT_EQ(result.code, c.code) << c.scenarioLines;
-        EXPECT_EQ(result.err, c.err) << c.scenarioLines;
+    for (const auto& [lines, line, code, err] : cases) {
+        scenario(lines);
+        const Result result = run(line);
+        EXPECT_EQ(result.code, code) << line;
+        EXPECT_EQ(result.err, "brenvik: " + err + "\n");
     }
 
     installed = [] {
         return LibraryNotFound{"FTCSPI.dll",
                                {"C:\\Brenvik", "C:\\windows\\system32", "the folders on PATH"}};
     };
-    const Result missing = run({"status"});
-    EXPECT_EQ(missing.code, 1);
-    EXPECT_EQ(missing.err,
+    EXPECT_EQ(run("status").err,
               "brenvik: no adapter library: FTCSPI.dll was not found in C:\\Brenvik, "
               "C:\\windows\\system32 or the folders on PATH; install the USB bridge vendor's "
               "32-bit FTCSPI.dll (beside brenvik.exe will do), or use --virtual\n");
 }
 
 TEST_F(CommandLine, MonitorKeepsPollingThroughAnUnplugAndAppendsWholeRows) {
-    const std::string csv = write("poll.csv", "earlier,row\n");
+    folder.write("poll.csv", "earlier,row\n");
     // The supply vanishes before the fourth poll and comes back before the seventh.
     time.beforeSlot = [this](int slot) {
         if (slot == 3) {
-            write("control.txt", "plugged = no\n");
+            folder.write("control.txt", "plugged = no\n");
         } else if (slot == 6) {
-            write("control.txt", "plugged = yes\n");
+            folder.write("control.txt", "plugged = yes\n");
         }
     };
-    const Result result =
-        run({"--virtual", scenario(), "monitor", "--interval", "2", "--count", "10", "--csv", csv});
+    scenario();
+    const Result result = run("--virtual S monitor --interval 2 --count 10 --csv F/poll.csv");
     EXPECT_EQ(result.code, 0) << result.err;
 
     const std::string good = ",ok,27.51,27.18,1.01,12345,8760,3,1,No,No,No fault,No fault\n";
     const std::string failed = ",\"Fail, Communicate error,please try again. \",,,,,,,,,,,\n";
-    std::string expected = "earlier,row\n";
+    const std::string shown =
+        "  Main output voltage: 27.51 Volts  Battery voltage: 27.18 Volts  Battery charge current: "
+        "1.01 Amps  Total power-up time: 12345 Hours  Battery installed time: 8760 Hours  # of AC "
+        "Faults detected: 3  # of System Faults detected: 1  FAI activated: No  Output latching on "
+        "FAI: No  AC Fault status: No fault  System Fault status: No fault\n";
+    std::string csv = "earlier,row\n";
+    std::string out;
     // Slots every 2 s from the first poll, which follows the connection's 2.7 s.
     for (int poll = 0; poll < 10; ++poll) {
-        expected += "2026-12-07T08:00:" + std::string(poll < 4 ? "0" : "") +
-                    std::to_string(2 + 2 * poll) + ".700Z" +
-                    (poll >= 3 && poll <= 5 ? failed : good);
+        const std::string time = "2026-12-07T08:00:" + std::string(poll < 4 ? "0" : "") +
+                                 std::to_string(2 + 2 * poll) + ".700Z";
+        const bool up = poll < 3 || poll > 5;
+        csv += time + (up ? good : failed);
+        out += time + (up ? shown : "  Fail, Communicate error,please try again. \n");
     }
-    EXPECT_EQ(read("poll.csv"), expected);
-    EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 10);
+    EXPECT_EQ(folder.read("poll.csv"), csv);
+    EXPECT_EQ(result.out, out);
 
     // Without a count, Ctrl+C during the wait for the third slot ends the loop after two polls;
     // a new file starts with the header.
     time.beforeSlot = [this](int slot) { interrupted = slot == 12; };
-    const Result stopped = run({"--virtual", scenario(), "monitor", "--csv", path("new.csv")});
+    const Result stopped = run("--virtual S monitor --csv F/new.csv");
     EXPECT_EQ(stopped.code, 0) << stopped.err;
-    EXPECT_EQ(read("new.csv"),
+    EXPECT_EQ(folder.read("new.csv"),
               "time,result,output_voltage,battery_voltage,charge_current,power_up_hours,"
               "battery_installed_hours,ac_fault_count,system_fault_count,fai_activated,"
               "output_latching,ac_fault_status,system_fault_status\n"
@@ -262,11 +240,10 @@ constexpr std::string_view kDelayAndReset = "[SystemParameter]\nAcFltDelayHr=1\n
                                             "AcFltDelaySec=3\nbAcFltDelay=1\nbResetBatCon=1\n";
 
 TEST_F(CommandLine, ApplyWritesVerifiesAndReportsTheUnit) {
-    const std::string supply = scenario("system_delay = 0:0:0\ncharge_selection = 1\n");
-    const Result result =
-        run({"--virtual", supply, "--trace", path("trace.txt"), "apply", "--config",
-             write("unit.ini", std::string(kDelayAndReset)), "--report", path("report.csv")},
-            "state.txt", "y\n");
+    scenario("system_delay = 0:0:0\ncharge_selection = 1\n");
+    folder.write("unit.ini", std::string(kDelayAndReset));
+    const Result result = run(
+        "--virtual S --trace F/trace.txt apply --config F/unit.ini --report F/report.csv", "y\n");
     EXPECT_EQ(result.code, 0) << result.err;
     EXPECT_EQ(result.out, "Battery Charge Selector: No change\n"
                           "AC Fault reporting delay time in: 01: 02: 03 \n"
@@ -276,37 +253,35 @@ TEST_F(CommandLine, ApplyWritesVerifiesAndReportsTheUnit) {
                           "reset; verified\n");
     // A second before each confirm, none between the settings write and the reset.
     EXPECT_EQ(
-        traceOf("trace.txt", {"01", "02", "05", "06"}),
+        std::regex_replace(folder.read("trace.txt"),
+                           std::regex("^.* frame 0[34A] .*\n", std::regex::multiline), ""),
         "2026-12-07T08:00:03.100Z frame 01 55 03 02 01 00 00 00 01 00 5D reply 55 03 02 01 00 "
         "00 00 01 00 5D status 0 delivered 10/10\n"
         "2026-12-07T08:00:04.100Z frame 02 55 03 02 01 00 00 00 01 00 00 reply 03 02 01 00 00 "
         "00 01 00 00 00 status 0 delivered 10/10\n"
         "2026-12-07T08:00:04.100Z frame 05 55 reply 55 status 0 delivered 1/1\n"
         "2026-12-07T08:00:05.100Z frame 06 55 reply 00 00 00 status 0 delivered 3/3\n");
-    EXPECT_EQ(read("report.csv"),
+    EXPECT_EQ(folder.read("report.csv"),
               "time,part_number,firmware,power_up_hours,settings_before,settings_after,actions,"
               "bridge,verify\n"
               "2026-12-07T08:00:02.700Z,TRQ 60-40-20,2.3,12345,charge 1; AC 0:05:00; system "
               "0:00:00; date 2/7/2010,charge 1; AC 1:02:03; system 0:00:00; date 2/7/2010,"
               "settings write; battery timer reset,,verified\n");
 
-    const Result unverified =
-        run({"--virtual", supply, "apply", "--config", path("unit.ini"), "--yes", "--no-verify"});
-    EXPECT_TRUE(unverified.out.ends_with(
-        "\nApplied to TRQ 60-40-20: settings write; battery timer reset; not verified\n"))
-        << unverified.out;
+    const Result unverified = run("--virtual S apply --config F/unit.ini --yes --no-verify");
+    EXPECT_EQ(unverified.out, "Battery Charge Selector: No change\n"
+                              "AC Fault reporting delay time in: 01: 02: 03 \n"
+                              "System Fault reporting delay time in: No change\n"
+                              "Battery installed time will be reset to 0\n"
+                              "Applied to TRQ 60-40-20: settings write; battery timer reset; not "
+                              "verified\n");
 }
 
 TEST_F(CommandLine, ApplyFailuresAreReportedWithTheirExitCode) {
-    struct Case {
-        std::string scenarioLines;
-        std::string answer;
-        int code;
-        std::string verify; // also the report's last column
-        std::string report; // the report's last two columns: actions, verify
-    };
     const std::string commError = "Fail, Communicate error,please try again. ";
-    const std::vector<Case> cases{
+    // Scenario lines, answer, exit code, message (also the report's last column), the report's
+    // last two columns: actions, verify.
+    const std::vector<std::tuple<std::string, std::string, int, std::string, std::string>> cases{
         {"wrong_echo = 2:3", "y", 2, "communication failed: settings write",
          "settings write (failed); battery timer reset,,communication failed: settings write\n"},
         {"no_ack = 5", "y", 2, "communication failed: battery timer reset",
@@ -324,25 +299,21 @@ TEST_F(CommandLine, ApplyFailuresAreReportedWithTheirExitCode) {
          "asked 1:02:03\"\n"},
         {"", "n", 5, "cancelled by the operator", ",none,,cancelled by the operator\n"},
     };
-    for (const Case& c : cases) {
+    folder.write("unit.ini", std::string(kDelayAndReset));
+    for (const auto& [lines, answer, code, err, report] : cases) {
         fs::remove(path("report.csv"));
+        scenario(lines);
         const Result result =
-            run({"--virtual", scenario(c.scenarioLines), "apply", "--config",
-                 write("unit.ini", std::string(kDelayAndReset)), "--report", path("report.csv")},
-                "state.txt", c.answer + "\n");
-        EXPECT_EQ(result.code, c.code) << c.scenarioLines;
-        EXPECT_EQ(result.err, "brenvik: " + c.verify + "\n");
-        EXPECT_TRUE(read("report.csv").ends_with("," + c.report)) << read("report.csv");
+            run("--virtual S apply --config F/unit.ini --report F/report.csv", answer + "\n");
+        EXPECT_EQ(result.code, code) << lines;
+        EXPECT_EQ(result.err, "brenvik: " + err + "\n");
+        EXPECT_TRUE(folder.read("report.csv").ends_with("," + report)) << folder.read("report.csv");
     }
 }
 
 TEST_F(CommandLine, BadInputIsRefusedBeforeAnythingIsSent) {
-    struct Case {
-        std::string file; // contents of unit.ini; empty: no such file
-        std::string report;
-        std::string err;
-    };
-    const std::vector<Case> cases{
+    // unit.ini (none when empty), the report, the message after the folder.
+    const std::vector<std::tuple<std::string, std::string, std::string>> cases{
         {"", "report.csv", "unit.ini: cannot be read"},
         {"[SystemParameter]\nAcFltDelayMin=5x\n", "report.csv",
          "unit.ini: AcFltDelayMin: \"5x\" is not an integer"},
@@ -362,85 +333,84 @@ TEST_F(CommandLine, BadInputIsRefusedBeforeAnythingIsSent) {
         {std::string(kDelayAndReset), "missing/report.csv",
          "missing/report.csv: cannot be written"},
     };
-    write("report.csv", "earlier,row\n");
-    for (const Case& c : cases) {
+    folder.write("report.csv", "earlier,row\n");
+    scenario();
+    for (const auto& [file, report, err] : cases) {
         fs::remove(path("unit.ini"));
-        if (!c.file.empty()) {
-            write("unit.ini", c.file);
+        if (!file.empty()) {
+            folder.write("unit.ini", file);
         }
-        const Result result =
-            run({"--virtual", scenario(), "--trace", path("trace.txt"), "apply", "--config",
-                 path("unit.ini"), "--yes", "--report", path(c.report)});
-        EXPECT_EQ(result.code, 4) << c.file;
-        EXPECT_EQ(result.err, "brenvik: " + path("") + c.err + "\n");
-        EXPECT_EQ(read("report.csv"), "earlier,row\n");
-        EXPECT_EQ(read("trace.txt"), "");
+        const Result result = run(
+            "--virtual S --trace F/trace.txt apply --config F/unit.ini --yes --report F/" + report);
+        EXPECT_EQ(result.code, 4) << file;
+        EXPECT_EQ(result.err, "brenvik: " + path("") + err + "\n");
+        EXPECT_EQ(folder.read("report.csv"), "earlier,row\n");
+        EXPECT_EQ(folder.read("trace.txt"), "");
     }
 }
 
 TEST_F(CommandLine, ReadThenApplyCopiesTheSettingsToAnotherSupply) {
-    write("first.txt", "ac_delay = 2:3:4\nsystem_delay = 0:1:5\ncharge_selection = 2\n");
-    const Result copied =
-        run({"--virtual", scenario(), "read", "--config", path("copy.ini")}, "first.txt");
+    folder.write("first.txt", "ac_delay = 2:3:4\nsystem_delay = 0:1:5\ncharge_selection = 2\n");
+    scenario();
+    const Result copied = run("--virtual S read --config F/copy.ini", "", "first.txt");
     EXPECT_EQ(copied.code, 0) << copied.err;
     EXPECT_EQ(copied.out, "Settings of TRQ 60-40-20 written to " + path("copy.ini") + "\n");
     // The three setting boxes ticked; date and resets off, so a copy keeps each unit's own.
-    EXPECT_EQ(read("copy.ini"),
+    EXPECT_EQ(folder.read("copy.ini"),
               "[SystemParameter]\r\nAcFltDelayHr=2\r\nAcFltDelayMin=3\r\nAcFltDelaySec=4\r\n"
               "SysFltDelayHr=0\r\nSysFltDelayMin=1\r\nSysFltDelaySec=5\r\n"
               "InstallMM=2\r\nInstallDD=7\r\nInstallYYYY=2010\r\nICharge=2\r\n"
               "bChargeCurrent=1\r\nbAcFltDelay=1\r\nbSysFltDelay=1\r\n"
               "bResetBatCon=0\r\nbResetFaultCounts=0\r\nbInstallDate=0\r\n");
-    const Result applied = run(
-        {"--virtual", scenario(), "apply", "--config", path("copy.ini"), "--yes"}, "second.txt");
+    const Result applied = run("--virtual S apply --config F/copy.ini --yes", "", "second.txt");
     EXPECT_EQ(applied.code, 0) << applied.err;
-    const auto settings = [this](const std::string& state) {
-        const std::string text = read(state);
-        return text.substr(0, text.find("install_date"));
-    };
-    EXPECT_EQ(settings("second.txt"), settings("first.txt"));
-    EXPECT_EQ(settings("second.txt"),
+    const std::string second = folder.read("second.txt");
+    EXPECT_EQ(second.substr(0, second.find("install_date")),
               "ac_delay = 2:3:4\nsystem_delay = 0:1:5\ncharge_selection = 2\n");
 }
 
 TEST(Verification, NamesEverySettingTheSupplyDoesNotHold) {
-    // AC fault delay 1:02:03, system fault delay 0:00:30, selection 2, date 7/18/2011 on both
-    // sides: the settings record and the block use the same field names.
-    const auto sameValues = [](auto& x) {
-        x.acFaultHours = 1;
-        x.acFaultMinutes = 2;
-        x.acFaultSeconds = 3;
-        x.sysFaultSeconds = 30;
-        x.chargeSelection = 2;
-        x.installMonth = 7;
-        x.installDay = 18;
-        x.installYear = 2011;
-    };
-    DeviceSettings asked;
-    sameValues(asked);
-    asked.optChargeSelector = asked.optAcFaultDelay = asked.optSysFaultDelay = 1;
-    asked.optResetBatteryTimer = asked.optResetFaultCounts = asked.optInstallDate = 1;
-    monitor::StatusBlock held;
-    sameValues(held);
-    EXPECT_EQ(verificationDifferences(asked, held), std::vector<std::string>{});
-
-    held.acFaultSeconds = 4;
-    held.sysFaultSeconds = 31;
-    held.chargeSelection = 1;
-    held.installYear = 2012;
-    held.batteryHours = 1;
-    held.sysFaultCount = 2;
-    EXPECT_EQ(verificationDifferences(asked, held),
-              (std::vector<std::string>{
-                  "charge selection 1, asked 2", "AC fault delay 1:02:04, asked 1:02:03",
-                  "system fault delay 0:00:31, asked 0:00:30",
-                  "installation date 7/18/2012, asked 7/18/2011",
-                  "battery installed hours 1, asked 0", "fault counts 0/2, asked 0/0"}));
+    // AC fault delay 1:02:03, system fault delay 0:00:30, selection 2, date 7/18/2011, resets.
+    DeviceSettings asked{.acFaultHours = 1,
+                         .acFaultMinutes = 2,
+                         .acFaultSeconds = 3,
+                         .sysFaultSeconds = 30,
+                         .chargeSelection = 2,
+                         .installMonth = 7,
+                         .installDay = 18,
+                         .installYear = 2011,
+                         .optChargeSelector = 1,
+                         .optAcFaultDelay = 1,
+                         .optSysFaultDelay = 1,
+                         .optResetBatteryTimer = 1,
+                         .optResetFaultCounts = 1,
+                         .optInstallDate = 1};
+    const monitor::StatusBlock same{.acFaultSeconds = 3,
+                                    .acFaultMinutes = 2,
+                                    .acFaultHours = 1,
+                                    .sysFaultSeconds = 30,
+                                    .chargeSelection = 2,
+                                    .installMonth = 7,
+                                    .installDay = 18,
+                                    .installYear = 2011};
+    EXPECT_EQ(verificationDifferences(asked, same), Strings{});
+    const monitor::StatusBlock other{.sysFaultCount = 2,
+                                     .batteryHours = 1,
+                                     .acFaultSeconds = 4,
+                                     .acFaultMinutes = 2,
+                                     .acFaultHours = 1,
+                                     .sysFaultSeconds = 31,
+                                     .chargeSelection = 1,
+                                     .installMonth = 7,
+                                     .installDay = 18,
+                                     .installYear = 2012};
+    EXPECT_EQ(verificationDifferences(asked, other),
+              (Strings{"charge selection 1, asked 2", "AC fault delay 1:02:04, asked 1:02:03",
+                       "system fault delay 0:00:31, asked 0:00:30",
+                       "installation date 7/18/2012, asked 7/18/2011",
+                       "battery installed hours 1, asked 0", "fault counts 0/2, asked 0/0"}));
     // What was not asked for is not compared.
-    asked.optChargeSelector = asked.optAcFaultDelay = asked.optSysFaultDelay = 0;
-    asked.optInstallDate = 0;
-    asked.optResetBatteryTimer = asked.optResetFaultCounts = 0;
-    EXPECT_EQ(verificationDifferences(asked, held), std::vector<std::string>{});
+    EXPECT_EQ(verificationDifferences(DeviceSettings{}, other), Strings{});
 }
 
 } // namespace
