@@ -25,19 +25,22 @@ std::optional<std::int32_t> readFirstOfTwo(const std::string& text) {
     }
     EXPECT_EQ(std::pair(a, b), std::pair(11, 22)) << "later fields keep their values";
     EXPECT_EQ(window.messageTexts(), std::vector<std::string>{text::kNotAnInteger});
-    EXPECT_EQ(window.messages.at(0).caption, window.appName);
+    EXPECT_EQ(window.messages.at(0).caption, "Brenvik-USB");
     EXPECT_EQ(window.focused, 1);
     return std::nullopt;
 }
 
 TEST(DataExchangeInteger, ReadsLeadingDigitsOrStopsAtANonInteger) {
-    EXPECT_EQ(readFirstOfTwo("   7  "), 7);
-    EXPECT_EQ(readFirstOfTwo("\t42"), 42);
-    EXPECT_EQ(readFirstOfTwo("12abc"), 12);
-    EXPECT_EQ(readFirstOfTwo("+9"), 9);
-    EXPECT_EQ(readFirstOfTwo("010"), 10);
-    EXPECT_EQ(readFirstOfTwo("2147483647"), INT32_MAX);
-    EXPECT_EQ(readFirstOfTwo("-2147483648"), INT32_MIN);
+    const std::pair<std::string, std::int32_t> good[] = {{"   7  ", 7},
+                                                         {"\t42", 42},
+                                                         {"12abc", 12},
+                                                         {"+9", 9},
+                                                         {"010", 10},
+                                                         {"2147483647", INT32_MAX},
+                                                         {"-2147483648", INT32_MIN}};
+    for (const auto& [text, value] : good) {
+        EXPECT_EQ(readFirstOfTwo(text), value);
+    }
 
     // Numbers beyond 32 bits must not wrap (4294967301 would become 5), and only the first 63
     // characters of a field are read.
