@@ -31,16 +31,13 @@ std::optional<std::int32_t> readFirstOfTwo(const std::string& text) {
 }
 
 TEST(DataExchangeInteger, ReadsLeadingDigitsOrStopsAtANonInteger) {
-    const std::pair<std::string, std::int32_t> good[] = {{"   7  ", 7},
-                                                         {"\t42", 42},
-                                                         {"12abc", 12},
-                                                         {"+9", 9},
-                                                         {"010", 10},
-                                                         {"2147483647", INT32_MAX},
-                                                         {"-2147483648", INT32_MIN}};
-    for (const auto& [text, value] : good) {
-        EXPECT_EQ(readFirstOfTwo(text), value);
-    }
+    EXPECT_EQ(readFirstOfTwo("   7  "), 7);
+    EXPECT_EQ(readFirstOfTwo("\t42"), 42);
+    EXPECT_EQ(readFirstOfTwo("12abc"), 12);
+    EXPECT_EQ(readFirstOfTwo("+9"), 9);
+    EXPECT_EQ(readFirstOfTwo("010"), 10);
+    EXPECT_EQ(readFirstOfTwo("2147483647"), INT32_MAX);
+    EXPECT_EQ(readFirstOfTwo("-2147483648"), INT32_MIN);
 
     // Numbers beyond 32 bits must not wrap (4294967301 would become 5), and only the first 63
     // characters of a field are read.
