@@ -1,19 +1,11 @@
 #include "operations/apply.h"
 #include "programming/change_summary.h"
-#include "res/resource.h"
-#include "shell/window_face.h"
-#include "tests/support/fake_clock.h"
-#include "tests/support/fake_window.h"
 #include "tests/support/operator_texts.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/window_rig.h"
 #include "virtual_supply/scenario.h"
-#include "virtual_supply/virtual_bridge.h"
 
-#include <filesystem>
-#include <fstream>
-#include <functional>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <set>
 #include <string>
 #include <tuple>
@@ -24,8 +16,6 @@ namespace {
 
 namespace text = testing::text;
 
-namespace fs = std::filesystem;
-using Codes = std::vector<int>;
 using Texts = std::vector<std::string>;
 using Box = std::tuple<std::string, std::string, MessageIcon, MessageButtons>;
 using Boxes = std::vector<Box>;
@@ -87,15 +77,11 @@ TEST(ChangeSummary, ValueLinesByOptionAndPartNumberActionLinesPackedFromTheTop) 
 // The main window connected to a model-1 supply, showing AC delay 1 h 2 min 3 s, system delay 0,
 // charge selection 1 and 07/18/2011. The supply last reported AC delay 2 h 15 min 30 s, system
 // delay 7 h 8 min 9 s and selection 3.
-struct Rig {
+struct Rig : testing::WindowRig {
     explicit Rig(const std::set<int>& boxes, std::string_view faults = "") {
         state.files = {directory / "Brenvik.ini", directory / "other.ini"};
-        state.link.handle = link.link.handle;
-        state.link.startCondition = link.link.startCondition;
-        clock.follow(link.bridge);
-        link.bridge.supply().state().settings = {30, 15, 2, 9, 8, 7, 3};
+        bridge.supply().state().settings = {30, 15, 2, 9, 8, 7, 3};
         state.monitor.lastRead = {3, 2, 15, 30, 7, 8, 9};
-        window.setComboItems(IDC_CMB_CHARGE_CURRENT, {"9 to 40", "5 to 8", "4", "2"});
         model.settings = {1, 2, 3, 0, 0, 0, 1, 7, 18, 2011};
         model.texts.partNumber = "TRQ 60-40-20";
         face.showPanel(model);
@@ -104,23 +90,12 @@ struct Rig {
         }
         vsupply::Scenario scenario;
         vsupply::applyText(faults, scenario, vsupply::KeySet::Control);
-        link.bridge.supply().faults() = scenario.supplyFaults;
-        link.bridge.faults() = scenario.bridgeFaults;
+        bridge.supply().faults() = scenario.supplyFaults;
+        bridge.faults() = scenario.bridgeFaults;
         if (!scenario.plugged) {
-            link.bridge.unplug();
+            bridge.unplug();
         }
-        window.timeline = &clock.timeline;
-    }
-
-    Codes codes() const {
-        return {link.bridge.commandsSent().begin(), link.bridge.commandsSent().end()};
-    }
-    Boxes boxes() const {
-        Boxes out;
-        for (const auto& m : window.messages) {
-            out.emplace_back(m.text, m.caption, m.icon, m.buttons);
-        }
-        return out;
+        follow();
     }
     WriteOutcome write() {
         face.readPanel(model);
@@ -128,13 +103,6 @@ struct Rig {
     }
 
     testing::TempFolder directory{"brenvik-apply"};
-    vsupply::VirtualLink link;
-    testing::FakeWindow window;
-    testing::FakeClock clock;
-    MainWindowModel model;
-    ProgramState state{link.bridge};
-    WindowFace face{window};
-    operations::Context ctx{face, clock, state, model};
 };
 
 TEST(WriteSequence, AllSixOptionsSendTheWorkedFramesInOrderWithASecondBeforeEachConfirm) {
@@ -142,47 +110,26 @@ TEST(WriteSequence, AllSixOptionsSendTheWorkedFramesInOrderWithASecondBeforeEach
     EXPECT_EQ(rig.write(), (WriteOutcome{{true, true}, {true, true}, {true, true}, {true, true}}));
     // Each status text as its check is made, a second before each confirm, APPLY and START off
     // around each one-off action.
-    EXPECT_EQ(rig.clock.timeline, (Texts{"015503020100000001005d",
-                                         "status " + text::kWriting,
-                                         "wait 1000",
-                                         "0255030201000000010000",
-                                         "status " + text::kWriteSuccess,
-                                         "off 1011",
-                                         "off 1012",
-                                         "0555",
-                                         "status " + text::kResettingBattery,
-                                         "wait 1000",
-                                         "0655",
-                                         "status " + text::kResetBatterySuccess,
-                                         "on 1011",
-                                         "on 1012",
-                                         "off 1011",
-                                         "off 1012",
-                                         "0b55",
-                                         "status " + text::kResettingFaults,
-                                         "wait 1000",
-                                         "0c55",
-                                         "status " + text::kResetFaultsSuccess,
-                                         "on 1011",
-                                         "on 1012",
-                                         "off 1011",
-                                         "off 1012",
-                                         "0d550712140b009a",
-                                         "status " + text::kSettingDate,
-                                         "wait 1000",
-                                         "0e550712140b0000",
-                                         "status " + text::kSetDateSuccess,
-                                         "on 1011",
-                                         "on 1012"}));
+    EXPECT_EQ(
+        rig.clock.timeline,
+        testing::inSteps(
+            {{"015503020100000001005d", "status " + text::kWriting, "wait 1000",
+              "0255030201000000010000", "status " + text::kWriteSuccess},
+             {"off 1011", "off 1012", "0555", "status " + text::kResettingBattery, "wait 1000",
+              "0655", "status " + text::kResetBatterySuccess, "on 1011", "on 1012"},
+             {"off 1011", "off 1012", "0b55", "status " + text::kResettingFaults, "wait 1000",
+              "0c55", "status " + text::kResetFaultsSuccess, "on 1011", "on 1012"},
+             {"off 1011", "off 1012", "0d550712140b009a", "status " + text::kSettingDate,
+              "wait 1000", "0e550712140b0000", "status " + text::kSetDateSuccess, "on 1011",
+              "on 1012"}}));
     EXPECT_EQ(rig.state.monitor.lastRead, (monitor::LastReadSettings{1, 1, 2, 3, 0, 0, 0}));
-    EXPECT_EQ(rig.link.bridge.supply().state().installDate,
+    EXPECT_EQ(rig.bridge.supply().state().installDate,
               (std::array<std::uint8_t, 4>{7, 18, 20, 11}));
     EXPECT_EQ(std::tuple(rig.window.controlText(1058), rig.window.controlText(1059),
                          rig.window.controlText(1060)),
               std::tuple("7", "18", "2011"))
         << "the confirmed date is taken over";
-    EXPECT_EQ(rig.link.bridge.supply().state().acFaultCount, 0);
-    EXPECT_TRUE(rig.window.isEnabled(1011) && rig.window.isEnabled(1012));
+    EXPECT_EQ(rig.bridge.supply().state().acFaultCount, 0);
 }
 
 // A settings confirm differing in one byte is not what the supply holds: nothing of it is taken
@@ -194,100 +141,24 @@ TEST(WriteSequence, ConfirmDifferingInOneByteChangesNothingSoTheNextWriteSendsTh
     EXPECT_EQ(rig.state.monitor.lastRead, (monitor::LastReadSettings{3, 2, 15, 30, 7, 8, 9}));
     EXPECT_EQ(rig.model.settings.acFaultHours, 1);
 
-    rig.link.bridge.supply().faults().wrongEcho.clear();
+    rig.bridge.supply().faults().wrongEcho.clear();
     rig.clock.timeline.clear();
     EXPECT_TRUE(rig.write().allSucceeded());
-    EXPECT_EQ(rig.clock.frames(), (Texts{"01551e0f0209080701009e", "02551e0f02090807010000"}));
+    EXPECT_EQ(rig.clock.timeline,
+              (Texts{"01551e0f0209080701009e", "status " + text::kWriting, "wait 1000",
+                     "02551e0f02090807010000", "status " + text::kWriteSuccess}));
     EXPECT_EQ(rig.state.monitor.lastRead, (monitor::LastReadSettings{1, 2, 15, 30, 7, 8, 9}));
 }
 
 TEST(ApplySequence, ClicksEndAsTheOperatorAnswers) {
     // What a click did in order: APPLY, START and the Save Configuration command (32775) turned
     // on and off, the confirmation, the command codes sent, the waits and the boxes shown.
-    const std::tuple<std::set<int>, std::string, std::deque<bool>, std::deque<MessageResult>, Texts,
-                     Boxes>
-        cases[] = {
-            {{1031},
-             "",
-             {true},
-             {},
-             {"off 1011", "off 1012", "off menu 32775", "show confirmation", "0b", "wait 1000",
-              "0c", "on 1011", "on 1012", "box " + text::kApplySuccess, "on menu 32775"},
-             {kSuccess}},
-            {{1001, 1031},
-             "",
-             {false},
-             {},
-             {"off 1011", "off 1012", "off menu 32775", "show confirmation", "on 1011", "on 1012",
-              "on menu 32775"},
-             {}},
-            // Retry in the box saying no device is found reconnects again.
-            {{1001, 1004},
-             "plugged = no",
-             {true},
-             {Retry, Retry, Cancel},
-             // No wait after a request that failed.
-             {"off 1011",
-              "off 1012",
-              "off menu 32775",
-              "show confirmation",
-              "01",
-              "05",
-              "on 1011",
-              "on 1012",
-              "box " + text::kApplyCommError,
-              "wait 200",
-              "wait 200",
-              "wait 1000",
-              "03",
-              "box " + text::kApplyNoDevice,
-              "wait 200",
-              "wait 200",
-              "wait 1000",
-              "03",
-              "box " + text::kApplyNoDevice,
-              "on menu 32775"},
-             {kCommError, kNoDevice, kNoDevice}},
-            {{1031},
-             "plugged = no\nplug_after = 1",
-             {true, true},
-             {Retry},
-             {"off 1011",
-              "off 1012",
-              "off menu 32775",
-              "show confirmation",
-              "0b",
-              "on 1011",
-              "on 1012",
-              "box " + text::kApplyCommError,
-              "wait 200",
-              "wait 200",
-              "wait 1000",
-              "03",
-              "wait 1000",
-              "04",
-              "wait 100",
-              "04",
-              "wait 100",
-              "04",
-              "wait 100",
-              "04",
-              "off 1011",
-              "off 1012",
-              "show confirmation",
-              "0b",
-              "wait 1000",
-              "0c",
-              "on 1011",
-              "on 1012",
-              "box " + text::kApplySuccess,
-              "on menu 32775"},
-             {kCommError, kSuccess}},
-        };
-    for (const auto& [boxes, faults, confirmations, answers, events, shown] : cases) {
+    const auto click = [](const std::set<int>& boxes, const std::string& faults,
+                          std::deque<bool> confirmations, std::deque<MessageResult> answers,
+                          const Boxes& shown, const Texts& events) {
         Rig rig(boxes, faults);
-        rig.window.confirmationAnswers = confirmations;
-        rig.window.retryCancelAnswers = answers;
+        rig.window.confirmationAnswers = std::move(confirmations);
+        rig.window.retryCancelAnswers = std::move(answers);
         operations::runApplySequence(rig.ctx);
         Texts happened;
         for (const std::string& event : rig.clock.timeline) {
@@ -300,12 +171,37 @@ TEST(ApplySequence, ClicksEndAsTheOperatorAnswers) {
             }
         }
         EXPECT_EQ(happened, events) << faults;
-        EXPECT_EQ(rig.boxes(), shown) << faults;
+        Boxes boxesShown;
+        for (const auto& m : rig.window.messages) {
+            boxesShown.emplace_back(m.text, m.caption, m.icon, m.buttons);
+        }
+        EXPECT_EQ(boxesShown, shown) << faults;
         EXPECT_FALSE(rig.state.reconnectFirst) << faults;
-        EXPECT_TRUE(rig.window.isEnabled(1011) && rig.window.isEnabled(1012) &&
-                    rig.window.disabledMenuCommands.empty())
-            << faults;
-    }
+    };
+    click({1031}, "", {true}, {}, {kSuccess},
+          {"off 1011", "off 1012", "off menu 32775", "show confirmation", "0b", "wait 1000", "0c",
+           "on 1011", "on 1012", "box " + text::kApplySuccess, "on menu 32775"});
+    click({1001, 1031}, "", {false}, {}, {},
+          {"off 1011", "off 1012", "off menu 32775", "show confirmation", "on 1011", "on 1012",
+           "on menu 32775"});
+    // Retry in the box saying no device is found reconnects again; no wait after a request that
+    // failed.
+    click({1001, 1004}, "plugged = no", {true}, {Retry, Retry, Cancel},
+          {kCommError, kNoDevice, kNoDevice},
+          testing::inSteps(
+              {{"off 1011", "off 1012", "off menu 32775", "show confirmation", "01", "05",
+                "on 1011", "on 1012"},
+               {"box " + text::kApplyCommError, "wait 200", "wait 200", "wait 1000", "03"},
+               {"box " + text::kApplyNoDevice, "wait 200", "wait 200", "wait 1000", "03",
+                "box " + text::kApplyNoDevice, "on menu 32775"}}));
+    click({1031}, "plugged = no\nplug_after = 1", {true, true}, {Retry}, {kCommError, kSuccess},
+          testing::inSteps(
+              {{"off 1011", "off 1012", "off menu 32775", "show confirmation", "0b", "on 1011",
+                "on 1012"},
+               {"box " + text::kApplyCommError, "wait 200", "wait 200", "wait 1000", "03",
+                "wait 1000", "04", "wait 100", "04", "wait 100", "04", "wait 100", "04"},
+               {"off 1011", "off 1012", "show confirmation", "0b", "wait 1000", "0c", "on 1011",
+                "on 1012", "box " + text::kApplySuccess, "on menu 32775"}}));
 }
 
 // After a Retry whose checks fail, the next click saves the panel to the working file and
@@ -326,12 +222,11 @@ TEST(ApplySequence, AfterRetryTheNextClickSavesThePanelAndReconnectsFirst) {
     rig.window.texts[1058] = "7";
     operations::runApplySequence(rig.ctx);
 
-    EXPECT_EQ(rig.codes(), (Codes{11, 12, 3, 4, 4, 4, 4, 11, 12, 13, 14}));
+    EXPECT_EQ(rig.bridge.commandsSent(),
+              (std::vector<std::uint8_t>{11, 12, 3, 4, 4, 4, 4, 11, 12, 13, 14}));
     EXPECT_EQ(rig.window.messageTexts(),
               (Texts{text::kApplyCommError, text::kDateError, text::kApplyCommError}));
-    std::ifstream saved(rig.state.files.working);
-    const std::string text{std::istreambuf_iterator<char>(saved), {}};
-    EXPECT_NE(text.find("AcFltDelayHr=4"), std::string::npos) << text;
+    EXPECT_NE(rig.directory.read("Brenvik.ini").find("AcFltDelayHr=4"), std::string::npos);
 }
 
 } // namespace

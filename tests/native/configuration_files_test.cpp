@@ -1,17 +1,14 @@
 #include "config/configuration.h"
 #include "operations/configuration.h"
 #include "res/resource.h"
-#include "shell/window_face.h"
-#include "tests/support/fake_window.h"
 #include "tests/support/operator_texts.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/window_rig.h"
 
 #include <array>
 #include <bit>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <string>
 
 namespace brenvik::testing {
@@ -20,29 +17,17 @@ namespace {
 namespace fs = std::filesystem;
 using Values = std::array<std::int32_t, 16>;
 
-using text::kSavedFile;
-
-// A file dialog that wanders off to another folder before answering, as real ones may.
-class WanderingWindow : public FakeWindow {
-public:
-    std::optional<fs::path> chooseConfigurationFile(FileDialogKind kind) override {
-        fs::current_path(elsewhere);
-        return FakeWindow::chooseConfigurationFile(kind);
-    }
-    fs::path elsewhere;
-};
-
 // The main window after its initialisation, in a temporary folder with the program in "bin"
 // (not created) and the process's current directory in "start".
-class ConfigurationFilesTest : public ::testing::Test {
+class ConfigurationFilesTest : public ::testing::Test, protected WindowRig {
 protected:
     ConfigurationFilesTest() {
         fs::create_directories(dir / "start");
-        fs::create_directories(window.elsewhere = dir / "elsewhere");
+        fs::create_directories(elsewhere);
         fs::current_path(dir / "start");
         start = fs::current_path();
-        window.setComboItems(IDC_CMB_CHARGE_CURRENT, {"a", "b", "c", "d"});
-        face.showPanel(model);
+        // The file dialog wanders off to another folder before answering, as real ones may.
+        window.whileFileDialogOpen = [this] { fs::current_path(elsewhere); };
         files.current = files.working =
             config::workingConfigurationPath(dir / "bin" / "Brenvik-USB.exe");
     }
@@ -56,11 +41,9 @@ protected:
 
     const fs::path previous = fs::current_path();
     const TempFolder dir{"brenvik-config"};
+    const fs::path elsewhere = dir / "elsewhere";
     fs::path start;
-    WanderingWindow window;
-    WindowFace face{window};
-    MainWindowModel model;
-    config::ConfigurationFiles files;
+    config::ConfigurationFiles& files = state.files;
 };
 
 // The dialog wanders off to another folder before answering; the process stays where it was.
@@ -69,7 +52,7 @@ TEST_F(ConfigurationFilesTest, SaveThroughTheDialogWritesWhatThePanelShows) {
     operations::saveConfiguration(face, model, files);
     EXPECT_TRUE(window.messages.empty());
     EXPECT_EQ(files.current, files.working);
-    EXPECT_TRUE(fs::is_empty(start) && fs::is_empty(window.elsewhere));
+    EXPECT_TRUE(fs::is_empty(start) && fs::is_empty(elsewhere));
 
     const fs::path chosen = dir / "chosen.ini";
     // Typed into the panel and not read yet (no focus-loss read for the date edits; the day with a
@@ -84,7 +67,7 @@ TEST_F(ConfigurationFilesTest, SaveThroughTheDialogWritesWhatThePanelShows) {
     window.checked = {IDC_CHK_CHARGE_SELECTOR, IDC_CHK_SYS_FAULT_DELAY, IDC_CHK_RESET_FAULT_COUNTS};
     window.fileAnswers = {chosen};
     operations::saveConfiguration(face, model, files);
-    EXPECT_EQ(dir.read("chosen.ini"), kSavedFile);
+    EXPECT_EQ(dir.read("chosen.ini"), text::kSavedFile);
     EXPECT_EQ(window.texts[IDC_EDT_INSTALL_DAY], "8") << "the writer ends with a redisplay";
 
     EXPECT_EQ(fs::current_path(), start);

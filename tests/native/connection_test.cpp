@@ -1,12 +1,9 @@
 #include "operations/connection.h"
 #include "operations/panel.h"
 #include "res/resource.h"
-#include "shell/window_face.h"
-#include "tests/support/fake_clock.h"
-#include "tests/support/fake_window.h"
 #include "tests/support/operator_texts.h"
 #include "tests/support/temp_folder.h"
-#include "virtual_supply/virtual_bridge.h"
+#include "tests/support/window_rig.h"
 
 #include <algorithm>
 #include <chrono>
@@ -24,17 +21,12 @@ namespace fs = std::filesystem;
 namespace ord = vsupply::ordinal;
 using namespace std::chrono_literals;
 using operations::connectDevice;
-using operations::connectTimerStep;
-using operations::silentReconnect;
 using Calls = std::vector<std::uint32_t>;
 using Texts = std::vector<std::string>;
-using Waits = std::vector<std::chrono::milliseconds>;
 // What the operator sees of the entries: AC fault hours, the ticked boxes, the selector's items
 // and selection, and whether APPLY is enabled.
 using Entries = std::tuple<std::string, std::set<int>, Texts, int, bool>;
 
-using text::kDefaultItems;
-using text::kModel1Items;
 // The boxes of a file written by writeConfigurationFile, as the configuration reader shows it.
 const std::set<int> kFileBoxes{IDC_CHK_AC_FAULT_DELAY, IDC_CHK_RESET_FAULT_COUNTS};
 
@@ -53,11 +45,11 @@ void writeConfigurationFile(const fs::path& file, int acHours) {
 
 // The main window as it starts, with its working file in a folder of its own, on a bridge whose
 // model-1 supply holds distinctive values.
-struct Rig {
-    Rig() {
+struct Rig : testing::WindowRig {
+    Rig() : WindowRig(kDevices) {
         files = {directory / "Brenvik.ini", directory / "Brenvik.ini"};
         writeConfigurationFile(files.working, 11);
-        window.setComboItems(IDC_CMB_CHARGE_CURRENT, kDefaultItems);
+        window.setComboItems(IDC_CMB_CHARGE_CURRENT, text::kDefaultItems);
         face.showPanel(model);
         bridge.supply().state().settings = {30, 15, 2, 9, 8, 7, 3}; // AC s/min/h, system, selection
     }
@@ -78,15 +70,8 @@ struct Rig {
     }
 
     testing::TempFolder directory{"brenvik-connection"};
-    vsupply::VirtualBridge bridge{kDevices};
-    ProgramState state{bridge};
     DeviceLink& link = state.link;
     config::ConfigurationFiles& files = state.files;
-    testing::FakeWindow window;
-    testing::FakeClock clock;
-    MainWindowModel model;
-    WindowFace face{window};
-    operations::Context ctx{face, clock, state, model};
 };
 
 class Connection : public ::testing::Test, protected Rig {};
@@ -99,7 +84,7 @@ TEST_F(Connection, ConnectTimerOpensTheFirstChannelAInitialisesAndShowsTheSupply
     Texts& trace = clock.timeline;
     bridge.setTrace([&](std::string_view line) { trace.emplace_back(line); });
     window.timeline = &trace;
-    connectTimerStep(ctx);
+    operations::connectTimerStep(ctx);
     window.timeline = nullptr;
 
     EXPECT_EQ(window.invalidations, (std::vector<bool>{false, false}));
@@ -157,7 +142,7 @@ TEST_F(Connection, ConnectTimerOpensTheFirstChannelAInitialisesAndShowsTheSupply
                "off 1059", "off 1060", "off 1061", "off 1062", "off 1011"}));
     EXPECT_TRUE(link.linkOk);
 
-    EXPECT_EQ(entries(), Entries("2", {}, kModel1Items, 3, false));
+    EXPECT_EQ(entries(), Entries("2", {}, text::kModel1Items, 3, false));
 }
 
 // The version call, the second latency pair and the second clock query may fail: the connection
@@ -192,11 +177,11 @@ TEST_F(Connection, CountZeroLoadsTheCurrentFile) {
     bridge.faults().countZero = true;
     connectDevice(ctx);
     EXPECT_EQ(bridge.calls(), (Calls{18, 20, 33}));
-    EXPECT_EQ(clock.waits, Waits{1000ms});
+    EXPECT_EQ(clock.waits, std::vector{1000ms});
     EXPECT_EQ(window.statusHistory,
               Texts({text::kCheckCable, text::kCommErrorStop, text::kConnectFail}));
     EXPECT_FALSE(link.linkOk);
-    EXPECT_EQ(entries(), Entries("99", kFileBoxes, kDefaultItems, 2, true));
+    EXPECT_EQ(entries(), Entries("99", kFileBoxes, text::kDefaultItems, 2, true));
     EXPECT_EQ(files.current, directory / "chosen.ini");
 }
 
@@ -234,14 +219,15 @@ TEST_F(Connection, SilentReconnectShowsThePendingEntriesOfTheWorkingFile) {
             r.bridge.supply().faults().unacknowledged = {3};
         }
         r.files.current = r.directory / "elsewhere.ini";
-        silentReconnect(r.ctx);
+        operations::silentReconnect(r.ctx);
 
         EXPECT_TRUE(r.window.messages.empty());
         EXPECT_EQ(r.window.statusText(), lastText);
         EXPECT_EQ(r.link.linkOk, connected);
         EXPECT_EQ(r.files.current, r.files.working);
         EXPECT_EQ(r.entries(),
-                  Entries("11", kFileBoxes, connected ? kModel1Items : kDefaultItems, 2, true));
+                  Entries("11", kFileBoxes, connected ? text::kModel1Items : text::kDefaultItems, 2,
+                          true));
         EXPECT_EQ(std::pair(r.model.settings.acFaultHours, r.model.settings.optAcFaultDelay),
                   std::pair(11, 1))
             << "the panel is read again at the end";

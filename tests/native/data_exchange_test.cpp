@@ -25,7 +25,7 @@ std::optional<std::int32_t> readFirstOfTwo(const std::string& text) {
     }
     EXPECT_EQ(std::pair(a, b), std::pair(11, 22)) << "later fields keep their values";
     EXPECT_EQ(window.messageTexts(), std::vector<std::string>{text::kNotAnInteger});
-    EXPECT_EQ(window.messages.at(0).caption, window.appName);
+    EXPECT_EQ(window.messages.at(0).caption, "Brenvik-USB");
     EXPECT_EQ(window.focused, 1);
     return std::nullopt;
 }

@@ -1,12 +1,8 @@
 #include "operations/connection.h"
 #include "res/resource.h"
-#include "shell/window_face.h"
-#include "tests/support/fake_clock.h"
-#include "tests/support/fake_window.h"
 #include "tests/support/operator_texts.h"
-#include "virtual_supply/virtual_bridge.h"
+#include "tests/support/window_rig.h"
 
-#include <chrono>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -17,41 +13,21 @@ namespace {
 namespace text = testing::text;
 using Items = std::vector<std::string>;
 
-using text::kModel1Items;
-using text::kModel2Items;
-
-class ReadBack : public ::testing::Test {
+class ReadBack : public ::testing::Test, protected testing::WindowRig {
 protected:
     ReadBack() {
-        state.link.handle = opened.link.handle;
-        state.link.startCondition = opened.link.startCondition;
-        // As the main window starts: generic selector items, the record displayed.
-        window.setComboItems(IDC_CMB_CHARGE_CURRENT, {"a", "b", "c", "d"});
-        face.showPanel(model);
-        auto& state = supply().state();
-        state.settings = {30, 15, 2, 9, 8, 7, 1}; // AC s/min/h, system s/min/h, selection
-        state.installDate = {12, 31, 20, 9};
-        state.modelCode = 2;
-        state.firmwareTenths = 23;
+        auto& s = bridge.supply().state();
+        s.settings = {30, 15, 2, 9, 8, 7, 1}; // AC s/min/h, system s/min/h, selection
+        s.installDate = {12, 31, 20, 9};
+        s.modelCode = 2;
+        s.firmwareTenths = 23;
     }
-
     void readBack() { operations::readBackSettings(ctx); }
-    vsupply::VirtualSupply& supply() { return bridge.supply(); }
     // What the operator sees of the selector: its items and the selected one.
     std::pair<Items, int> selector() const {
         return {window.comboItems(IDC_CMB_CHARGE_CURRENT),
                 window.comboSelection(IDC_CMB_CHARGE_CURRENT)};
     }
-
-    vsupply::VirtualLink opened;
-    vsupply::VirtualBridge& bridge = opened.bridge;
-    testing::FakeWindow window;
-    testing::FakeClock clock;
-    MainWindowModel model;
-    ProgramState state{bridge};
-    MonitorState& monitorState = state.monitor;
-    WindowFace face{window};
-    operations::Context ctx{face, clock, state, model};
 };
 
 // The settings and identity fields are shown (the program tests check each of them); the
@@ -61,10 +37,8 @@ TEST_F(ReadBack, PanelShowsWhatTheSupplyHoldsAndNothingElse) {
     window.enableControl(IDC_EDT_AC_HOURS, false);
     window.setChecked(IDC_CHK_RESET_FAULT_COUNTS, true);
 
-    clock.follow(bridge);
-    window.timeline = &clock.timeline;
+    follow();
     readBack();
-    window.timeline = nullptr;
 
     EXPECT_TRUE(state.link.linkOk);
     EXPECT_EQ(clock.timeline,
@@ -75,21 +49,21 @@ TEST_F(ReadBack, PanelShowsWhatTheSupplyHoldsAndNothingElse) {
                          window.controlText(IDC_EDT_PART_NUMBER),
                          window.controlText(IDC_EDT_POWERUP_TIME)),
               std::tuple("2", "2009", text::kPartModel2, "stale"));
-    EXPECT_EQ(selector(), std::pair(kModel2Items, 1));
-    EXPECT_EQ(monitorState.lastRead, (LastReadSettings{1, 2, 15, 30, 7, 8, 9}));
+    EXPECT_EQ(selector(), std::pair(text::kModel2Items, 1));
+    EXPECT_EQ(state.monitor.lastRead, (LastReadSettings{1, 2, 15, 30, 7, 8, 9}));
     EXPECT_EQ(window.disabled, std::set<int>{IDC_EDT_AC_HOURS});
     EXPECT_EQ(window.checked, std::set<int>{IDC_CHK_RESET_FAULT_COUNTS});
 
     // A model 1 rebuilds the selector and the closing redisplay shows the selection in it; a
     // selection outside the list is kept in the record and selects nothing.
-    supply().state().modelCode = 1;
-    supply().state().settings[6] = 3;
+    bridge.supply().state().modelCode = 1;
+    bridge.supply().state().settings[6] = 3;
     readBack();
-    EXPECT_EQ(selector(), std::pair(kModel1Items, 3));
-    supply().state().settings[6] = 4;
+    EXPECT_EQ(selector(), std::pair(text::kModel1Items, 3));
+    bridge.supply().state().settings[6] = 4;
     readBack();
     EXPECT_EQ(model.settings.chargeSelection, 4);
-    EXPECT_EQ(selector(), std::pair(kModel1Items, -1));
+    EXPECT_EQ(selector(), std::pair(text::kModel1Items, -1));
 }
 
 // Four chunks the bridge did not deliver, whose cleared bytes would add up to a matching
@@ -103,7 +77,7 @@ TEST_F(ReadBack, UndeliveredChunksLeaveThePanelAsItWas) {
     EXPECT_EQ(std::tuple(window.texts, window.checked, window.disabled, selector()), before);
     EXPECT_EQ(window.statusText(), text::kCommErrorBang);
     EXPECT_FALSE(state.link.linkOk);
-    EXPECT_EQ(monitorState.lastRead, LastReadSettings{});
+    EXPECT_EQ(state.monitor.lastRead, LastReadSettings{});
 }
 
 } // namespace

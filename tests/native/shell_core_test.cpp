@@ -1,10 +1,9 @@
 #include "config/configuration.h"
 #include "res/resource.h"
 #include "shell/main_window_core.h"
-#include "tests/support/fake_clock.h"
-#include "tests/support/fake_window.h"
+#include "tests/support/operator_texts.h"
+#include "tests/support/window_rig.h"
 #include "ui/app_paths.h"
-#include "virtual_supply/virtual_bridge.h"
 
 #include <array>
 #include <bit>
@@ -35,32 +34,22 @@ TEST(AppPaths, ApplicationNameAndWorkingFileFromTheProgramsPath) {
     }
 }
 
-class MainWindowCoreTest : public ::testing::Test {
-protected:
-    testing::FakeWindow window;
-    testing::FakeClock clock;
-    vsupply::VirtualBridge bridge;
-    ProgramState state{bridge};
-    fs::path folder = fs::path("srv") / "bench";
-    MainWindowCore core{window, clock, state, folder / "Brenvik-USB.exe"};
-};
-
-TEST_F(MainWindowCoreTest, InitialisationFillsTheSelectorArmsTheTimerAndShowsNothing) {
-    window.setComboItems(IDC_CMB_CHARGE_CURRENT, {"7 AH", "12 AH", "18 AH", "26 AH", "40 AH"});
-    state.files.current = "elsewhere.ini";
+TEST(MainWindowCore, InitialisationFillsTheSelectorArmsTheTimerAndShowsNothing) {
+    testing::WindowRig rig;
+    const fs::path folder = fs::path("srv") / "bench";
+    MainWindowCore core{rig.window, rig.clock, rig.state, folder / "Brenvik-USB.exe"};
+    rig.window.setComboItems(IDC_CMB_CHARGE_CURRENT, {"7 AH", "12 AH", "18 AH", "26 AH", "40 AH"});
+    rig.state.files.current = "elsewhere.ini";
     core.fillDefaultChargeSelector();
     core.armConnectTimer();
     core.useWorkingConfigurationFile();
 
-    EXPECT_EQ(
-        window.comboItems(IDC_CMB_CHARGE_CURRENT),
-        (std::vector<std::string>{"Default Charge Current", "1/2 Default Charge Current",
-                                  "1/4 Default Charge Current", "1/8 Default Charge Current"}));
-    EXPECT_EQ(window.comboSelection(IDC_CMB_CHARGE_CURRENT), 0);
-    EXPECT_EQ(window.timers, (std::map<int, unsigned>{{IDT_CONNECT, 500u}}));
-    EXPECT_EQ(std::pair(state.files.working, state.files.current),
+    EXPECT_EQ(rig.window.comboItems(IDC_CMB_CHARGE_CURRENT), testing::text::kDefaultItems);
+    EXPECT_EQ(rig.window.comboSelection(IDC_CMB_CHARGE_CURRENT), 0);
+    EXPECT_EQ(rig.window.timers, (std::map<int, unsigned>{{IDT_CONNECT, 500u}}));
+    EXPECT_EQ(std::pair(rig.state.files.working, rig.state.files.current),
               std::pair(folder / "Brenvik.ini", folder / "Brenvik.ini"));
-    EXPECT_TRUE(window.statusHistory.empty());
+    EXPECT_TRUE(rig.window.statusHistory.empty());
     using Values = std::array<std::int32_t, 16>;
     EXPECT_EQ(std::bit_cast<Values>(core.model().settings),
               (Values{0, 0, 0, 0, 0, 0, 0, 2, 7, 2010, 0, 0, 0, 0, 0, 0}))

@@ -2,11 +2,8 @@
 #include "monitor/status_block.h"
 #include "operations/monitoring.h"
 #include "res/resource.h"
-#include "shell/window_face.h"
-#include "tests/support/fake_clock.h"
-#include "tests/support/fake_window.h"
 #include "tests/support/operator_texts.h"
-#include "virtual_supply/virtual_bridge.h"
+#include "tests/support/window_rig.h"
 
 #include <algorithm>
 #include <array>
@@ -22,21 +19,12 @@ namespace brenvik::monitor {
 namespace {
 
 namespace text = testing::text;
-using testing::FakeWindow;
 using Items = std::vector<std::string>;
 using Runs = std::initializer_list<std::pair<std::size_t, std::vector<std::uint8_t>>>;
 
-using text::kDefaultItems;
-using text::kModel1Items;
-using text::kModel2Items;
-
-// A number as its little-endian bytes.
-std::vector<std::uint8_t> le(std::uint32_t value, std::size_t size = 2) {
-    std::vector<std::uint8_t> bytes;
-    for (std::size_t i = 0; i < size; ++i, value >>= 8) {
-        bytes.push_back(static_cast<std::uint8_t>(value & 0xFF));
-    }
-    return bytes;
+// A reading as its little-endian bytes.
+std::vector<std::uint8_t> le(std::uint16_t value) {
+    return {static_cast<std::uint8_t>(value & 0xFF), static_cast<std::uint8_t>(value >> 8)};
 }
 
 // A block with runs of bytes at their offsets, zeros elsewhere and a correct checksum.
@@ -79,34 +67,7 @@ TEST(StatusBlockChecksum, CoversBytesZeroTo45ModuloByte) {
     EXPECT_FALSE(checksumMatches(block)) << "byte 45 is covered";
 }
 
-// The main window's record and state as a monitoring tick takes a block into them.
-struct Tick {
-    void take(const StatusBlock& block) { operations::takeMonitoringBlock(ctx, block); }
-
-    FakeWindow window;
-    testing::FakeClock clock;
-    vsupply::VirtualBridge bridge;
-    ProgramState state{bridge};
-    MainWindowModel model;
-    WindowFace face{window};
-    operations::Context ctx{face, clock, state, model};
-};
-
-// Each change of class, None to Young included, repaints the window once without erasing.
-TEST(StatusBlockDecode, BatteryAgeClassesAtTheirLimitsAndARepaintOnEachChange) {
-    using enum BatteryAge;
-    Tick tick;
-    const std::tuple<std::uint32_t, BatteryAge, std::size_t> steps[] = {
-        {0, Young, 1},      {26000, Young, 1}, {26001, Ageing, 2},
-        {30000, Ageing, 2}, {30001, Old, 3},   {0xFFFFFF, Old, 3}};
-    for (const auto& [hours, age, repaints] : steps) {
-        tick.take(blockWith({{7, le(hours, 3)}}));
-        EXPECT_EQ(tick.state.monitor.batteryAge, age) << hours;
-        EXPECT_EQ(tick.window.invalidations, std::vector<bool>(repaints, false)) << hours;
-    }
-}
-
-TEST(StatusBlockDecode, StatusBitsGiveTheirTexts) {
+TEST(StatusBlockDecode, StatusBitsAndVoltagesGiveTheirTexts) {
     // AC fault status, system fault status, output latching, FAI activated.
     const std::tuple<std::uint8_t, std::uint8_t, const char*> cases[] = {
         {0x80, 0x07, "No fault/No fault/Yes/Yes"}, {0x7F, 0x00, "Fault/Fault/No/No"},
@@ -120,13 +81,10 @@ TEST(StatusBlockDecode, StatusBitsGiveTheirTexts) {
                   expected)
             << int{byte17} << " " << int{byte18};
     }
-}
-
-// Battery voltage from bytes 21-22, main output voltage from bytes 33-34.
-TEST(StatusBlockDecode, VoltagesScaleThirtyVoltsOver1023Counts) {
-    const std::pair<std::uint16_t, const char*> cases[] = {
+    // Battery voltage from bytes 21-22, main output voltage from bytes 33-34: 30 V over 1023.
+    const std::pair<std::uint16_t, const char*> voltages[] = {
         {0, "0.00"}, {1023, "30.00"}, {512, "15.01"}, {204, "5.98"}, {205, "6.01"}, {341, "10.00"}};
-    for (const auto& [reading, text] : cases) {
+    for (const auto& [reading, text] : voltages) {
         DisplayTexts texts;
         takeMonitoringValues(texts, blockWith({{21, le(reading)}, {33, le(reading)}}));
         EXPECT_EQ(texts.batteryVoltage, text) << reading;
@@ -134,21 +92,14 @@ TEST(StatusBlockDecode, VoltagesScaleThirtyVoltsOver1023Counts) {
     }
 }
 
-// Keeping the sign and saturating at 99.90; a battery from 6.0 V up leaves the current alone.
-TEST(StatusBlockDecode, ChargeCurrentKeepsItsSignAndSaturates) {
-    EXPECT_EQ(chargeCurrentText(3, 0, 328), "-1.00");
-    EXPECT_EQ(chargeCurrentText(1, 65535, 0), "99.90");
-    EXPECT_EQ(chargeCurrentText(1, 1312, 0, 205), "2.00");
-}
-
 // Part number, selector items and charge current scale (1312 counts) of each model; an unknown
 // model has none, and leaves the part number and the current as they were. A battery below 6.0 V
 // (reading 204 and under) zeroes the current for any model, known or not.
 TEST(StatusBlockModels, EachKnownModelSetsItsIdentityAndScaleUnknownOnesLeaveThem) {
     const std::tuple<std::uint8_t, std::string, Items, const char*> cases[] = {
-        {1, text::kPartModel1, kModel1Items, "2.00"},
-        {2, text::kPartModel2, kModel2Items, "4.00"},
-        {3, text::kPartModel3, kModel2Items, "4.00"},
+        {1, text::kPartModel1, text::kModel1Items, "2.00"},
+        {2, text::kPartModel2, text::kModel2Items, "4.00"},
+        {3, text::kPartModel3, text::kModel2Items, "4.00"},
         {0, "before", {}, "before"},
         {4, "before", {}, "before"},
         {255, "before", {}, "before"}};
@@ -164,23 +115,26 @@ TEST(StatusBlockModels, EachKnownModelSetsItsIdentityAndScaleUnknownOnesLeaveThe
         EXPECT_EQ(chargeCurrentText(code, 1312, 0), current) << int{code};
         EXPECT_EQ(chargeCurrentText(code, 1312, 0, 204), "0.00") << int{code};
     }
+    // The current keeps its sign and saturates at 99.90; a battery from 6.0 V up leaves it alone.
+    EXPECT_EQ(chargeCurrentText(3, 0, 328), "-1.00");
+    EXPECT_EQ(chargeCurrentText(1, 65535, 0), "99.90");
+    EXPECT_EQ(chargeCurrentText(1, 1312, 0, 205), "2.00");
 }
 
 // A block in which every field differs from a fresh window model, the counters and hours at
 // their little-endian widths: monitoring takes every field but the selector items.
 TEST(StatusBlockCallers, MonitoringTakesEveryFieldButTheSelectorItems) {
-    Tick tick;
-    tick.window.combos[IDC_CMB_CHARGE_CURRENT] = kDefaultItems;
-    const MainWindowModel& model = tick.model;
-    const MonitorState& state = tick.state.monitor;
-    FakeWindow& window = tick.window;
+    testing::WindowRig rig;
+    const auto [model, state, window] = std::tie(rig.model, rig.state.monitor, rig.window);
+    window.combos[IDC_CMB_CHARGE_CURRENT] = text::kDefaultItems;
 
     // Hours and counts 10000, 4660, 65535, 16777215; delays 3:4:5 and 7:8:9, selection 2; status
     // bits; battery 400, charge current 1312, output 800; model 1, firmware 2.3, date 12/31/2009.
-    tick.take(blockWith(
-        {{0, {0x10, 0x27, 0, 0x34, 0x12, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 5,  4,  3,  9,  8, 7,
-              2,    0x80, 7, 0,    0,    0x90, 1,    0x20, 5,    0,    0,  0,  0,  0,  0, 0,
-              0,    0x20, 3, 0,    0,    0,    0,    0,    0,    1,    23, 12, 31, 20, 9}}}));
+    operations::takeMonitoringBlock(
+        rig.ctx, blockWith({{0, {0x10, 0x27, 0, 0x34, 0x12, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 5, 4,
+                                 3,    9,    8, 7,    2,    0x80, 7,    0,    0,    0x90, 1, 0x20,
+                                 5,    0,    0, 0,    0,    0,    0,    0,    0,    0x20, 3, 0,
+                                 0,    0,    0, 0,    0,    1,    23,   12,   31,   20,   9}}}));
 
     EXPECT_EQ(textsOf(model.texts),
               textsOf({"23.46", "11.73", "2.00", "10000", "16777215", "4660", "65535", "Yes", "Yes",
@@ -190,7 +144,7 @@ TEST(StatusBlockCallers, MonitoringTakesEveryFieldButTheSelectorItems) {
     EXPECT_EQ(state.lastRead, (LastReadSettings{2, 3, 4, 5, 7, 8, 9}));
     EXPECT_EQ(state.batteryAge, BatteryAge::Old);
     EXPECT_EQ(window.invalidations, std::vector<bool>{false});
-    EXPECT_EQ(window.comboItems(IDC_CMB_CHARGE_CURRENT), kDefaultItems);
+    EXPECT_EQ(window.comboItems(IDC_CMB_CHARGE_CURRENT), text::kDefaultItems);
     EXPECT_EQ(window.comboSelection(IDC_CMB_CHARGE_CURRENT), 2);
 }
 

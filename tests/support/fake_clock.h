@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,22 +39,21 @@ public:
             }
         });
     }
-    // The time line's frames alone (other events hold a blank).
-    std::vector<std::string> frames() const {
-        std::vector<std::string> out;
-        for (const std::string& event : timeline) {
-            if (event.find(' ') == std::string::npos) {
-                out.push_back(event);
-            }
-        }
-        return out;
-    }
 
     std::vector<std::chrono::milliseconds> waits;
     std::vector<std::string> timeline;
     std::chrono::system_clock::time_point now{
         std::chrono::sys_days(std::chrono::year(2026) / 12 / 7) + std::chrono::hours(8)};
 };
+
+// Lists of time-line events one after the other, so that a long time line reads in its steps.
+inline std::vector<std::string> inSteps(std::initializer_list<std::vector<std::string>> steps) {
+    std::vector<std::string> out;
+    for (const auto& step : steps) {
+        out.insert(out.end(), step.begin(), step.end());
+    }
+    return out;
+}
 
 // The command line's monitoring slots on the same time line: waiting for a slot moves it on at
 // once, after `beforeSlot` has run with the slot's number (from 0).

@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <ranges>
 #include <set>
 #include <string>
 #include <utility>
@@ -25,7 +26,7 @@ struct RecordedMessage {
 
 class FakeWindow : public WindowPort {
 public:
-    std::string applicationName() const override { return appName; }
+    std::string applicationName() const override { return "Brenvik-USB"; }
     std::string controlText(int id) const override {
         return texts.contains(id) ? texts.at(id) : "";
     }
@@ -72,10 +73,8 @@ public:
         if (whileMessageOpen) {
             whileMessageOpen();
         }
-        if (buttons == MessageButtons::Ok) {
-            return MessageResult::Ok;
-        }
-        return next(retryCancelAnswers, MessageResult::Cancel);
+        return buttons == MessageButtons::Ok ? MessageResult::Ok
+                                             : next(retryCancelAnswers, MessageResult::Cancel);
     }
     void invalidate(bool erase) override {
         if (keepHistory) {
@@ -98,12 +97,10 @@ public:
     }
     // The next scripted answer; none left means the operator cancelled.
     std::optional<std::filesystem::path> chooseConfigurationFile(FileDialogKind) override {
-        if (fileAnswers.empty()) {
-            return std::nullopt;
+        if (whileFileDialogOpen) {
+            whileFileDialogOpen();
         }
-        const auto answer = fileAnswers.front();
-        fileAnswers.pop_front();
-        return answer;
+        return next(fileAnswers, std::optional<std::filesystem::path>());
     }
     // The next scripted answer; none left means Cancel.
     bool showConfirmation(const ConfirmationTexts&) override {
@@ -118,14 +115,10 @@ public:
         return statusHistory.empty() ? "Ready" : statusHistory.back();
     }
     std::vector<std::string> messageTexts() const {
-        std::vector<std::string> out;
-        for (const auto& m : messages) {
-            out.push_back(m.text);
-        }
-        return out;
+        const auto texts = messages | std::views::transform(&RecordedMessage::text);
+        return {texts.begin(), texts.end()};
     }
 
-    std::string appName = "Brenvik-USB";
     // When set, every status text, every control or menu command turned on or off and every
     // confirmation shown joins this time line (a test clock's, beside the transfers).
     std::vector<std::string>* timeline = nullptr;
@@ -143,7 +136,9 @@ public:
     std::vector<std::string> statusHistory;
     std::vector<RecordedMessage> messages;
     std::vector<bool> invalidations;
-    std::deque<std::filesystem::path> fileAnswers;
+    std::deque<std::optional<std::filesystem::path>> fileAnswers;
+    // Runs while a file dialog is open, which may move the process to another folder.
+    std::function<void()> whileFileDialogOpen;
     // Runs while a message box is open, as the handlers the platform's message loop runs then.
     std::function<void()> whileMessageOpen;
     std::deque<MessageResult> retryCancelAnswers; // none left: Cancel
@@ -160,11 +155,7 @@ private:
         return answer;
     }
     static void mark(std::set<int>& ids, int id, bool in) {
-        if (in) {
-            ids.insert(id);
-        } else {
-            ids.erase(id);
-        }
+        in ? void(ids.insert(id)) : void(ids.erase(id));
     }
 };
 

@@ -10,9 +10,7 @@ namespace brenvik::testing::text {
 
 using Items = std::vector<std::string>;
 
-// Status bar: the label, then the status line.
-inline const std::string kStatusLabel = "Pass/Failure Status";
-inline const std::string kReady = "Ready";
+// The status line.
 inline const std::string kSearching = "Searching device...";
 inline const std::string kCheckCable = "Connect device fail, please check the cable.";
 inline const std::string kConnectSuccess = "Pass, Connect device success! ";
