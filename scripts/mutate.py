@@ -574,6 +574,11 @@ def try_mutant(source, build, mutant, timeout):
         file.write_text(original, encoding="utf-8")
 
 
+def drawn_key(seed, mutant):
+    """The mutant's draw: a number from the seed and the mutant's own description."""
+    return hashlib.sha256(f"{seed}:{mutant}".encode()).digest()
+
+
 def print_rates(title, tally):
     print(f"\n{title:12} {'killed':>7} {'survived':>9} {'equivalent':>11} {'no build':>9} "
           f"{'kill rate':>10}")
@@ -611,7 +616,7 @@ def main():
     if args.sample and args.sample < len(mutants):
         # Each mutant draws a number from the seed and its own description, so a change to one
         # file changes the draw of that file's mutants only.
-        drawn = sorted(mutants, key=lambda m: hashlib.sha256(f"{args.seed}:{m}".encode()).digest())
+        drawn = sorted(mutants, key=lambda m: drawn_key(args.seed, m))
         mutants = sorted(drawn[: args.sample], key=lambda m: (m.path, m.start, m.operator))
     # The filters pick from the sample, so a part of a run can be tried again alone.
     if args.folders:
@@ -636,7 +641,9 @@ def main():
     survivors = []
     started = time.monotonic()
     waiting = queue.SimpleQueue()
-    for mutant in mutants:
+    # Tried in the order of their draws, so the mutants tried before a run is stopped are a
+    # sample of every folder, not the first folders of the list.
+    for mutant in sorted(mutants, key=lambda m: drawn_key(args.seed, m)):
         waiting.put(mutant)
     done = queue.SimpleQueue()
     stopping = threading.Event()
@@ -652,6 +659,7 @@ def main():
     threads = [threading.Thread(target=worker, args=(copy,)) for copy in copies]
     for thread in threads:
         thread.start()
+    tried = 0
     try:
         for index in range(1, len(mutants) + 1):
             mutant, outcome = done.get()
@@ -662,6 +670,11 @@ def main():
             if outcome == "survived":
                 survivors.append(mutant)
             print(f"[{index}/{len(mutants)}] {outcome:10} {mutant}", flush=True)
+            tried = index
+    except KeyboardInterrupt:
+        # The rates of what was tried are still worth having: the order of the draws makes them a
+        # smaller sample of every folder.
+        print(f"\nmutate: interrupted after {tried} of {len(mutants)} mutants", flush=True)
     finally:
         # Each worker puts its file back before it looks for the next mutant.
         stopping.set()
@@ -676,7 +689,7 @@ def main():
         print(f"  {mutant}")
     print_rates("operator", by_operator)
     print_rates("folder", by_folder)
-    print(f"\n{len(mutants)} mutants in {time.monotonic() - started:.0f} s")
+    print(f"\n{tried} mutants in {time.monotonic() - started:.0f} s")
     return 0
 
 
