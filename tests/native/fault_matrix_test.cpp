@@ -1,45 +1,108 @@
 // Every sequence the program runs against the supply, under every fault the virtual bridge and
 // supply can play, on a library that reports the delivered-byte count and on one that leaves it
 // alone, and through the serial engine on a bridge played by the command decoder. Invariants
-// are checked on each run rather than each path restated.
+// are checked on each run rather than each path restated. Then the command line's roads to the
+// bridge: the serial engine on a played bridge against the stand-in, several bridges at once,
+// replay of recorded traces, a bridge another process holds, `brenvik serve`, and the one-line
+// refusals. Then `brenvik serve`'s parts: its pages, history, files and schedule. Last, the
+// commands' frames and the checks of their replies that each run relies on.
 
 #include "cli/commands.h"
 #include "device/commands.h"
+#include "device/transaction.h"
 #include "operations/apply.h"
 #include "operations/configuration.h"
 #include "operations/connection.h"
 #include "operations/monitoring.h"
 #include "operations/panel.h"
+#include "serial_engine/bridge_decoder.h"
 #include "serial_engine/serial_engine.h"
 #include "serial_engine/virtual_bridge_bus.h"
+#include "serve/board.h"
+#include "serve/command.h"
+#include "serve/csv_log.h"
+#include "serve/json.h"
+#include "serve/operations_source.h"
+#include "serve/schedule.h"
+#include "serve/web_face.h"
 #include "shell/window_face.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/temp_folder.h"
+#include "usb_pipes/ftdi_bus.h"
+#include "virtual_supply/bridge_locks.h"
 #include "virtual_supply/scenario.h"
 #include "virtual_supply/virtual_bridge.h"
 
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
+#include <httplib.h>
+#include <iterator>
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
+#include <thread>
 
 namespace brenvik {
 namespace {
 
 namespace fs = std::filesystem;
-using Settings = monitor::LastReadSettings;
 using Sent = std::vector<std::uint8_t>;
+using namespace std::chrono_literals;
+using Strings = std::vector<std::string>;
+
+struct Result {
+    int code;
+    std::string out, err;
+};
+
+// The command line with its console on made-up time, `brenvik serve` among its commands, and a
+// folder of files.
+struct CommandLine {
+    std::string path(const std::string& name) const { return (folder / name).string(); }
+    std::string scenario(const std::string& extra = "") const {
+        return folder.write("scenario.txt", "hour_length_ms = 0\njitter = 0\n" + extra);
+    }
+
+    cli::Console console(std::ostream& out, std::ostream& err) {
+        cli::Console made{out,         err,         in,        clock, time,
+                          interrupted, [](bool) {}, installed, host,  hardwareBus};
+        made.unitClock = [] { return std::make_unique<testing::FakeClock>(); };
+        return made;
+    }
+    // Runs the words of `line`, `brenvik serve` among the commands.
+    Result run(const std::string& line) {
+        std::istringstream words(line);
+        std::ostringstream out, err;
+        cli::Console made = console(out, err);
+        const int code = cli::runCommandLine(Strings(std::istream_iterator<std::string>(words), {}),
+                                             made, {serve::serveCommand()});
+        return {code, out.str(), err.str()};
+    }
+
+    testing::FakeClock clock;
+    testing::FakeTimer time{clock};
+    std::istringstream in;
+    std::atomic<bool> interrupted{false};
+    std::function<cli::InstalledLibrary()> installed = [] { return cli::InstalledLibrary(); };
+    vsupply::HostOptions host;
+    std::function<std::unique_ptr<engine::BridgeBus>(cli::Backend)> hardwareBus;
+    testing::TempFolder folder{"brenvik-roads"};
+};
+
+constexpr const char* kAllSix =
+    "[SystemParameter]\nAcFltDelayHr=1\nAcFltDelayMin=2\nAcFltDelaySec=3\nSysFltDelaySec=40\n"
+    "ICharge=2\nInstallMM=7\nInstallDD=18\nInstallYYYY=2011\nbChargeCurrent=1\nbAcFltDelay=1\n"
+    "bSysFltDelay=1\nbResetBatCon=1\nbResetFaultCounts=1\nbInstallDate=1\n";
 
 // Never read from a supply: the last-read settings before any sequence ran.
-constexpr Settings kUnread{200, 200, 200, 200, 200, 200, 200};
+constexpr monitor::LastReadSettings kUnread{200, 200, 200, 200, 200, 200, 200};
 // The supply's stored settings as the program keeps them after reading them.
-constexpr Settings kSupplyRead{3, 2, 15, 30, 7, 8, 9};
+constexpr monitor::LastReadSettings kSupplyRead{3, 2, 15, 30, 7, 8, 9};
 
 // One fault, as a scenario text names it, and which transfers (0-based, in the order sent) it
 // spoils.
@@ -59,7 +122,7 @@ struct Outcome {
     Sent sent;
     std::string cell;
     std::vector<std::string> shown;
-    Settings lastRead = kUnread;
+    monitor::LastReadSettings lastRead = kUnread;
 };
 
 struct Sequence {
@@ -90,8 +153,9 @@ std::vector<std::size_t> spoilt(const Fault& fault, const Sent& sent) {
 struct Rig {
     Rig(bool countUntouched, bool throughEngine)
         : library(throughEngine ? static_cast<device::AdapterLibrary&>(engine) : bridge) {
-        files = {folder.path / "Brenvik.ini", folder.path / "Brenvik.ini"};
-        std::ofstream(files.working) << "[SystemParameter]\nAcFltDelayHr=11\nICharge=1\n";
+        state.files = {
+            folder.write("Brenvik.ini", "[SystemParameter]\nAcFltDelayHr=11\nICharge=1\n"),
+            folder.path / "Brenvik.ini"};
         window.setComboItems(1003, {"Default Charge Current", "1/2 Default Charge Current",
                                     "1/4 Default Charge Current", "1/8 Default Charge Current"});
         model.settings.acFaultHours = 5;
@@ -102,7 +166,7 @@ struct Rig {
         bridge.supply().state().settings = {30, 15, 2, 9, 8, 7, 3};
         bridge.supply().setReadingJitter(0, 1);
         bridge.faults().countUntouched = countUntouched;
-        monitorState.lastRead = kUnread;
+        state.monitor.lastRead = kUnread;
         // Where the status line stood at each transfer: texts from there on came after it.
         bridge.setTrace([this](std::string_view line) {
             if (line.starts_with("call ord=33 ")) {
@@ -142,9 +206,6 @@ struct Rig {
     engine::SerialEngine engine{bus, engineClock};
     device::AdapterLibrary& library;
     ProgramState state{library};
-    config::ConfigurationFiles& files = state.files;
-    device::DeviceLink& link = state.link;
-    monitor::MonitorState& monitorState = state.monitor;
     testing::FakeWindow window;
     testing::FakeClock clock;
     MainWindowModel model;
@@ -176,9 +237,9 @@ void checkWindow(const Rig& rig, const std::vector<std::size_t>& hits) {
     EXPECT_FALSE(!hits.empty() &&
                  std::ranges::count(rig.window.messageTexts(), "Write EEPROM success.") > 0);
     if (rig.window.statusText().starts_with("Pass")) {
-        EXPECT_TRUE(rig.link.linkOk);
+        EXPECT_TRUE(rig.state.link.linkOk);
     } else if (history.size() < 2 || !history[history.size() - 2].starts_with("Pass, Rest")) {
-        EXPECT_FALSE(rig.link.linkOk) << rig.window.statusText();
+        EXPECT_FALSE(rig.state.link.linkOk) << rig.window.statusText();
     }
 }
 
@@ -202,7 +263,7 @@ Outcome runInWindow(const std::function<void(Rig&)>& act, bool connecting, bool 
     const Outcome run{rig.bridge.calls(), rig.bridge.commandsSent(),
                       rig.window.messages.empty() ? last.substr(0, last.find_first_of(", "))
                                                   : rig.window.messages.back().caption,
-                      rig.shown(), rig.monitorState.lastRead};
+                      rig.shown(), rig.state.monitor.lastRead};
     // Shown values and the last-read settings come from a good block or not at all: each field
     // shows what it showed before, after the clean run, or after one the supply never answered.
     for (std::size_t f = 0; f < before.size() && !references.empty(); ++f) {
@@ -238,35 +299,21 @@ void monitorTick(Rig& r) {
     loop.tick();
 }
 
-// Runs a `brenvik` sub-command against the virtual supply (arguments ending in ".ini" name files
-// in a fresh folder): a spoilt exchange never exits 0. Calls and commands come from the trace.
-Outcome runCommandLine(const std::vector<std::string>& args, bool countUntouched,
-                       bool throughEngine, const Fault& fault, const std::vector<Outcome>&) {
-    const testing::TempFolder folder{"brenvik-fault-matrix"};
-    std::ofstream(folder.path / "apply.ini")
-        << "[SystemParameter]\nAcFltDelayHr=1\nICharge=2\nInstallMM=7\nInstallDD=18\n"
-           "InstallYYYY=2011\nbChargeCurrent=1\nbAcFltDelay=1\nbSysFltDelay=1\n"
-           "bResetBatCon=1\nbResetFaultCounts=1\nbInstallDate=1\n";
-    std::ofstream(folder.path / "scenario.txt")
-        << "hour_length_ms = 0\n"
-        << (countUntouched ? "count_untouched = yes\n" : "") << fault.text << "\n";
-    std::vector<std::string> line{"--virtual", (folder.path / "scenario.txt").string(), "--backend",
-                                  throughEngine ? "virtual-bridge" : "virtual"};
-    for (const auto& arg : args) {
-        line.push_back(arg.ends_with(".ini") ? (folder.path / arg).string() : arg);
-    }
-    std::ostringstream out;
-    std::istringstream in;
-    testing::FakeClock clock;
-    testing::FakeTimer time{clock};
-    const std::atomic<bool> interrupted{false};
-    const auto noLibrary = [] { return std::unique_ptr<device::AdapterLibrary>(); };
-    const vsupply::HostOptions host{std::nullopt, folder.path / "state.txt",
-                                    folder.path / "trace.txt", std::nullopt};
-    cli::Console console{out, out, in, clock, time, interrupted, [](bool) {}, noLibrary, host};
+// Runs a `brenvik` sub-command against the virtual supply (F/ names its fresh folder): a spoilt
+// exchange never exits 0. Calls and commands come from the trace.
+Outcome runCommandLine(const std::string& args, bool countUntouched, bool throughEngine,
+                       const Fault& fault, const std::vector<Outcome>&) {
+    CommandLine command;
+    command.host = {std::nullopt, command.folder / "state.txt", command.folder / "trace.txt"};
+    command.folder.write("apply.ini", kAllSix);
+    const std::string scenario =
+        command.scenario((countUntouched ? "count_untouched = yes\n" : "") + fault.text + "\n");
+    const std::string line = "--virtual " + scenario + " --backend " +
+                             (throughEngine ? "virtual-bridge " : "virtual ") +
+                             std::regex_replace(args, std::regex("F/"), command.path(""));
     Outcome run;
-    run.cell = "exit " + std::to_string(cli::runCommandLine(line, console));
-    std::ifstream trace(folder.path / "trace.txt");
+    run.cell = "exit " + std::to_string(command.run(line).code);
+    std::istringstream trace(command.folder.read("trace.txt"));
     for (std::string entry; std::getline(trace, entry);) {
         if (const auto at = entry.find(" call ord="); at != std::string::npos) {
             run.calls.push_back(std::stoul(entry.substr(at + 10)));
@@ -279,8 +326,9 @@ Outcome runCommandLine(const std::vector<std::string>& args, bool countUntouched
     return run;
 }
 
-Sequence onCommandLine(std::vector<std::string> args) {
-    return {"brenvik " + args.front(), true, std::bind_front(runCommandLine, args)};
+Sequence onCommandLine(const std::string& args) {
+    return {"brenvik " + args.substr(0, args.find(' ')), true,
+            std::bind_front(runCommandLine, args)};
 }
 
 const std::vector<Sequence> kSequences{
@@ -294,9 +342,9 @@ const std::vector<Sequence> kSequences{
     applyWith("APPLY fault reset", {4}),
     applyWith("APPLY date", {5}),
     applyWith("APPLY all six", {0, 1, 2, 3, 4, 5}),
-    onCommandLine({"status"}),
-    onCommandLine({"read", "--config", "read.ini"}),
-    onCommandLine({"apply", "--config", "apply.ini", "--yes"}),
+    onCommandLine("status"),
+    onCommandLine("read --config F/read.ini"),
+    onCommandLine("apply --config F/apply.ini --yes"),
 };
 
 // Every fault that can meet a sequence whose clean run made these calls and sent these commands.
@@ -368,5 +416,687 @@ TEST_P(FaultMatrix, EverySequenceUnderEveryFaultKeepsItsPromises) {
 INSTANTIATE_TEST_SUITE_P(Roads, FaultMatrix, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "SerialEngine" : "StandIn"; });
 
+struct Roads : ::testing::Test, CommandLine {};
+
+TEST_F(Roads, SerialEngineOnThePlayedBridgeSendsTheStandInsFramesRepliesAndWaits) {
+    const std::string unit = folder.write("unit.ini", kAllSix);
+    for (const std::string& command :
+         Strings{"status", "monitor --count 60", "apply --yes --config " + unit}) {
+        SCOPED_TRACE(command);
+        const auto played = [&](const std::string& road) {
+            fs::remove(path("t.txt"));
+            clock.waits.clear();
+            const Result result = run("--virtual " + scenario() + " --backend " + road +
+                                      " --trace " + path("t.txt") + " " + command);
+            EXPECT_EQ(result.code, 0) << result.err;
+            // The serial engine's own 5 ms pause before each transfer on a two-channel bridge.
+            std::erase(clock.waits, 5ms);
+            // The trace's frames, replies and statuses, without the times.
+            return std::pair(std::regex_replace(folder.read("t.txt"),
+                                                std::regex("^\\S+ ", std::regex::multiline), ""),
+                             clock.waits);
+        };
+        const auto direct = played("virtual");
+        EXPECT_NE(direct.first, "");
+        EXPECT_EQ(played("virtual-bridge"), direct);
+    }
+}
+
+TEST_F(Roads, ListAndApplyAllSeeEveryBridgeAndAnUnplugFailsOnlyItsRow) {
+    const std::string bench =
+        scenario("control_file = control.txt\ndevice = Bench A | 0x111 | 1\n"
+                 "device = Bench A | 0x112 | 1\ndevice = Bench A | 0x113 | 1\n");
+    const Result list = run("--virtual " + bench + " list");
+    EXPECT_EQ(list.code, 0) << list.err;
+    EXPECT_EQ(
+        list.out,
+        "index  serial       location     type       channel  description               "
+        "backend\n"
+        "0      VB000111A    0x111        2-channel  A        Bench A                   virtual\n"
+        "1      VB000112A    0x112        2-channel  A        Bench A                   virtual\n"
+        "2      VB000113A    0x113        2-channel  A        Bench A                   virtual\n");
+    const Result json = run("--virtual " + bench + " --backend virtual-bridge list --json");
+    EXPECT_EQ(json.code, 0) << json.err;
+    const std::string unit =
+        R"({"backend":"virtual-bridge","channel":"A","description":"Bench A",)";
+    EXPECT_EQ(
+        json.out,
+        "[" + unit + R"("index":0,"location":"0x111","serial":"VB000111A","type":"2-channel"},)" +
+            unit + R"("index":1,"location":"0x112","serial":"VB000112A","type":"2-channel"},)" +
+            unit + R"("index":2,"location":"0x113","serial":"VB000113A","type":"2-channel"}])" +
+            "\n");
+
+    folder.write("control.1.txt", "unplug_at = 2@1\n");
+    const std::string ini = folder.write("unit.ini", kAllSix);
+    for (const std::string road : {"virtual", "virtual-bridge"}) {
+        SCOPED_TRACE(road);
+        fs::remove(path("report.csv"));
+        const Result result =
+            run("--virtual " + bench + " --backend " + road + " apply --all --yes --config " + ini +
+                " --report " + path("report.csv"));
+        EXPECT_EQ(result.code, 2);
+        EXPECT_TRUE(result.out.ends_with("unit 0 VB000111A: ok\nunit 1 VB000112A: failed, exit 2\n"
+                                         "unit 2 VB000113A: ok\n"))
+            << result.out;
+        const std::string failed = "communication failed: settings write; battery timer reset; "
+                                   "fault count reset; installation date (the bridge vanished "
+                                   "from the USB)";
+        EXPECT_EQ(result.err, "[VB000112A] brenvik: " + failed + "\n");
+        std::istringstream rows(folder.read("report.csv"));
+        Strings verdicts;
+        for (std::string row; std::getline(rows, row);) {
+            verdicts.push_back(row.substr(row.find(",VB") + 1));
+        }
+        std::sort(verdicts.begin(), verdicts.end());
+        EXPECT_EQ(verdicts,
+                  (Strings{"VB000111A,verified", "VB000112A," + failed, "VB000113A,verified",
+                           "time,part_number,firmware,power_up_hours,settings_before,"
+                           "settings_after,actions,bridge,verify"}));
+    }
+}
+
+TEST_F(Roads, StatusTraceReplaysToTheSameOutputAndAChangedReplyIsReportedWhereItLeads) {
+    const Result recorded =
+        run("--virtual " + scenario() + " --trace " + path("t.txt") + " status");
+    ASSERT_EQ(recorded.code, 0) << recorded.err;
+    run("--virtual " + scenario() + " --backend virtual-bridge --usb-trace " + path("u.txt") +
+        " status");
+    for (const std::string trace : {"t.txt", "u.txt"}) {
+        const Result replayed = run("--virtual --replay " + path(trace) + " status");
+        EXPECT_EQ(replayed.code, 0) << replayed.err;
+        EXPECT_EQ(replayed.out, recorded.out);
+    }
+    // The supply's acknowledgement of command 3 changed from 55 to 54: the read-back stops there.
+    std::string changed = folder.read("t.txt");
+    changed.replace(changed.find("reply 55"), 8, "reply 54");
+    const Result replayed = run("--virtual --replay " + folder.write("c.txt", changed) + " status");
+    EXPECT_EQ(replayed.code, 2);
+    EXPECT_EQ(replayed.err, "brenvik: communication failed: the supply did not answer the "
+                            "read-back\nbrenvik: replay: frame 2 (04 55) of the recording was "
+                            "never sent\n");
+    // An apply whose settings echo changed: the confirm is not sent, the battery reset is.
+    const std::string apply = " apply --yes --config " + folder.write("unit.ini", kAllSix);
+    run("--virtual " + scenario() + " --trace " + path("a.txt") + apply);
+    changed = folder.read("a.txt");
+    changed.replace(changed.find("reply 55 03 02 01"), 11, "reply 55 04");
+    const Result failed = run("--virtual --replay " + folder.write("c.txt", changed) + apply);
+    EXPECT_EQ(failed.code, 2);
+    EXPECT_TRUE(failed.err.ends_with("brenvik: replay: frame 12 differs from the recording: sent "
+                                     "05 55, recorded 02 55 03 02 01 28 00 00 02 00 00\n"))
+        << failed.err;
+}
+
+TEST_F(Roads, EachFailureIsOneLineWithItsExitCode) {
+    // No played bridge, or one whose supply answers in full, not at all or by vanishing at the
+    // read-back's first chunk, or one that never synchronises; or libftdi itself, with no bridge.
+    enum Bridge { none, full, nothing, vanish, silent, libftdi } bridge = none;
+    vsupply::VirtualSupply supply(vsupply::Scenario::plausibleSupply());
+    hardwareBus = [&](cli::Backend) -> std::unique_ptr<engine::BridgeBus> {
+        if (bridge == none) {
+            return nullptr;
+        }
+        if (bridge == libftdi) {
+            return std::make_unique<usbpipes::FtdiBus>();
+        }
+        auto bus = std::make_unique<engine::DecoderBus>();
+        engine::BridgeDecoder& decoder = bus->add(
+            engine::decoderChannel(), [&](std::span<const std::uint8_t> frame,
+                                          std::span<std::uint8_t> reply, std::size_t& delivered) {
+                const auto bytes = supply.exchange(frame, reply.size());
+                std::copy(bytes.begin(), bytes.end(), reply.begin());
+                delivered = frame[0] == 4 && bridge == nothing ? 0 : bytes.size();
+                return !(frame[0] == 4 && bridge == vanish);
+            });
+        if (bridge == silent) {
+            decoder.stopAnswering();
+        }
+        return bus;
+    };
+    serve::Board busyBoard({}, 1h);
+    serve::WebFace busy(busyBoard);
+    ASSERT_EQ(busy.bind({"127.0.0.1", 0}), std::nullopt);
+    const std::string port = std::to_string(busy.port());
+    fs::create_directories(folder / "blocked" / "brenvik-0x121.csv");
+    const std::string serve = "--virtual " + scenario() + " serve ";
+    const std::string failed = "communication failed: the ";
+    const std::vector<std::tuple<std::string, Bridge, int, std::string>> cases{
+        {serve + "--listen 9731", none, 4, "--listen: expected ADDRESS:PORT, got '9731'"},
+        {serve + "--listen 127.0.0.1:" + port, none, 4,
+         "cannot listen on 127.0.0.1:" + port + ": Address already in use"},
+        {serve + "--csv " + path("missing"), none, 4, path("missing") + ": not a folder"},
+        {serve + "--csv " + path("blocked"), none, 4,
+         path("blocked") + "/brenvik-0x121.csv: cannot be written"},
+        {serve + "--device 0x999", none, 1,
+         "no device: no bridge named '0x999'; found USB SPI Bridge A (0x121)"},
+        {"--backend libftdi list", none, 1, "libftdi is not available on this system"},
+        {"--backend serial list", none, 4,
+         "unknown backend serial; one of auto, ftcspi, d2xx, libftdi, virtual, virtual-bridge"},
+        {"--backend libftdi --device VB999 status", full, 1,
+         "no bridge VB999 with channel \"A\"; `brenvik list` shows the bridges found"},
+        {"--virtual --usb-trace " + path("u.txt") + " status", none, 4,
+         "--usb-trace needs a road through the serial engine: d2xx, libftdi or virtual-bridge"},
+        {"--replay " + path("none.txt") + " status", none, 4, "--replay needs --virtual"},
+        {"--virtual apply --all --config x.ini", none, 4,
+         "apply --all writes every unit at once: give --yes"},
+        {"--virtual status --all --device 0x121", none, 4, "--all and --device exclude each other"},
+        {"--backend libftdi --device 1-1 status", nothing, 2,
+         failed + "supply did not answer the read-back (the bridge did not answer in time)"},
+        {"--backend libftdi status", vanish, 2,
+         failed + "supply did not answer the read-back (the bridge vanished from the USB)"},
+        {"--backend libftdi status", silent, 2,
+         failed + "bridge could not be set up (the bridge did not synchronise)"},
+        {"--backend libftdi list", libftdi, 1, "no bridge found"},
+    };
+    for (const auto& [line, played, code, err] : cases) {
+        bridge = played;
+        clock.waits.clear();
+        const Result result = run(line);
+        EXPECT_EQ(result.code, code) << line;
+        EXPECT_EQ(result.err, "brenvik: " + err + "\n");
+        EXPECT_EQ(result.out, "");
+        EXPECT_TRUE(played != none || clock.waits.empty()) << line; // it ended before any poll
+    }
+}
+
+// Ctrl+C before the server listens still ends it, with every chosen supply's file made.
+TEST_F(Roads, ServeServesUntilStopped) {
+    interrupted = true;
+    fs::create_directories(folder / "csv");
+    for (const auto& [options, url] :
+         {std::pair{"--listen 127.0.0.1:0 --device 0x121", "127.0.0.1"},
+          std::pair{"--listen [::1]:0 --all", "[::1]"}}) {
+        fs::remove(folder / "csv" / "brenvik-0x121.csv");
+        const Result result =
+            run("--virtual " + scenario() + " serve --csv " + path("csv") + " " + options);
+        EXPECT_EQ(result.code, 0) << result.err;
+        EXPECT_EQ(std::regex_replace(result.out, std::regex(":\\d+/"), ":PORT/"),
+                  "Serving 1 supply on http://" + std::string(url) +
+                      ":PORT/ (Ctrl+C ends)\nStopped.\n");
+        EXPECT_TRUE(fs::exists(folder / "csv" / "brenvik-0x121.csv"));
+    }
+}
+
+TEST_F(Roads, ServesStatusObjectIsWhatStatusJsonPrints) {
+    const Result status = run("--virtual " + scenario() + " status --json");
+    ASSERT_EQ(status.code, 0) << status.err;
+    std::ostringstream out, err;
+    cli::Console made = console(out, err);
+    auto opened = serve::openSupplies({true, path("scenario.txt"), ""}, made);
+    auto& source = *std::get<std::unique_ptr<serve::OperationsSupplySource>>(opened);
+    ASSERT_EQ(source.supplies().size(), 1u);
+    const serve::PollOutcome outcome = source.poll(0);
+    ASSERT_TRUE(outcome.reading) << outcome.failure;
+    EXPECT_EQ(serve::statusObject(*outcome.reading), nlohmann::json::parse(status.out));
+}
+
+// The lock files stand for the processes: each bridge takes its locks through its own open files,
+// as another process would. A channel another process holds is listed at location 0, refused,
+// and `brenvik status` says so, until it is closed; a library that is refused is never called.
+TEST_F(Roads, AChannelAnotherProcessHoldsIsListedAtLocationZeroAndRefusedUntilClosed) {
+    host.lockFolder = folder.path;
+    vsupply::VirtualBridge window;
+    vsupply::VirtualBridge other;
+    window.shareWith(vsupply::lockFiles(folder.path));
+    other.shareWith(vsupply::lockFiles(folder.path));
+    // Opens channel "A" of the default bridge as the program does, after listing it.
+    const auto open = [](vsupply::VirtualBridge& bridge, device::FtcHandle& handle) {
+        char name[101] = {}, channel[5] = {};
+        std::uint32_t location = 7, type = 0;
+        bridge.getHiSpeedDeviceNameLocIdChannel(0, name, 100, &location, channel, 5, &type);
+        char a[] = "A";
+        return std::pair(location, bridge.openHiSpeedDevice("USB SPI Bridge A", 0x121, a, &handle));
+    };
+    device::FtcHandle held = 0, refusedHandle = 0;
+    EXPECT_EQ(open(window, held), std::pair(0x121u, 0u));
+    EXPECT_EQ(open(other, refusedHandle), std::pair(0u, 27u));
+    class Refused final : public vsupply::VirtualBridge {
+    public:
+        std::string refusal() const override { return "FTCSPI.dll: ordinal 5 carries no name"; }
+    };
+    auto refused = std::make_unique<Refused>();
+    std::vector<std::string> calls;
+    refused->setTrace([&](std::string_view call) { calls.emplace_back(call); });
+    installed = [&] { return std::move(refused); };
+    const auto status = [&](const std::string& line) {
+        const Result result = run(line);
+        return std::to_string(result.code) + " " + result.out + result.err;
+    };
+
+    EXPECT_EQ(status("status"), "1 brenvik: FTCSPI.dll: ordinal 5 carries no name\n");
+    EXPECT_EQ(calls, Strings{});
+    EXPECT_EQ(status("--virtual status"),
+              "1 brenvik: no device: the bridge is in use by another program\n");
+    ASSERT_EQ(window.closeDevice(held), 0u);
+    EXPECT_EQ(status("--virtual status").substr(0, 2), "0 ");
+    EXPECT_EQ(open(other, refusedHandle), std::pair(0x121u, 0u));
+}
+
 } // namespace
 } // namespace brenvik
+
+namespace brenvik::serve {
+namespace {
+
+constexpr std::int64_t k08h00 = 1796630400000; // 2026-12-07T08:00:00Z in Unix ms
+
+// Part number, firmware, output, battery volts, charge amps, power-up and battery hours, AC and
+// system fault counts, FAI, latching, AC and system fault, their delays, charge selection and
+// text, installed month, day and year.
+Reading reading(double outputVolts) {
+    return Reading("TRQ 60-40-20", "2.3", outputVolts, 27.18, 1.01, 12345, 8760, 3, 1, false, false,
+                   true, false, {0, 5, 0}, {1, 2, 3}, 1, "5 to 8 Ah Battery", 2, 7, 2010);
+}
+
+const PollOutcome kUnplugged{std::nullopt, "Fail, Communicate error,please try again. "};
+
+// Replaces every {NAME} of `text` by its value.
+std::string filled(std::string text, const std::vector<std::pair<std::string, std::string>>& by) {
+    for (const auto& [name, value] : by) {
+        for (auto at = text.find(name); at != std::string::npos; at = text.find(name, at)) {
+            text.replace(at, name.size(), value);
+        }
+    }
+    return text;
+}
+
+// Two supplies behind a real server on a free port of the loopback interface: the first good at
+// 08:00:00 and unplugged at 08:00:01, the second never reached; names that need escaping.
+class ServeWeb : public ::testing::Test {
+protected:
+    void SetUp() override {
+        board.record(0, k08h00, 400ms, {reading(27.51), {}});
+        board.record(0, k08h00 + 1000, 1400ms, kUnplugged);
+        board.record(1, k08h00, 2500ms,
+                     {std::nullopt, "no device: the bridge could not be opened"});
+        ASSERT_EQ(face.bind({"127.0.0.1", 0}), std::nullopt);
+        server = std::thread([this] { face.run(); });
+        client.emplace("127.0.0.1", face.port());
+    }
+    void TearDown() override {
+        face.stop();
+        server.join();
+    }
+
+    Board board{{{"Bridge \"A\"\\1", "0x121"}, {"Bridge B", "0x122"}}, 24h};
+    WebFace face{board};
+    std::thread server;
+    std::optional<httplib::Client> client;
+};
+
+TEST_F(ServeWeb, MetricsKeepTheLastGoodValuesWhilePollsFailAndWaitForAFirstOne) {
+    const auto metrics = client->Get("/metrics");
+    ASSERT_TRUE(metrics);
+    EXPECT_EQ(metrics->get_header_value("Content-Type"),
+              "text/plain; version=0.0.4; charset=utf-8");
+    const std::string a = R"({bridge="Bridge \"A\"\\1",location="0x121")";
+    EXPECT_EQ(metrics->body, filled(R"(# HELP brenvik_output_voltage_volts Main output voltage.
+# TYPE brenvik_output_voltage_volts gauge
+brenvik_output_voltage_volts{R} 27.51
+# HELP brenvik_battery_voltage_volts Battery voltage.
+# TYPE brenvik_battery_voltage_volts gauge
+brenvik_battery_voltage_volts{R} 27.18
+# HELP brenvik_charge_current_amperes Battery charge current.
+# TYPE brenvik_charge_current_amperes gauge
+brenvik_charge_current_amperes{R} 1.01
+# HELP brenvik_power_up_time_seconds Total power-up time (the supply counts whole hours).
+# TYPE brenvik_power_up_time_seconds gauge
+brenvik_power_up_time_seconds{R} 44442000
+# HELP brenvik_battery_installed_time_seconds Battery installed time (the supply counts whole hours).
+# TYPE brenvik_battery_installed_time_seconds gauge
+brenvik_battery_installed_time_seconds{R} 31536000
+# HELP brenvik_ac_faults_detected Number of AC faults detected.
+# TYPE brenvik_ac_faults_detected gauge
+brenvik_ac_faults_detected{R} 3
+# HELP brenvik_system_faults_detected Number of system faults detected.
+# TYPE brenvik_system_faults_detected gauge
+brenvik_system_faults_detected{R} 1
+# HELP brenvik_ac_fault AC fault status: 1 fault, 0 no fault.
+# TYPE brenvik_ac_fault gauge
+brenvik_ac_fault{R} 1
+# HELP brenvik_system_fault System fault status: 1 fault, 0 no fault.
+# TYPE brenvik_system_fault gauge
+brenvik_system_fault{R} 0
+# HELP brenvik_fai_activated Fire alarm interface activated: 1 yes, 0 no.
+# TYPE brenvik_fai_activated gauge
+brenvik_fai_activated{R} 0
+# HELP brenvik_output_latching_on_fai Output latching on FAI: 1 yes, 0 no.
+# TYPE brenvik_output_latching_on_fai gauge
+brenvik_output_latching_on_fai{R} 0
+# HELP brenvik_poll_success Whether the latest poll succeeded: 1 yes, 0 no.
+# TYPE brenvik_poll_success gauge
+brenvik_poll_success{A} 0
+brenvik_poll_success{B} 0
+# HELP brenvik_last_good_poll_timestamp_seconds When the last good poll started, seconds since the Unix epoch; the readings are its values.
+# TYPE brenvik_last_good_poll_timestamp_seconds gauge
+brenvik_last_good_poll_timestamp_seconds{A} 1796630400
+# HELP brenvik_poll_duration_seconds How long the latest poll took.
+# TYPE brenvik_poll_duration_seconds gauge
+brenvik_poll_duration_seconds{A} 1.4
+brenvik_poll_duration_seconds{B} 2.5
+# HELP brenvik_polls_total Polls made.
+# TYPE brenvik_polls_total counter
+brenvik_polls_total{A} 2
+brenvik_polls_total{B} 1
+# HELP brenvik_poll_failures_total Polls that failed.
+# TYPE brenvik_poll_failures_total counter
+brenvik_poll_failures_total{A} 1
+brenvik_poll_failures_total{B} 1
+)",
+                                    {{"{R}", a + R"(,part_number="TRQ 60-40-20",firmware="2.3"})"},
+                                     {"{A}", a + "}"},
+                                     {"{B}", R"({bridge="Bridge B",location="0x122"})"}}));
+}
+
+TEST_F(ServeWeb, AnswersStatusHistoryAndClearErrors) {
+    const auto status = client->Get("/api/status");
+    ASSERT_TRUE(status);
+    EXPECT_EQ(status->get_header_value("Cache-Control"), "no-store");
+    EXPECT_EQ(
+        status->body,
+        R"({"supplies":[{"bridge":"Bridge \"A\"\\1","failure":"Fail, Communicate error,please try )"
+        R"(again. ","lastGoodPoll":"2026-12-07T08:00:00.000Z","lastPoll":"2026-12-07T08:00:01.000Z",)"
+        R"("location":"0x121","ok":false,"pollSeconds":1.4,"status":{"acFaultCount":3,"acFaultDelay":)"
+        R"({"hours":0,"minutes":5,"seconds":0},"acFaultStatus":"Fault","batteryInstalledHours":8760,)"
+        R"("batteryVoltage":27.18,"chargeCurrent":1.01,"chargeSelection":{"index":1,"text":"5 to 8 )"
+        R"(Ah Battery"},"faiActivated":"No","firmware":"2.3","installDate":{"day":7,"month":2,)"
+        R"("year":2010},"outputLatching":"No","outputVoltage":27.51,"partNumber":"TRQ 60-40-20",)"
+        R"("powerUpHours":12345,"systemFaultCount":1,"systemFaultDelay":{"hours":1,"minutes":2,)"
+        R"("seconds":3},"systemFaultStatus":"No fault"}},{"bridge":"Bridge B","failure":"no )"
+        R"(device: the bridge could not be opened","lastGoodPoll":null,"lastPoll":)"
+        R"("2026-12-07T08:00:00.000Z","location":"0x122","ok":false,"pollSeconds":2.5,)"
+        R"("status":null}]})"
+        "\n");
+
+    const auto later = client->Get("/api/history?since=2026-12-07T08:00:00Z");
+    ASSERT_TRUE(later);
+    EXPECT_EQ(nlohmann::json::parse(later->body)["supplies"][0]["time"],
+              nlohmann::json::parse("[1796630401000]"));
+
+    const auto bad = client->Get("/api/history?since=yesterday");
+    ASSERT_TRUE(bad);
+    EXPECT_EQ(bad->status, 400);
+    EXPECT_EQ(bad->body, R"({"error":"since: expected Unix seconds or a UTC time like )"
+                         R"(2026-12-07T20:22:52Z, got 'yesterday'"})"
+                         "\n");
+
+    const auto unknown = client->Get("/status");
+    ASSERT_TRUE(unknown);
+    EXPECT_EQ(unknown->status, 404);
+    EXPECT_EQ(unknown->body,
+              "Not found: /status\nThis server answers:\n"
+              "  /                           the live page\n"
+              "  /metrics                    the readings for Prometheus\n"
+              "  /api/status                 each supply's latest values and poll\n"
+              "  /api/history?since=TIME     the retained readings later than TIME (Unix "
+              "seconds or\n"
+              "                              a UTC time like 2026-12-07T20:22:52Z); all without "
+              "since\n");
+
+    const auto page = client->Get("/");
+    const auto chart = client->Get("/dygraph.min.js");
+    ASSERT_TRUE(page && chart);
+    EXPECT_NE(page->body.find("<title>Brenvik-USB supplies</title>"), std::string::npos);
+    EXPECT_GT(chart->body.size(), 100'000u); // the chart library itself, built in
+}
+
+TEST(ServeHistory, KeepsTheRetentionBeforeTheNewestAndEachSupplysFileGetsOneRowPerPoll) {
+    History history(1h);
+    for (int half = 0; half <= 6; ++half) {
+        const std::int64_t time = k08h00 + half * 1'800'000;
+        if (half >= 5) {
+            history.addFailure(time, 1400ms, "Fail, Communicate error,please try again. ");
+        } else {
+            history.add(sampleOf(time, 400ms, reading(27.5 + half)));
+        }
+    }
+    ASSERT_EQ(history.size(), 3u); // 10:00, 10:30 and 11:00
+
+    HistorySlice slice{
+        {"Bridge \"A\"", "0x121"}, history.after(k08h00 + 5'400'000), history.failureTexts()};
+    EXPECT_EQ(historyJson({slice}),
+              R"({"supplies":[{"bridge":"Bridge \"A\"","location":"0x121",)"
+              R"("time":[1796637600000,1796639400000,1796641200000],"ok":[1,0,0],)"
+              R"("pollSeconds":[0.4,1.4,1.4],"outputVoltage":[31.5,null,null],)"
+              R"("batteryVoltage":[27.18,null,null],"chargeCurrent":[1.01,null,null],)"
+              R"("powerUpHours":[12345,null,null],"batteryInstalledHours":[8760,null,null],)"
+              R"("acFaultCount":[3,null,null],"systemFaultCount":[1,null,null],)"
+              R"("faiActivated":[0,null,null],"outputLatching":[0,null,null],)"
+              R"("acFault":[1,null,null],"systemFault":[0,null,null],"failure":[null,)"
+              R"("Fail, Communicate error,please try again. ","Fail, Communicate error,please )"
+              R"(try again. "]}]})"
+              "\n");
+
+    // Each supply's file starts with the header and gets one row per poll.
+    testing::TempFolder folder{"brenvik-serve-csv"};
+    const CsvLog log(folder.path, {{"Bridge A", "0x121"}});
+    ASSERT_EQ(log.unwritable(), std::nullopt);
+    EXPECT_TRUE(log.append({0, k08h00, 400ms, {reading(27.5), {}}}));
+    EXPECT_TRUE(log.append({0, k08h00 + 1000, 1400ms, kUnplugged}));
+    EXPECT_EQ(folder.read("brenvik-0x121.csv"),
+              "time,result,output_voltage,battery_voltage,charge_current,power_up_hours,"
+              "battery_installed_hours,ac_fault_count,system_fault_count,fai_activated,"
+              "output_latching,ac_fault_status,system_fault_status\n"
+              "2026-12-07T08:00:00.000Z,ok,27.50,27.18,1.01,12345,8760,3,1,No,No,Fault,No fault\n"
+              "2026-12-07T08:00:01.000Z,\"Fail, Communicate error,please try again. \",,,,,,,,,,,"
+              "\n");
+}
+
+// What --listen and the history's since= take; everything else is refused.
+TEST(ServeInput, ListenTakesAnAddressAndAPortAndSinceUnixSecondsOrAUtcTime) {
+    const std::vector<std::tuple<std::string, std::string, int>> listen{
+        {"127.0.0.1:9731", "127.0.0.1", 9731},
+        {"[::1]:0", "::1", 0},
+        {"0.0.0.0:65535", "0.0.0.0", 65535}};
+    for (const auto& [text, host, port] : listen) {
+        const auto address = parseListenAddress(text).value_or(ListenAddress{"none", -1});
+        EXPECT_EQ(std::pair(address.host, address.port), std::pair(host, port)) << text;
+    }
+    for (const std::string bad : {"9731", ":9731", "::1:80", "[]:80", "[::1:80",
+                                  "host:", "host:65536", "host:-1", "host:8x"}) {
+        EXPECT_EQ(parseListenAddress(bad), std::nullopt) << bad;
+    }
+    const std::vector<std::pair<std::string, std::int64_t>> good{
+        {"1796674972", 1796674972000},           {"1796674972.5", 1796674972500},
+        {"1796674972.123456", 1796674972123},    {"0", 0},
+        {"2026-12-07T20:22:52Z", 1796674972000}, {"2026-12-07T20:22:52.25Z", 1796674972250}};
+    for (const auto& [text, expected] : good) {
+        EXPECT_EQ(parseSince(text), expected) << text;
+    }
+    for (const std::string bad :
+         {"", "abc", "-5", "+5", "12x", "1.", "99999999999999", "2026-13-07T20:22:52Z",
+          "2026-02-30T00:00:00Z", "2026-12-07T24:00:00Z", "2026-12-07 20:22:52Z",
+          "2026-12-07T20:22:52", "2026-12-07T20:22:52+01:00"}) {
+        EXPECT_EQ(parseSince(bad), std::nullopt) << bad;
+    }
+}
+
+// Made-up time for one supply: waits move it on at once, each poll by the time it is given to
+// take; the second poll fails and the last one stops the loop.
+class ScriptedPolls final : public Timeline, public SupplySource {
+public:
+    explicit ScriptedPolls(std::vector<std::chrono::milliseconds> durations)
+        : durations_(std::move(durations)) {}
+    WallTime now() override { return now_; }
+    void waitUntil(WallTime deadline, const std::atomic<bool>&) override {
+        now_ = std::max(now_, deadline);
+    }
+    std::vector<SupplyIdentity> supplies() override { return {{"Bridge A", "0x121"}}; }
+    PollOutcome poll(std::size_t) override {
+        now_ += durations_.at(polls_);
+        stop = ++polls_ == durations_.size();
+        return polls_ == 2 ? kUnplugged : PollOutcome{reading(27.51), {}};
+    }
+    std::atomic<bool> stop{false};
+
+private:
+    WallTime now_ = WallTime(std::chrono::milliseconds(k08h00 + 300));
+    std::vector<std::chrono::milliseconds> durations_;
+    std::size_t polls_ = 0;
+};
+
+TEST(ServeSchedule, PollsOnWholeSecondsSkipsSlotsALongPollOverranAndGoesOnAfterAFailure) {
+    ScriptedPolls script({400ms, 2500ms, 400ms, 1000ms, 400ms});
+    using Poll = std::tuple<std::int64_t, std::int64_t, bool>; // after 08:00, µs, good
+    std::vector<Poll> polls;
+    pollUntilStopped(script, 0, script, 1000ms, script.stop, [&](const PollRecord& record) {
+        polls.emplace_back(record.timeMs - k08h00, record.duration.count(),
+                           record.outcome.reading.has_value());
+    });
+    EXPECT_EQ(polls, (std::vector<Poll>{{1000, 400'000, true},
+                                        {2000, 2'500'000, false},
+                                        {5000, 400'000, true},
+                                        {6000, 1'000'000, true},
+                                        {8000, 400'000, true}}));
+
+    SlotSchedule odd(WallTime(std::chrono::milliseconds(k08h00 + 300)), 1500ms);
+    EXPECT_EQ(odd.next().time_since_epoch(), std::chrono::milliseconds(k08h00 + 1500));
+    odd.advance(WallTime(std::chrono::milliseconds(k08h00 + 3000)));
+    EXPECT_EQ(odd.next().time_since_epoch(), std::chrono::milliseconds(k08h00 + 4500));
+}
+
+TEST(ServeOperationsSource, AnUnpluggedSupplyFailsItsPollsAndAnswersAgainOncePluggedBackIn) {
+    auto owned = std::make_unique<vsupply::VirtualBridge>();
+    vsupply::VirtualBridge& bridge = *owned;
+    std::vector<std::unique_ptr<device::AdapterLibrary>> libraries;
+    libraries.push_back(std::move(owned));
+    testing::FakeClock clock;
+    OperationsSupplySource source(std::move(libraries), clock);
+    ASSERT_EQ(source.supplies().size(), 1u);
+
+    Strings outcomes;
+    for (const std::uint32_t hours : {100, 101, 102, 103, 104}) {
+        if (hours == 101) {
+            bridge.unplug();
+        } else if (hours == 103) {
+            bridge.plugIn();
+        }
+        bridge.supply().state().powerUpHours = hours;
+        const PollOutcome outcome = source.poll(0);
+        outcomes.push_back(outcome.reading ? "ok " + std::to_string(outcome.reading->powerUpHours)
+                                           : outcome.failure);
+    }
+    EXPECT_EQ(outcomes, (Strings{"ok 100", "Fail, Communicate error,please try again. ",
+                                 "communication failed: the supply did not answer the read-back",
+                                 "ok 103", "ok 104"}));
+}
+
+} // namespace
+} // namespace brenvik::serve
+
+namespace brenvik::device {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A reply that delivered every byte asked for.
+Reply replyOf(const Bytes& bytes) {
+    Reply reply;
+    std::copy(bytes.begin(), bytes.end(), reply.bytes.begin());
+    reply.requested = reply.delivered = static_cast<std::uint32_t>(bytes.size());
+    return reply;
+}
+
+// AC delay 1 h 2 min 3 s, system delay 0, charge selection 1; installed 7/18/2011.
+const SettingsPayload kSettings{3, 2, 1, 0, 0, 0, 1};
+const DateBytes kDate{7, 18, 20, 11};
+
+// The worked frames are checked on the wire with the write sequence; here the checksums' ends.
+TEST(CommandFrames, ChecksumWrapsAndCodesWithoutAShapeNeverPass) {
+    const Frame plain = plainFrame(12);
+    EXPECT_EQ(Bytes(plain.bytes.begin(), plain.bytes.begin() + plain.length), (Bytes{0x0C, 0x55}));
+    EXPECT_EQ(settingsWriteRequest({}).bytes[10], 0x56);
+    EXPECT_EQ(settingsWriteRequest({255, 255, 255, 255, 255, 255, 255}).bytes[10], 0x4F)
+        << "the checksum wraps at 256";
+    for (std::uint8_t code : {0, 7, 8, 9, 15, 255}) {
+        EXPECT_FALSE(commandShape(code)) << int{code};
+    }
+    // A code without a shape is sent asking for one byte, and no reply to it passes.
+    EXPECT_EQ(matchingConfirmBytes(plainFrame(3), replyOf({0x55})), 0u) << "not a confirm";
+    EXPECT_FALSE(replyPasses(plainFrame(7), replyOf({0x55})));
+    vsupply::VirtualLink rig;
+    EXPECT_EQ(send(rig.link, plainFrame(7)).requested, 1u);
+}
+
+// Each command's frame and reply have the lengths of its shape. Its good reply passes; changing a
+// byte its check covers fails it, the others are free. A reply the transfer did not deliver whole
+// never passes: an all-zero area is exactly what a silent transfer leaves, so the reset confirms
+// must not take it.
+TEST(ReplyChecks, EachCheckCoversItsBytesAndOnlyCompleteTransfersPass) {
+    // A frame, its good reply, and how many leading bytes of it the check covers.
+    const std::tuple<Frame, Bytes, std::size_t> cases[] = {
+        {plainFrame(3), {0x55}, 1},
+        {plainFrame(5), {0x55}, 1},
+        {plainFrame(10), {0x55}, 1},
+        {plainFrame(11), {0x55}, 1},
+        {installDateRequest(kDate), {0x55, 9, 9, 9}, 1},
+        {settingsWriteRequest(kSettings), {0x55, 3, 2, 1, 0, 0, 0, 1, 0, 0x5D}, 9},
+        {settingsWriteConfirm(kSettings), {3, 2, 1, 0, 0, 0, 1, 0xAA, 0xBB, 0xCC}, 7},
+        {installDateConfirm(kDate), {7, 18, 20, 11}, 4},
+        {plainFrame(6), {0, 0, 0}, 3},
+        {plainFrame(12), {0, 0, 0, 0}, 4},
+        {plainFrame(4), Bytes(12, 0), 0}};
+    for (const auto& [frame, good, covered] : cases) {
+        SCOPED_TRACE(::testing::Message() << "command " << int{frame.code()});
+        const auto shape = commandShape(frame.code());
+        ASSERT_TRUE(shape);
+        EXPECT_EQ(std::pair(shape->frameLength, shape->replyLength),
+                  std::pair(frame.length, good.size()));
+        EXPECT_TRUE(replyPasses(frame, replyOf(good)));
+        for (std::size_t i = 0; i < good.size(); ++i) {
+            Bytes changed = good;
+            changed[i] ^= 0x10;
+            EXPECT_EQ(replyPasses(frame, replyOf(changed)), i >= covered) << "byte " << i;
+        }
+        for (std::uint32_t delivered : {0u, static_cast<std::uint32_t>(good.size() - 1)}) {
+            Reply incomplete = replyOf(good);
+            incomplete.delivered = delivered;
+            EXPECT_FALSE(replyPasses(frame, incomplete)) << delivered << " bytes delivered";
+        }
+    }
+}
+
+// Answers every transfer with a scripted reply and count, and keeps the reply area as the
+// library received it; every other call is the virtual bridge's. (The serial engine's tests
+// check the transfer's arguments on the wire.)
+class TransferRecorder final : public vsupply::VirtualBridge {
+public:
+    FtcStatus writeRead(FtcHandle, const StartCondition*, std::uint32_t, std::uint32_t,
+                        std::uint32_t, const std::uint8_t*, std::uint32_t, std::uint32_t,
+                        std::uint32_t, std::uint32_t, std::uint8_t* reply,
+                        std::uint32_t* replyBytesDelivered, HighPinRecord*) override {
+        replyArea.assign(reply, reply + 12);
+        std::copy(answer.begin(), answer.end(), reply);
+        *replyBytesDelivered = delivered;
+        return 0;
+    }
+
+    Bytes replyArea;
+    Bytes answer;
+    std::uint32_t delivered = 0;
+};
+
+// A transfer that delivered nothing must never be judged on an earlier transfer's bytes.
+TEST(Transaction, StaleReplyBytesNeverCount) {
+    TransferRecorder adapter;
+    DeviceLink link(adapter);
+    link.linkOk = true;
+    adapter.answer = {0x55};
+    adapter.delivered = 1;
+    ASSERT_TRUE(acknowledged(transact(link, 10, {}, 2, 1)));
+
+    // The library writes nothing, delivers nothing, yet reports success.
+    adapter.answer.clear();
+    adapter.delivered = 0;
+    EXPECT_FALSE(acknowledged(transact(link, 10, {}, 2, 1)));
+    EXPECT_EQ(adapter.replyArea, Bytes(12, 0));
+
+    // A short transfer: the undelivered tail reads as zero, and the reply is incomplete.
+    adapter.answer = {0x55, 0x55, 0x55, 0x55};
+    adapter.delivered = 2;
+    const Reply partial = transact(link, 12, {}, 2, 4);
+    EXPECT_FALSE(partial.complete());
+    EXPECT_EQ(Bytes(partial.bytes.begin(), partial.bytes.begin() + 4), (Bytes{0x55, 0x55, 0, 0}));
+}
+
+} // namespace
+} // namespace brenvik::device

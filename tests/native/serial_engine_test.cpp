@@ -1,20 +1,165 @@
 // The serial engine over the bridge decoder: every pipe operation of a connection and of
-// transactions, the pipe's failures, the engine's own refusals, and the decoder and USB trace.
-// The vendor library's status codes are checked by the conformance table (adapter library test).
+// transactions, the pipe's failures, the engine's own refusals, and the decoder and USB trace;
+// the libftdi road to real bridges, on played libftdi and libusb.
+// Then the adapter library as the program meets it: the one conformance table of the vendor
+// library's status codes against the virtual bridge (conforming, and playing the faults no real
+// library shows) and the serial engine, and the check of a library's names before it is used.
 
+#include "cli/session.h"
 #include "device/bridge.h"
+#include "device/library_check.h"
 #include "device/transaction.h"
 #include "serial_engine/bridge_decoder.h"
 #include "serial_engine/serial_engine.h"
 #include "serial_engine/usb_trace.h"
+#include "serial_engine/virtual_bridge_bus.h"
 #include "tests/support/fake_clock.h"
+#include "usb_pipes/ftdi_bus.h"
+#include "virtual_supply/conformance.h"
+#include "virtual_supply/virtual_bridge.h"
 
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <ftdi.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <numeric>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
+
+// libftdi and libusb as the libftdi road meets them: the test program's own definitions stand in
+// for the shared libraries' (the linker takes the program's first), so every call the bus makes
+// is recorded and answered as the test says.
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A bridge on the USB as libusb and libftdi see it.
+struct Device {
+    int product; // 0x6010 two channels, 0x6011 four
+    std::uint8_t bus;
+    Bytes ports;
+    std::string description, serial;
+    int strings = 0; // what reading its strings returns
+    int opened = 0;  // what opening it returns
+};
+
+// The state of the played libraries, new for every test.
+struct Played {
+    std::vector<Device> devices;
+    std::string calls; // "; " after each
+    bool noContext = false;
+    int interfaceResult = 0, findResult = 0, charResult = 0, result = 0, written = -1;
+    std::deque<int> arrivals; // bytes each read hands out, -1 an error; nothing once empty
+} played;
+
+Device& device(libusb_device* dev) {
+    return *reinterpret_cast<Device*>(dev);
+}
+
+// Records the call and gives the result.
+int called(const std::string& call, int result) {
+    played.calls += call + "; ";
+    return result;
+}
+
+} // namespace
+
+extern "C" {
+ftdi_context* ftdi_new() {
+    return played.noContext ? nullptr : new ftdi_context{};
+}
+void ftdi_free(ftdi_context* context) {
+    delete context;
+    called("free", 0);
+}
+int ftdi_set_interface(ftdi_context*, ftdi_interface interface) {
+    return called("interface " + std::to_string(interface), played.interfaceResult);
+}
+int ftdi_usb_find_all(ftdi_context*, ftdi_device_list** list, int vendor, int product) {
+    int count = 0;
+    *list = nullptr;
+    for (auto it = played.devices.rbegin(); it != played.devices.rend(); ++it) {
+        if (it->product == product) {
+            *list = new ftdi_device_list{*list, reinterpret_cast<libusb_device*>(&*it)};
+            ++count;
+        }
+    }
+    char call[20];
+    std::snprintf(call, sizeof call, "find %04x:%04x", vendor, product);
+    return called(call, played.findResult < 0 ? played.findResult : count);
+}
+void ftdi_list_free(ftdi_device_list** list) {
+    while (*list != nullptr) {
+        delete std::exchange(*list, (*list)->next);
+    }
+}
+uint8_t libusb_get_bus_number(libusb_device* dev) {
+    return device(dev).bus;
+}
+int libusb_get_port_numbers(libusb_device* dev, uint8_t* ports, int) {
+    std::copy(device(dev).ports.begin(), device(dev).ports.end(), ports);
+    return static_cast<int>(device(dev).ports.size());
+}
+int ftdi_usb_get_strings(ftdi_context*, libusb_device* dev, char*, int, char* description, int,
+                         char* serial, int) {
+    const Device& d = device(dev);
+    if (description != nullptr) {
+        std::strcpy(description, d.description.c_str());
+    }
+    std::strcpy(serial, d.serial.c_str());
+    return d.strings;
+}
+int ftdi_usb_open_dev(ftdi_context*, libusb_device* dev) {
+    return called("open bus " + std::to_string(device(dev).bus), device(dev).opened);
+}
+const char* ftdi_get_error_string(ftdi_context*) {
+    return "libftdi's own words";
+}
+int ftdi_set_event_char(ftdi_context*, unsigned char c, unsigned char enable) {
+    return called("event char " + std::to_string(c) + " " + std::to_string(enable),
+                  played.charResult);
+}
+int ftdi_set_error_char(ftdi_context*, unsigned char c, unsigned char enable) {
+    return called("error char " + std::to_string(c) + " " + std::to_string(enable),
+                  played.charResult);
+}
+int ftdi_usb_close(ftdi_context*) {
+    return called("close", 0);
+}
+int ftdi_write_data(ftdi_context*, const unsigned char*, int size) {
+    return called("write " + std::to_string(size), played.written < 0 ? size : played.written);
+}
+int ftdi_read_data(ftdi_context*, unsigned char* buffer, int) {
+    int count = 0;
+    if (!played.arrivals.empty()) {
+        count = played.arrivals.front();
+        played.arrivals.pop_front();
+    }
+    std::iota(buffer, buffer + std::max(count, 0), 0xA0);
+    return count;
+}
+int ftdi_set_latency_timer(ftdi_context*, unsigned char latency) {
+    return called("latency " + std::to_string(latency), played.result);
+}
+int ftdi_get_latency_timer(ftdi_context*, unsigned char* latency) {
+    *latency = 16;
+    return played.result;
+}
+int ftdi_set_bitmode(ftdi_context*, unsigned char mask, unsigned char mode) {
+    return called("bitmode " + std::to_string(mask) + " " + std::to_string(mode), played.result);
+}
+int ftdi_tcioflush(ftdi_context*) {
+    return called("flush", played.result);
+}
+int ftdi_usb_reset(ftdi_context*) {
+    return called("reset", played.result);
+}
+}
 
 namespace brenvik::engine {
 namespace {
@@ -23,14 +168,9 @@ using namespace std::chrono_literals;
 using device::AdapterLibrary;
 using Bytes = std::vector<std::uint8_t>;
 
+// " 03 55": each byte after a blank.
 std::string hex(std::span<const std::uint8_t> bytes) {
-    std::string text;
-    for (const std::uint8_t b : bytes) {
-        text += ' ';
-        text += "0123456789ABCDEF"[b >> 4];
-        text += "0123456789ABCDEF"[b & 0x0F];
-    }
-    return text;
+    return bytes.empty() ? "" : " " + cli::hexBytes(bytes);
 }
 
 // Lists and opens through the decoders and writes every pipe operation on the clock's time line
@@ -52,8 +192,7 @@ public:
     std::string lastError() const override { return inner_.lastError(); }
 
     std::optional<PipeStatus> listFails, openFails;
-    std::size_t failAt = SIZE_MAX;
-    std::size_t trickle = SIZE_MAX;
+    std::size_t failAt = SIZE_MAX, trickle = SIZE_MAX;
 
 private:
     class Pipe final : public BytePipe {
@@ -116,13 +255,26 @@ private:
     std::size_t operations_ = 0;
 };
 
-// Engine and decoder with a supply behind chip select, everything on one time line.
+// Engine and decoder with a supply behind chip select, everything on one time line; `open`
+// runs the session and starts the time line afresh.
 struct Rig {
-    explicit Rig(BridgeType type = BridgeType::twoChannel, bool inUse = false) {
+    explicit Rig(BridgeType type = BridgeType::twoChannel, bool open = false, bool inUse = false) {
         BridgeChannel channel = decoderChannel();
         channel.type = type;
         channel.inUse = inUse;
         decoder = &decoders.add(channel, &supply);
+        if (open) {
+            session();
+            log();
+        }
+    }
+    // The program's connection and one transaction (command 3); the library's last status.
+    device::FtcStatus session() {
+        if (device::openBridge(link, clock) == device::OpenResult::Opened) {
+            handle = *link.handle;
+            device::transact(link, 3, {}, 2, 1);
+        }
+        return link.adapterStatus;
     }
     // The time line since the last call, "; " between its events.
     std::string log() {
@@ -152,26 +304,17 @@ struct Transfer {
     Bytes frame{0x03, 0x55};
     std::uint32_t replyOrder = 1, replyEdge = 0, replyBits = 8;
     device::HighPinRecord record{};
-    device::FtcStatus status = 0;
 
     std::string run(AdapterLibrary& library, device::FtcHandle handle) {
         Bytes reply((replyBits + 7) / 8, 0xEE);
         std::uint32_t delivered = 0xDEAD;
-        status = library.writeRead(handle, &start, frameOrder, frameEdge, frameBits, frame.data(),
-                                   static_cast<std::uint32_t>(frame.size()), replyOrder, replyEdge,
-                                   replyBits, reply.data(), &delivered, &record);
+        const auto status =
+            library.writeRead(handle, &start, frameOrder, frameEdge, frameBits, frame.data(),
+                              static_cast<std::uint32_t>(frame.size()), replyOrder, replyEdge,
+                              replyBits, reply.data(), &delivered, &record);
         return std::to_string(status) + " " + std::to_string(delivered) + ":" + hex(reply);
     }
 };
-
-// The program's connection and one transaction (command 3); the library's last status.
-device::FtcStatus session(Rig& rig) {
-    if (device::openBridge(rig.link, rig.clock) == device::OpenResult::Opened) {
-        rig.handle = *rig.link.handle;
-        device::transact(rig.link, 3, {}, 2, 1);
-    }
-    return rig.link.adapterStatus;
-}
 
 TEST(SerialEngine, SessionOnTheUsbAsTheVendorLibrarySendsIt) {
     const std::string opening =
@@ -180,21 +323,20 @@ TEST(SerialEngine, SessionOnTheUsbAsTheVendorLibrarySendsIt) {
     const std::string clocking =
         "latency? 16; latency 50; latency? 50; latency 16; latency? 16; write 8B; "
         "write 86 2B 01; write 8A; write 86 2B 01; write 85; ";
-    const std::string highPins = "wait 5; read 64/0; write 83 87; read 1/5000 00; ";
-    const std::string settle = "wait 200; ";
+    // The pins settle, then are read.
+    const std::string highPins = "wait 200; wait 5; read 64/0; write 83 87; read 1/5000 00; ";
     const std::string transfer =
         "write 80 00 FB 11 00 00 03 13 07 55 26 07 80 08 FB 87; read 1/5000 55";
     Rig two;
-    EXPECT_EQ(session(two), 0u);
+    EXPECT_EQ(two.session(), 0u);
     EXPECT_EQ(two.log(), opening + "write 80 00 FB 82 FF FF 86 2B 01 85; " + clocking +
-                             "write 80 00 FB 82 00 FF; " + settle + highPins + settle + highPins +
-                             transfer);
+                             "write 80 00 FB 82 00 FF; " + highPins + highPins + transfer);
     EXPECT_EQ(two.decoder->clockHz(), 100000u);
     // A four-channel bridge has no high byte: no pins to set or read.
     Rig four(BridgeType::fourChannel);
-    EXPECT_EQ(session(four), 0u);
-    EXPECT_EQ(four.log(),
-              opening + "write 80 00 FB 86 2B 01 85; " + clocking + settle + settle + transfer);
+    EXPECT_EQ(four.session(), 0u);
+    EXPECT_EQ(four.log(), opening + "write 80 00 FB 86 2B 01 85; " + clocking +
+                              "wait 200; wait 200; " + transfer);
 }
 
 // Whichever of the session's 29 pipe operations fails, the call that made it returns the
@@ -206,7 +348,7 @@ TEST(SerialEngine, AFailingPipeOperationEndsItsCallWithTheDriversStatus) {
     for (std::size_t operation = 0; operation <= 29; ++operation) {
         Rig rig;
         rig.bus.failAt = operation;
-        if (session(rig) == 0) {
+        if (rig.session() == 0) {
             passedOver.push_back(operation);
             continue;
         }
@@ -222,7 +364,7 @@ TEST(SerialEngine, AFailingPipeOperationEndsItsCallWithTheDriversStatus) {
     EXPECT_EQ(waitedAfter, (std::vector<std::size_t>{21, 22, 23}));
     Rig slow;
     slow.bus.trickle = 1;
-    EXPECT_EQ(session(slow), 0u);
+    EXPECT_EQ(slow.session(), 0u);
     EXPECT_EQ(Transfer{}.run(slow.engine, slow.handle), "0 1: 55");
 }
 
@@ -230,8 +372,6 @@ TEST(SerialEngine, AFailingPipeOperationEndsItsCallWithTheDriversStatus) {
 // program's. A frame whose chip select never rises reaches no supply and gets no reply.
 TEST(SerialEngine, TransferBytesFollowEdgesBitOrderBitCountsAndChipSelect) {
     const std::pair<Transfer, std::string> rows[] = {
-        // The program's.
-        {{}, "0 1: 55 | write 80 00 FB 11 00 00 03 13 07 55 26 07 80 08 FB 87; read 1/5000 55"},
         // A settings write.
         {{.frameBits = 88, .frame = {1, 0x55, 10, 0, 0, 20, 0, 0, 2, 0, 0x76}, .replyBits = 80},
          "0 10: 55 0A 00 00 14 00 00 02 00 76 | write 80 00 FB 11 09 00 01 55 0A 00 00 14 00 00 "
@@ -255,9 +395,7 @@ TEST(SerialEngine, TransferBytesFollowEdgesBitOrderBitCountsAndChipSelect) {
          "20 0: EE | write 80 80 FB 11 00 00 03 13 07 55 26 07 80 00 FB 87; read 1/5000"},
     };
     for (auto [transfer, expected] : rows) {
-        Rig rig(BridgeType::fourChannel);
-        session(rig);
-        rig.log();
+        Rig rig(BridgeType::fourChannel, true);
         const std::string outcome = transfer.run(rig.engine, rig.handle);
         EXPECT_EQ(outcome + " | " + rig.log(), expected);
     }
@@ -266,8 +404,7 @@ TEST(SerialEngine, TransferBytesFollowEdgesBitOrderBitCountsAndChipSelect) {
 // Low lines set high stay high through a transfer until initialising sets them low again; the
 // high lines that are outputs and read high are the active ones.
 TEST(SerialEngine, TransfersKeepTheLowLinesAndReportTheHighOutputsThatReadHigh) {
-    Rig rig;
-    session(rig);
+    Rig rig(BridgeType::twoChannel, true);
     device::LowPinStates low{0, 1, 0, 0, 1};
     device::HighPinSettings high{};
     high.pins.fill({1, 0});
@@ -293,10 +430,8 @@ TEST(SerialEngine, TransfersKeepTheLowLinesAndReportTheHighOutputsThatReadHigh) 
 TEST(SerialEngine, ABridgeThatStopsAnsweringFailsWithoutDeliveringAnything) {
     for (const BridgeType type : {BridgeType::twoChannel, BridgeType::fourChannel}) {
         const bool two = type == BridgeType::twoChannel;
-        Rig rig(type);
-        session(rig);
+        Rig rig(type, true);
         rig.decoder->stopAnswering();
-        rig.log();
         // The two-channel bridge fails at its high-pin read, before the count is touched.
         EXPECT_EQ(Transfer{}.run(rig.engine, rig.handle), two ? "20 57005: EE" : "20 0: EE");
         EXPECT_EQ(rig.log(), two ? "wait 5; read 64/0; write 83 87; read 1/5000"
@@ -312,22 +447,20 @@ TEST(SerialEngine, ABridgeThatStopsAnsweringFailsWithoutDeliveringAnything) {
 }
 
 TEST(SerialEngine, OpeningFailsAsTheVendorLibraryWhenTheBusDoes) {
-    const struct {
-        std::optional<PipeStatus> listFails, openFails;
-        bool inUse;
-        device::FtcStatus status;
-    } rows[] = {
-        {PipeStatus::insufficientResources, std::nullopt, false, 5},
-        {std::nullopt, PipeStatus::deviceNotOpened, false, 27},
-        {std::nullopt, PipeStatus::ok, false, 27},
-        {std::nullopt, PipeStatus::ioError, false, 4},
-        {std::nullopt, std::nullopt, true, 27},
-    };
-    for (const auto& row : rows) {
-        Rig rig(BridgeType::twoChannel, row.inUse);
-        rig.bus.listFails = row.listFails;
-        rig.bus.openFails = row.openFails;
-        EXPECT_EQ(session(rig), row.status);
+    // Listing fails, opening fails, the channel is in use; the status.
+    const std::tuple<std::optional<PipeStatus>, std::optional<PipeStatus>, bool, device::FtcStatus>
+        rows[] = {
+            {PipeStatus::insufficientResources, std::nullopt, false, 5},
+            {std::nullopt, PipeStatus::deviceNotOpened, false, 27},
+            {std::nullopt, PipeStatus::ok, false, 27},
+            {std::nullopt, PipeStatus::ioError, false, 4},
+            {std::nullopt, std::nullopt, true, 27},
+        };
+    for (const auto& [listFails, openFails, inUse, status] : rows) {
+        Rig rig(BridgeType::twoChannel, false, inUse);
+        rig.bus.listFails = listFails;
+        rig.bus.openFails = openFails;
+        EXPECT_EQ(rig.session(), status);
     }
     Rig rig;
     rig.bus.listFails = PipeStatus::ioError;
@@ -343,21 +476,16 @@ TEST(SerialEngine, OpeningFailsAsTheVendorLibraryWhenTheBusDoes) {
 // Where the vendor library would write through a missing pointer the engine refuses with 6; a
 // divisor above 16 bits is 33; a handle it never opened is 1. None of it reaches the USB.
 TEST(SerialEngine, RefusesMissingPointersBadDivisorsAndUnknownHandles) {
-    Rig rig;
-    session(rig);
-    rig.log();
+    Rig rig(BridgeType::twoChannel, true);
     SerialEngine& e = rig.engine;
     const device::FtcHandle h = rig.handle;
-    char text[8] = {};
-    char a[] = "A";
+    char text[8] = {}, a[] = "A";
     std::uint32_t n = 0;
     std::uint8_t ms = 0;
     device::LowPinStates low{};
     device::HighPinSettings high{};
     device::HighPinStates pins{};
-    device::StartCondition start{0, 0, 1, 0};
-    device::HighPinRecord record{};
-    const std::uint8_t frame[2] = {3, 0x55};
+    Transfer t;
     std::uint8_t reply[2] = {};
     const std::vector<device::FtcStatus> refused{
         e.getDllVersion(nullptr, 8), e.getDllVersion(text, 3), e.getNumHiSpeedDevices(nullptr),
@@ -370,7 +498,7 @@ TEST(SerialEngine, RefusesMissingPointersBadDivisorsAndUnknownHandles) {
         e.getDeviceLatencyTimer(h, nullptr), e.getHiSpeedDeviceClock(299, nullptr),
         e.setHiSpeedDeviceGpios(h, nullptr, &high), e.setHiSpeedDeviceGpios(h, &low, nullptr),
         e.getHiSpeedDeviceGpios(h, nullptr),
-        e.writeRead(h, &start, 1, 0, 16, frame, 2, 1, 0, 8, reply, nullptr, &record),
+        e.writeRead(h, &t.start, 1, 0, 16, t.frame.data(), 2, 1, 0, 8, reply, nullptr, &t.record),
         // A divisor above 16 bits.
         e.initDevice(h, 0x10000), e.setClock(h, 0x10000, &n), e.getHiSpeedDeviceClock(0x10000, &n),
         // A handle never opened.
@@ -379,7 +507,7 @@ TEST(SerialEngine, RefusesMissingPointersBadDivisorsAndUnknownHandles) {
         e.turnOffDivideByFiveClock(99), e.setDeviceLatencyTimer(99, 2),
         e.getDeviceLatencyTimer(99, &ms), e.setHiSpeedDeviceGpios(99, &low, &high),
         e.getHiSpeedDeviceGpios(99, &pins),
-        e.writeRead(99, &start, 1, 0, 16, frame, 2, 1, 0, 8, reply, &n, &record)};
+        e.writeRead(99, &t.start, 1, 0, 16, t.frame.data(), 2, 1, 0, 8, reply, &n, &t.record)};
     EXPECT_EQ(refused,
               (std::vector<device::FtcStatus>{6,  6,  6,  6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6,
                                               33, 33, 33, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}));
@@ -400,15 +528,12 @@ TEST(SerialEngine, RefusesMissingPointersBadDivisorsAndUnknownHandles) {
 }
 
 TEST(ChannelText, AsTheAdapterLibraryFindsAndListsIt) {
-    const struct {
-        const char* description;
-        char channel;
-        bool listed;
-    } rows[] = {{"USB SPI Bridge A", 'A', true}, {"Dual b", 'B', false}, {"Bus B a", 'A', false},
-                {"Quad B", 'B', true},           {"Quad C", 0, false},   {"A", 0, false}};
-    for (const auto& row : rows) {
-        EXPECT_EQ(channelOfDescription(row.description), row.channel) << row.description;
-        EXPECT_EQ(listedByAdapterLibrary(row.description), row.listed) << row.description;
+    const std::tuple<const char*, char, bool> rows[] = {
+        {"USB SPI Bridge A", 'A', true}, {"Dual b", 'B', false}, {"Bus B a", 'A', false},
+        {"Quad B", 'B', true},           {"Quad C", 0, false},   {"A", 0, false}};
+    for (const auto& [description, channel, listed] : rows) {
+        EXPECT_EQ(channelOfDescription(description), channel) << description;
+        EXPECT_EQ(listedByAdapterLibrary(description), listed) << description;
     }
 }
 
@@ -463,6 +588,271 @@ TEST(UsbTrace, OneLinePerWriteAndReadWithMillisecondsSinceTheStart) {
     pipe->write(Bytes{0x87});
     pipe->read(buffer, received, 5000ms);
     EXPECT_EQ(out.str(), "105 write 80 00 FB 0A\n5105 read FA 0A\n5105 read\n");
+}
+
+const std::vector<Device> kBridges{
+    {0x6011, 3, {1}, "Quad", "Q1", -4},
+    {0x6010, 1, {4, 2}, "USB SPI Bridge", "FT01"},
+    {0x6010, 2, {}, "", "", -7},
+};
+
+struct LibftdiRoad : ::testing::Test {
+    LibftdiRoad() {
+        played = Played();
+        played.devices = kBridges;
+    }
+    ~LibftdiRoad() override { played = Played(); }
+    usbpipes::FtdiBus bus;
+};
+
+// Channel A of each two-channel bridge, then of each four-channel one, by its USB path; one
+// whose strings cannot be read goes by its chip's name, and a refusal says what to install.
+TEST_F(LibftdiRoad, ListsChannelAOfEveryBridgeByItsUsbPath) {
+    std::vector<BridgeChannel> channels{BridgeChannel{}};
+    EXPECT_EQ(bus.enumerate(channels), PipeStatus::ok);
+    EXPECT_EQ(channels,
+              (std::vector<BridgeChannel>{
+                  {"FT01", "1-4.2", 0x142, BridgeType::twoChannel, 'A', "USB SPI Bridge A", false},
+                  {"", "2", 0x2, BridgeType::twoChannel, 'A', "Dual RS232-HS A", false},
+                  {"", "3-1", 0x31, BridgeType::fourChannel, 'A', "Quad RS232-HS A", false}}));
+    EXPECT_EQ(bus.lastError(), "no permission to open the USB bridge at 3-1: install the udev "
+                               "rule 60-brenvik-usb-bridge.rules (group plugdev) and plug the "
+                               "bridge in again");
+    EXPECT_EQ(played.calls, "interface 1; find 0403:6010; find 0403:6011; free; ");
+    played.findResult = -3;
+    EXPECT_EQ(bus.enumerate(channels), PipeStatus::ioError);
+    EXPECT_EQ(bus.lastError(), "libftdi's own words");
+    EXPECT_EQ(channels, std::vector<BridgeChannel>{});
+    // The number a USB location gets, as the adapter library's location id: readable where it
+    // fits, distinct where it does not (the top bit set).
+    EXPECT_EQ(usbpipes::locationIdOf(1, Bytes{2, 1}), 0x121u);
+    EXPECT_EQ(usbpipes::locationIdOf(0xFF, Bytes{1, 2, 3, 4, 5, 6}), 0xFF123456u);
+    EXPECT_EQ(usbpipes::locationIdOf(1, Bytes{16}), 0x940C74BCu);
+    EXPECT_EQ(usbpipes::locationIdOf(1, Bytes{1, 1, 1, 1, 1, 1, 1}), 0xDA33C755u);
+    EXPECT_EQ(usbpipes::locationIdOf(0xFF, Bytes{15, 1, 2, 3, 4, 5, 6}), 0xF494C458u);
+}
+
+// What opening did: its status, the calls after the listing began, and the operator's line.
+TEST_F(LibftdiRoad, OpensByLocationOrSerialAndSaysWhyNot) {
+    const std::string permission = "no permission to open the USB bridge at 1-4.2: install the "
+                                   "udev rule 60-brenvik-usb-bridge.rules (group plugdev) and "
+                                   "plug the bridge in again";
+    // How, which, what opening, setting the characters and choosing the interface return.
+    const std::tuple<OpenBy, const char*, int, int, int, std::string> rows[] = {
+        {OpenBy::location, "1-4.2", 0, 0, 0,
+         "0: open bus 1; event char 0 0; error char 0 0; close; free; "},
+        {OpenBy::serial, "FT01", 0, 0, 0,
+         "0: open bus 1; event char 0 0; error char 0 0; close; free; "},
+        {OpenBy::serial, "Q1", 0, 0, 0, "2: find 0403:6011; free; no bridge Q1"},
+        {OpenBy::location, "1-4", 0, 0, 0, "2: find 0403:6011; free; no bridge 1-4"},
+        {OpenBy::location, "1-4.2", -4, 0, 0, "3: open bus 1; free; " + permission},
+        {OpenBy::location, "1-4.2", -5, 0, 0,
+         "3: open bus 1; free; the USB bridge at 1-4.2 is in use by another program"},
+        {OpenBy::location, "1-4.2", -3, 0, 0, "4: open bus 1; free; libftdi's own words"},
+        {OpenBy::location, "1-4.2", 0, -1, 0,
+         "4: open bus 1; event char 0 0; close; free; libftdi's own words"},
+        {OpenBy::location, "1-4.2", 0, 0, -1, "5: libusb could not be started"},
+    };
+    for (const auto& [by, key, opened, chars, interface, outcome] : rows) {
+        played = Played();
+        played.devices = kBridges;
+        played.devices[1].opened = opened;
+        played.charResult = chars;
+        played.interfaceResult = interface;
+        PipeStatus status = PipeStatus::invalidParameter;
+        const bool open = bus.open(by, key, status) != nullptr;
+        const auto listed = played.calls.find("find 0403:6010; ");
+        EXPECT_EQ(open, status == PipeStatus::ok);
+        EXPECT_EQ(std::to_string(static_cast<int>(status)) + ": " +
+                      (listed == std::string::npos ? "" : played.calls.substr(listed + 16)) +
+                      bus.lastError(),
+                  outcome);
+    }
+}
+// Every call reaches libftdi once and its failure is an I/O error; a read takes what arrives
+// until the buffer is full or the time is up, and a look (no time) only what is there.
+TEST_F(LibftdiRoad, AnOpenChannelPassesEveryCallOnAndClosesWhenReleased) {
+    PipeStatus status = PipeStatus::invalidParameter;
+    auto pipe = bus.open(OpenBy::location, "1-4.2", status);
+    ASSERT_NE(pipe, nullptr);
+    played.calls.clear();
+    std::uint8_t latency = 0;
+    const auto everyCall = [&] {
+        return std::vector{pipe->write(Bytes{0xAA, 0xAB}),
+                           pipe->setLatencyTimer(50),
+                           pipe->getLatencyTimer(latency),
+                           pipe->setBitMode(0xFB, 2),
+                           pipe->purge(),
+                           pipe->reset()};
+    };
+    EXPECT_EQ(everyCall(), std::vector<PipeStatus>(6, PipeStatus::ok));
+    EXPECT_EQ(latency, 16);
+    EXPECT_EQ(played.calls, "write 2; latency 50; bitmode 251 2; flush; reset; ");
+    played.result = -1;
+    played.written = 1;
+    EXPECT_EQ(everyCall(), std::vector<PipeStatus>(6, PipeStatus::ioError));
+
+    // Bytes each read of libftdi hands out, the time; the status and the bytes read.
+    const std::tuple<std::deque<int>, std::chrono::milliseconds, PipeStatus, Bytes> reads[] = {
+        {{0, 2, 0, 1}, 5000ms, PipeStatus::ok, {0xA0, 0xA1, 0xA0}},
+        {{1, 0, 2}, 0ms, PipeStatus::ok, {0xA0}},
+        {{}, 2ms, PipeStatus::ok, {}},
+        {{1, -1}, 5000ms, PipeStatus::ioError, {0xA0}},
+    };
+    for (const auto& [arrivals, timeout, status, read] : reads) {
+        played.arrivals = arrivals;
+        Bytes buffer(3, 0);
+        std::size_t received = 99;
+        EXPECT_EQ(pipe->read(buffer, received, timeout), status);
+        EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + received), read);
+    }
+    played.calls.clear();
+    pipe.reset();
+    EXPECT_EQ(played.calls, "close; free; ");
+}
+
+using vsupply::DeviceEntry;
+using vsupply::conformance::Verdict;
+
+// "<n> ok, <n> skipped", then every row that differs.
+std::vector<std::string> summary(device::AdapterLibrary& library) {
+    int ok = 0, skipped = 0;
+    std::vector<std::string> lines{""};
+    for (const auto& result : vsupply::conformance::run(library)) {
+        ok += result.verdict == Verdict::Ok;
+        skipped += result.verdict == Verdict::Skipped;
+        if (result.verdict == Verdict::Differs) {
+            lines.push_back(vsupply::conformance::line(result));
+        }
+    }
+    lines[0] = std::to_string(ok) + " ok, " + std::to_string(skipped) + " skipped";
+    return lines;
+}
+
+// The stand-in library, and the serial engine over the same bridges played by decoders. The
+// engine never writes past the name buffer as the vendor's library does, and the decoder's high
+// input line reads high, pulled up as on the bridge.
+TEST(Conformance, TheVirtualBridgeAndTheSerialEngineAnswerEveryRowAsTheVendorLibrary) {
+    const std::string pastTheName =
+        "differs: 21 describe (name size equal to the name): expected 0, zero written one byte "
+        "past the size, got 0, no zero past the size";
+    // The bridges; the stand-in's summary and the serial engine's.
+    const std::tuple<const char*, std::vector<DeviceEntry>, std::vector<std::string>,
+                     std::vector<std::string>>
+        cases[] = {
+            {"two-channel",
+             {{"USB SPI Bridge A", 0x121, 1}},
+             {"50 ok, 3 skipped"},
+             {"48 ok, 3 skipped", pastTheName,
+              "differs: 31 get pins (after setting them low): expected 0, lines 0,0,0,0,0,0,0,0, "
+              "got "
+              "0, lines 1,0,0,0,0,0,0,0"}},
+            {"four-channel, channels C and D unlisted",
+             {{"Quad C", 1, 2}, {"Quad A", 2, 2}, {"Quad D", 3, 2}},
+             {"48 ok, 5 skipped"},
+             {"47 ok, 5 skipped", pastTheName}},
+            {"none", {}, {"6 ok, 47 skipped"}, {"6 ok, 47 skipped"}},
+        };
+    for (const auto& [bridges, devices, standIn, throughEngine] : cases) {
+        SCOPED_TRACE(bridges);
+        vsupply::VirtualBridge bridge(devices);
+        EXPECT_EQ(summary(bridge), standIn);
+        vsupply::VirtualBridge played(devices);
+        engine::VirtualBridgeBus bus(played);
+        testing::FakeClock clock;
+        engine::SerialEngine engine(bus, clock);
+        EXPECT_EQ(summary(engine), throughEngine);
+    }
+}
+
+// What a real library never does stays playable, and the table tells it apart.
+TEST(Conformance, FaultsNoRealLibraryShowsAreTold) {
+    const auto transfers = [](const std::string& count) {
+        return std::vector<std::string>{
+            "47 ok, 3 skipped",
+            "differs: 33 transfer (8 read bits, active states set): expected 0, count 1, active "
+            "states 0,0,0,0,0,0,0,0, got 0, " +
+                count + ", active states 0,0,0,0,0,0,0,0",
+            "differs: 33 transfer (12 read bits): expected 0, count 2, got 0, " + count,
+            "differs: 33 transfer (160 read bits): expected 0, count 20, got 0, " + count};
+    };
+    const std::tuple<const char*, void (*)(vsupply::BridgeFaults&), std::vector<std::string>>
+        cases[] = {
+            {"partial count", [](vsupply::BridgeFaults& f) { f.shortTransfers[0x0A] = 0; },
+             transfers("count 0")},
+            {"count untouched", [](vsupply::BridgeFaults& f) { f.countUntouched = true; },
+             transfers("count untouched")},
+            {"invented code",
+             [](vsupply::BridgeFaults& f) {
+                 f.failingCalls = {{28, 0, 6}};
+             },
+             {"49 ok, 3 skipped", "differs: 28 get latency: expected 0, 16 ms, got 6, 0 ms"}},
+        };
+    for (const auto& [fault, play, expected] : cases) {
+        SCOPED_TRACE(fault);
+        vsupply::VirtualBridge bridge;
+        play(bridge.faults());
+        EXPECT_EQ(summary(bridge), expected);
+    }
+}
+
+// A library exporting the vendor's names of the ordinals the program calls, each at its ordinal
+// plus `shift` and an address of its own.
+device::ExportTable vendorExports(std::uint32_t shift = 0) {
+    std::istringstream names(
+        "5 SPI_Close 6 SPI_InitDevice 8 SPI_SetClock 9 SPI_SetLoopback 18 SPI_GetDllVersion "
+        "20 SPI_GetNumHiSpeedDevices 21 SPI_GetHiSpeedDeviceNameLocIDChannel "
+        "22 SPI_OpenHiSpeedDevice 23 SPI_GetHiSpeedDeviceType "
+        "25 SPI_TurnOnDivideByFiveClockingHiSpeedDevice "
+        "26 SPI_TurnOffDivideByFiveClockingHiSpeedDevice 27 SPI_SetDeviceLatencyTimer "
+        "28 SPI_GetDeviceLatencyTimer 29 SPI_GetHiSpeedDeviceClock 30 SPI_SetHiSpeedDeviceGPIOs "
+        "31 SPI_GetHiSpeedDeviceGPIOs 33 SPI_ReadHiSpeedDevice");
+    device::ExportTable table;
+    std::uint32_t ordinal = 0;
+    for (std::string name; names >> ordinal >> name;) {
+        table.addressByOrdinal[ordinal + shift] = 0x1000 + ordinal;
+        table.ordinalByName[name] = ordinal + shift;
+    }
+    return table;
+}
+
+TEST(LibraryCheck, EachCalledOrdinalMustCarryItsVendorName) {
+    using Mismatch = std::optional<device::ExportMismatch>;
+    const std::tuple<const char*, std::function<void(device::ExportTable&)>, Mismatch> cases[] = {
+        {"the vendor's", [](device::ExportTable&) {}, std::nullopt},
+        {"without names", [](device::ExportTable& t) { t.ordinalByName.clear(); }, std::nullopt},
+        {"the transfer's name on a second ordinal of the same function",
+         [](device::ExportTable& t) {
+             t.addressByOrdinal[40] = t.addressByOrdinal[33];
+             t.ordinalByName["SPI_ReadHiSpeedDevice"] = 40;
+         },
+         std::nullopt},
+        {"names one ordinal up", [](device::ExportTable& t) { t = vendorExports(1); },
+         device::ExportMismatch{5, "SPI_Close", ""}},
+        {"the write where the read should be",
+         [](device::ExportTable& t) {
+             t.addressByOrdinal[32] = 0x2000;
+             t.ordinalByName["SPI_ReadHiSpeedDevice"] = 32;
+             t.ordinalByName["SPI_WriteHiSpeedDevice"] = 33;
+         },
+         device::ExportMismatch{33, "SPI_ReadHiSpeedDevice", "SPI_WriteHiSpeedDevice"}},
+        {"a first version, without the high-speed calls",
+         [](device::ExportTable& t) {
+             std::erase_if(t.addressByOrdinal, [](const auto& e) { return e.first >= 20; });
+             std::erase_if(t.ordinalByName, [](const auto& e) { return e.second >= 20; });
+         },
+         device::ExportMismatch{20, "SPI_GetNumHiSpeedDevices", ""}},
+    };
+    for (const auto& [library, change, expected] : cases) {
+        SCOPED_TRACE(library);
+        device::ExportTable table = vendorExports();
+        change(table);
+        EXPECT_EQ(device::checkExports(table), expected);
+    }
+    EXPECT_EQ(device::describeMismatch("C:\\Tools\\FTCSPI.dll",
+                                       {33, "SPI_ReadHiSpeedDevice", "SPI_WriteHiSpeedDevice"}),
+              "C:\\Tools\\FTCSPI.dll: ordinal 33 carries the name SPI_WriteHiSpeedDevice instead "
+              "of SPI_ReadHiSpeedDevice; the adapter library is not used");
 }
 
 } // namespace
