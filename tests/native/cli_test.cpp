@@ -268,13 +268,26 @@ TEST_F(CommandLine, ApplyWritesVerifiesAndReportsTheUnit) {
               "0:00:00; date 2/7/2010,charge 1; AC 1:02:03; system 0:00:00; date 2/7/2010,"
               "settings write; battery timer reset,,verified\n");
 
-    const Result unverified = run("--virtual S apply --config F/unit.ini --yes --no-verify");
+    // The actions one after another: settings, battery timer, fault counts, date.
+    folder.write("all.ini", std::string(kDelayAndReset) +
+                                "bResetFaultCounts=1\nbInstallDate=1\nInstallMM=7\nInstallDD=18\n"
+                                "InstallYYYY=2011\n");
+    const Result unverified =
+        run("--virtual S --trace F/all.txt apply --config F/all.ini --yes --no-verify");
     EXPECT_EQ(unverified.out, "Battery Charge Selector: No change\n"
                               "AC Fault reporting delay time in: 01: 02: 03 \n"
                               "System Fault reporting delay time in: No change\n"
                               "Battery installed time will be reset to 0\n"
-                              "Applied to TRQ 60-40-20: settings write; battery timer reset; not "
-                              "verified\n");
+                              "Enter installation date (mm/dd/yyyy): 07/ 18/ 2011 \n"
+                              "AC and System Fault counts will be reset to 0\n"
+                              "Applied to TRQ 60-40-20: settings write; battery timer reset; fault "
+                              "count reset; installation date; not verified\n");
+    std::string codes;
+    std::istringstream trace(folder.read("all.txt"));
+    for (std::string line; std::getline(trace, line);) {
+        codes += line.substr(line.find(" frame ") + 7, 2) + " ";
+    }
+    EXPECT_EQ(codes, "03 04 04 04 04 0A 04 04 04 04 01 02 05 06 0B 0C 0D 0E ");
 }
 
 TEST_F(CommandLine, ApplyFailuresAreReportedWithTheirExitCode) {

@@ -551,9 +551,9 @@ TEST(BridgeDecoder, PlaysOnlyWhatABridgeDoes) {
     EXPECT_TRUE(said().empty());
     ASSERT_EQ(decoder.setBitMode(0x02), PipeStatus::ok);
     // No high byte on a four-channel bridge; a command split over two writes runs once whole.
-    decoder.write(Bytes{0x83, 0x86, 0x2B});
+    decoder.write(Bytes{0x83, 0x82, 0x86, 0x2B});
     decoder.write(Bytes{0x01, 0x87});
-    EXPECT_EQ(said(), (Bytes{0xFA, 0x83}));
+    EXPECT_EQ(said(), (Bytes{0xFA, 0x83, 0xFA, 0x82}));
     EXPECT_EQ(decoder.divisor(), 299);
     // An answer asked for inside a frame comes after the frame's reply; an absent supply reads FF.
     decoder.setSupply(nullptr);

@@ -247,12 +247,13 @@ TEST(ServeInput, ListenTakesAnAddressAndAPortAndSinceUnixSecondsOrAUtcTime) {
     const std::vector<std::pair<std::string, std::int64_t>> good{
         {"1796674972", 1796674972000},           {"1796674972.5", 1796674972500},
         {"1796674972.123456", 1796674972123},    {"0", 0},
-        {"2026-12-07T20:22:52Z", 1796674972000}, {"2026-12-07T20:22:52.25Z", 1796674972250}};
+        {"2026-12-07T20:22:52Z", 1796674972000}, {"2026-12-07T20:22:52.25Z", 1796674972250},
+        {"253402300799", 253402300799000}}; // the last second of the year 9999
     for (const auto& [text, expected] : good) {
         EXPECT_EQ(parseSince(text), expected) << text;
     }
     for (const std::string bad :
-         {"", "abc", "-5", "+5", "12x", "1.", "99999999999999", "2026-13-07T20:22:52Z",
+         {"", "abc", "-5", "+5", "12x", "1.", "253402300800", "2026-13-07T20:22:52Z",
           "2026-02-30T00:00:00Z", "2026-12-07T24:00:00Z", "2026-12-07 20:22:52Z",
           "2026-12-07T20:22:52", "2026-12-07T20:22:52+01:00"}) {
         EXPECT_EQ(parseSince(bad), std::nullopt) << bad;
@@ -324,6 +325,10 @@ TEST(ServeOperationsSource, AnUnpluggedSupplyFailsItsPollsAndAnswersAgainOncePlu
         outcomes.push_back(outcome.reading ? "ok " + std::to_string(outcome.reading->powerUpHours)
                                            : outcome.failure);
     }
+    // A model-3 supply names its charge selection from its own items.
+    bridge.supply().state().modelCode = 3;
+    source.supplies();
+    EXPECT_EQ(source.poll(0).reading->chargeText, "18 to >80 Ah Battery");
     EXPECT_EQ(outcomes, (Strings{"ok 100", "Fail, Communicate error,please try again. ",
                                  "communication failed: the supply did not answer the read-back",
                                  "ok 103", "ok 104"}));
