@@ -360,6 +360,12 @@ TEST_F(CommandLine, BadInputIsRefusedBeforeAnythingIsSent) {
         EXPECT_EQ(folder.read("report.csv"), "earlier,row\n");
         EXPECT_EQ(folder.read("trace.txt"), "");
     }
+    // An unwritable trace is refused before the bridge is opened.
+    clock.waits.clear();
+    const Result traced = run("--virtual S --trace F/missing/trace.txt status");
+    EXPECT_EQ(traced.code, 4);
+    EXPECT_EQ(traced.err, "brenvik: " + path("missing/trace.txt") + ": cannot be written\n");
+    EXPECT_TRUE(clock.waits.empty());
 }
 
 TEST_F(CommandLine, ReadThenApplyCopiesTheSettingsToAnotherSupply) {
