@@ -104,6 +104,7 @@ TEST_F(ConfigurationFilesTest, ValuesAreReadInFullSaturateAndMissingOnesReadAsZe
     for (const char* name : {"other.ini", "missing.ini"}) {
         operations::readConfiguration(face, model, dir / name);
         EXPECT_EQ(valuesOf(model), Values{}) << name;
+        EXPECT_EQ(window.comboSelection(IDC_CMB_CHARGE_CURRENT), 0) << name;
         EXPECT_TRUE(window.checked.empty()) << name;
         EXPECT_FALSE(window.isEnabled(IDC_BTN_APPLY)) << name;
     }

@@ -54,6 +54,10 @@ TEST(MainWindowCore, InitialisationFillsTheSelectorArmsTheTimerAndShowsNothing) 
     EXPECT_EQ(std::bit_cast<Values>(core.model().settings),
               (Values{0, 0, 0, 0, 0, 0, 0, 2, 7, 2010, 0, 0, 0, 0, 0, 0}))
         << "the start values";
+
+    // The Connect Device command connects at once, without waiting for the timer.
+    core.onConnectDevice();
+    EXPECT_EQ(rig.window.statusText(), "Pass, Connect device success! ");
 }
 
 } // namespace
