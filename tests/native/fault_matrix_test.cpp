@@ -625,6 +625,27 @@ TEST_F(Roads, ServesStatusObjectIsWhatStatusJsonPrints) {
     EXPECT_EQ(serve::statusObject(*outcome.reading), nlohmann::json::parse(status.out));
 }
 
+// The installed library's road lists each channel the library can describe (not the third, whose
+// description call fails), in the library's own numbers, and talks to the one chosen through it.
+TEST_F(Roads, TheInstalledLibraryListsWhatItDescribesAndReadsTheChosenSupply) {
+    installed = [] {
+        auto bridge = std::make_unique<vsupply::VirtualBridge>(std::vector<vsupply::DeviceEntry>{
+            {"Bench A", 0x111, 1}, {"Rack A", 0x1A4, 2}, {"Bench A", 0x112, 1},
+            {"Bench B", 0x1A3, 2}});
+        bridge->faults().failingCalls.push_back({21, 3});
+        return cli::InstalledLibrary(std::move(bridge));
+    };
+    EXPECT_EQ(
+        run("list").out,
+        "index  serial       location     type       channel  description               backend\n"
+        "0                   0x111        2-channel  A        Bench A                   ftcspi\n"
+        "1                   0x1A4        4-channel  A        Rack A                    ftcspi\n"
+        "2                   0x1A3        4-channel  B        Bench B                   ftcspi\n");
+    const Result status = run("--device 0x1A4 status");
+    EXPECT_EQ(status.code, 0) << status.err;
+    EXPECT_NE(status.out.find("Part number:"), std::string::npos) << status.out;
+}
+
 // The lock files stand for the processes: each bridge takes its locks through its own open files,
 // as another process would. A channel another process holds is listed at location 0, refused,
 // and `brenvik status` says so, until it is closed; a library that is refused is never called.
