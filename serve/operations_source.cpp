@@ -144,9 +144,6 @@ std::optional<std::string> OperationsSupplySource::connect(Unit& unit) {
     }
     const monitor::StatusBlock block = monitor::decodeStatusBlock(readBack.bytes);
     monitor::takeIdentity(unit.texts, block);
-    if (monitor::findModel(block.modelCode) != nullptr) {
-        unit.modelCode = block.modelCode;
-    }
     unit.connected = true;
     return std::nullopt;
 }

@@ -369,7 +369,9 @@ TEST_F(CommandLine, BadInputIsRefusedBeforeAnythingIsSent) {
 }
 
 TEST_F(CommandLine, ReadThenApplyCopiesTheSettingsToAnotherSupply) {
-    folder.write("first.txt", "ac_delay = 2:3:4\nsystem_delay = 0:1:5\ncharge_selection = 2\n");
+    // Selection 0, the first item, is a selection like any other.
+    folder.write("first.txt", "ac_delay = 2:3:4\nsystem_delay = 0:1:5\ncharge_selection = 0\n");
+    folder.write("second.txt", "charge_selection = 2\n");
     scenario();
     const Result copied = run("--virtual S read --config F/copy.ini", "", "first.txt");
     EXPECT_EQ(copied.code, 0) << copied.err;
@@ -378,14 +380,14 @@ TEST_F(CommandLine, ReadThenApplyCopiesTheSettingsToAnotherSupply) {
     EXPECT_EQ(folder.read("copy.ini"),
               "[SystemParameter]\r\nAcFltDelayHr=2\r\nAcFltDelayMin=3\r\nAcFltDelaySec=4\r\n"
               "SysFltDelayHr=0\r\nSysFltDelayMin=1\r\nSysFltDelaySec=5\r\n"
-              "InstallMM=2\r\nInstallDD=7\r\nInstallYYYY=2010\r\nICharge=2\r\n"
+              "InstallMM=2\r\nInstallDD=7\r\nInstallYYYY=2010\r\nICharge=0\r\n"
               "bChargeCurrent=1\r\nbAcFltDelay=1\r\nbSysFltDelay=1\r\n"
               "bResetBatCon=0\r\nbResetFaultCounts=0\r\nbInstallDate=0\r\n");
     const Result applied = run("--virtual S apply --config F/copy.ini --yes", "", "second.txt");
     EXPECT_EQ(applied.code, 0) << applied.err;
     const std::string second = folder.read("second.txt");
     EXPECT_EQ(second.substr(0, second.find("install_date")),
-              "ac_delay = 2:3:4\nsystem_delay = 0:1:5\ncharge_selection = 2\n");
+              "ac_delay = 2:3:4\nsystem_delay = 0:1:5\ncharge_selection = 0\n");
 }
 
 TEST(Verification, NamesEverySettingTheSupplyDoesNotHold) {
