@@ -87,8 +87,8 @@ public:
                 return PipeStatus::ioError;
             }
             received += static_cast<std::size_t>(got);
-            if ((got == 0 && timeout.count() == 0) ||
-                std::chrono::steady_clock::now() >= deadline) {
+            // A look (no time) has passed its deadline after the first read.
+            if (std::chrono::steady_clock::now() >= deadline) {
                 break;
             }
         }
