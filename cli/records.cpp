@@ -178,11 +178,6 @@ std::string csvField(std::string_view text) {
     return quoted + "\"";
 }
 
-bool canAppend(const std::filesystem::path& file) {
-    std::ofstream out(file, std::ios::app | std::ios::binary);
-    return out.is_open();
-}
-
 bool appendRow(const std::filesystem::path& file, std::string_view header, std::string_view row) {
     std::error_code error;
     const auto size = std::filesystem::file_size(file, error);

@@ -55,8 +55,6 @@ extern const std::string_view kReportCsvHeader;
 // A CSV field, quoted when it holds a comma, a quote or a line end.
 std::string csvField(std::string_view text);
 
-// Whether a row can be appended to `file` (created empty when missing); nothing is written.
-bool canAppend(const std::filesystem::path& file);
 // Appends the header (only to an empty file) and the row in one write.
 bool appendRow(const std::filesystem::path& file, std::string_view header, std::string_view row);
 

@@ -50,8 +50,7 @@ public:
     EngineUnit(engine::BridgeBus& bus, Clock& clock, std::ostream* usbTrace) {
         engine::BridgeBus* used = &bus;
         if (usbTrace != nullptr) {
-            trace_.emplace(*usbTrace);
-            tracing_.emplace(bus, *trace_);
+            tracing_.emplace(bus, trace_.emplace(*usbTrace));
             used = &*tracing_;
         }
         engine_.emplace(*used, clock);

@@ -79,11 +79,13 @@ TEST(IniFileEncoding, Utf16IsWrittenBackAsUtf16AndAUtf8MarkIsKept) {
     ini.setValue("SystemParameter", "Owner", "J\u00f6rg");
     EXPECT_EQ(ini.bytes(), utf16(head + u"InstallYYYY = 2020\r\nOwner=J\u00f6rg\r\n"));
     EXPECT_EQ(ini.value("SystemParameter", "Owner"), "J\u00f6rg");
-    // Three- and four-byte characters both ways; a byte that starts no character becomes U+FFFD.
+    // Three- and four-byte characters both ways; a byte that starts no character, a character cut
+    // short and an encoded surrogate become U+FFFD, a byte each.
     IniFile wide = IniFile::parse(utf16(u"[A]\r\nk=\u20ac\U0001F50B\r\n"));
     EXPECT_EQ(wide.value("A", "k"), "\xE2\x82\xAC\xF0\x9F\x94\x8B");
-    wide.setValue("A", "k", "\xF0\x9F\x94\x8B\xE2\x82\xAC\xFF");
-    EXPECT_EQ(wide.bytes(), utf16(u"[A]\r\nk=\U0001F50B\u20ac\uFFFD\r\n"));
+    wide.setValue("A", "k", "\xF0\x9F\x94\x8B\xE2\x82\xAC\xFF\xC3(\xED\xA0\x80");
+    EXPECT_EQ(wide.bytes(),
+              utf16(u"[A]\r\nk=\U0001F50B\u20ac\uFFFD\uFFFD(\uFFFD\uFFFD\uFFFD\r\n"));
 
     // An unpaired surrogate and an odd final byte are kept as they are.
     IniFile odd = IniFile::parse(utf16(u"[A]\r\nk=\xD800v\r\n") + "\x41");

@@ -1,4 +1,5 @@
-// When the footer line acts as a link: where the pointer is and which keys are held.
+// Where the main window paints its pictures, and when the footer line acts as a link: where the
+// pointer is and which keys are held.
 
 #include "shell/presentation.h"
 
@@ -6,6 +7,16 @@
 
 namespace brenvik {
 namespace {
+
+TEST(Presentation, PicturesAtTheirPlacesTheProductIconByActivity) {
+    for (const bool activity : {false, true}) {
+        EXPECT_EQ(mainWindowImages(activity),
+                  (std::vector<PlacedImage>{
+                      {L"Mevo Logo_SquareBlack.png", 0, 0},
+                      {L"Sabrel Icon_L.png", 280, 90},
+                      {activity ? L"Brenvik Icon_L2.png" : L"Brenvik Icon_L1.png", 730, 90}}));
+    }
+}
 
 TEST(Presentation, FooterLinkStrictlyInsideAndOnTheLeftButtonAlone) {
     const PixelRect link{176, 514, 616, 530};
