@@ -114,7 +114,15 @@ TEST_F(CommandLine, HelpNamesEverySubCommandAndOptionInItsOwnWords) {
         {"--help",
          {"Programs and watches a Brenvik power supply through its USB bridge.\n",
           "\n  --virtual [SCENARIO]        Talk to the virtual supply, set up from SCENARIO if "
-          "given\n  --trace FILE                Append every transaction to FILE\n",
+          "given\n  --trace FILE                Append every transaction to FILE\n"
+          "  --backend ROAD              Road to the bridge: auto (the adapter library where "
+          "installed, then the bridge driver's library, then libftdi1), ftcspi, d2xx, libftdi, "
+          "virtual, virtual-bridge (the serial engine on a played bridge and the virtual "
+          "supply)\n  --device SERIAL|LOCATION    Use the bridge with this serial or location "
+          "(see `brenvik list`)\n  --usb-trace FILE            Append every USB write and read "
+          "to FILE (roads through the serial engine)\n  --replay TRACE              With "
+          "--virtual: answer each frame with the reply recorded in TRACE (from --trace or "
+          "--usb-trace) and report the first frame that differs\n",
           "\n  list                        List every bridge channel the road sees\n"
           "  status                      Print every field the supply reports\n"
           "  monitor                     Poll the supply like the window does; Ctrl+C ends it "
@@ -126,17 +134,22 @@ TEST_F(CommandLine, HelpNamesEverySubCommandAndOptionInItsOwnWords) {
           "library\n  2  communication with the supply failed\n  3  verification: the supply "
           "holds other values than were written\n  4  bad input: a file that cannot be read or "
           "written, a value out of range, not an integer\n  5  cancelled by the operator\n"}},
-        {"status --help", {"\n  --json                      Print one JSON object\n"}},
+        {"list --help", {"\n  --json                      Print one JSON array\n"}},
+        {"status --help",
+         {"\n  --json                      Print one JSON object\n"
+          "  --all                       Every bridge at once, one block per unit\n"}},
         {"monitor --help",
          {"\n  --interval FLOAT:POSITIVE   Seconds between polls (default 1)\n"
           "  --count UINT                Number of polls (default: until Ctrl+C)\n"
-          "  --csv FILE                  Append one row per poll to FILE\n"}},
+          "  --csv FILE                  Append one row per poll to FILE\n"
+          "  --all                       Every bridge at once; rows start with the bridge\n"}},
         {"read --help", {"\n  --config FILE.ini REQUIRED  Configuration file to write\n"}},
         {"apply --help",
          {"\n  --config FILE.ini REQUIRED  Configuration file to apply\n"
           "  --yes                       Do not ask before writing\n"
           "  --no-verify                 Do not read the settings back afterwards\n"
-          "  --report FILE.csv           Append one row for this unit to FILE.csv\n"}},
+          "  --report FILE.csv           Append one row for this unit to FILE.csv\n"
+          "  --all                       Every bridge at once (with --yes), one row per unit\n"}},
     };
     for (const auto& [line, parts] : helps) {
         const Result result = run(line);
