@@ -69,7 +69,6 @@ ExitCode Session::connect(const device::BridgeChoice& choice) {
             takeStoredSettings(record_.settings, block);
             // As the selector shows it: a selection without an item is none.
             record_.settings.chargeSelection = selectableCharge(record_.settings.chargeSelection);
-            lastRead_ = monitor::lastReadSettingsOf(block);
             monitor::takeIdentity(record_.texts, block);
             if (monitor::findModel(block.modelCode) != nullptr) {
                 modelCode_ = block.modelCode;

@@ -67,6 +67,7 @@ public:
     operations::Supply& supply() { return supply_; }
     // The settings and the read-only fields as the window would show them.
     const MainWindowModel& record() const { return record_; }
+    // What the last poll read of the settings: a write keeps it for the options not ticked.
     const monitor::LastReadSettings& lastRead() const { return lastRead_; }
     // The status line's last text, empty before the first.
     const std::string& lastStatus() const { return lastStatus_; }
