@@ -48,13 +48,4 @@ std::vector<HistorySlice> Board::history(std::int64_t afterMs) const {
     return slices;
 }
 
-std::size_t Board::samplesHeld() const {
-    std::size_t held = 0;
-    for (const auto& supply : supplies_) {
-        const std::lock_guard hold(supply->lock);
-        held += supply->history.size();
-    }
-    return held;
-}
-
 } // namespace brenvik::serve

@@ -45,8 +45,6 @@ public:
     std::vector<SupplyView> views() const;
     // Every supply's samples later than `afterMs`.
     std::vector<HistorySlice> history(std::int64_t afterMs) const;
-    // Samples held, all supplies together.
-    std::size_t samplesHeld() const;
 
 private:
     struct Supply {

@@ -49,7 +49,6 @@ public:
     // Every sample later than `afterMs`.
     std::vector<Sample> after(std::int64_t afterMs) const;
     const std::vector<std::string>& failureTexts() const { return failureTexts_; }
-    std::size_t size() const { return samples_.size(); }
 
 private:
     std::chrono::milliseconds retention_;

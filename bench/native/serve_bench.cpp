@@ -138,11 +138,15 @@ void answers() {
     }
     const double rssAfter = bench::residentKiB();
     const double heapAfter = bench::heapInUseBytes();
+    std::size_t held = 0;
+    for (const serve::HistorySlice& slice : board.history(0)) {
+        held += slice.samples.size();
+    }
     std::printf("memory for %zu readings (%zu supplies x 24 h at 1 s): resident %.1f MiB more "
                 "(%.1f MiB in all), heap %.1f MiB more, %.1f bytes a reading\n",
-                board.samplesHeld(), kSupplies, (rssAfter - rssBefore) / 1024, rssAfter / 1024,
+                held, kSupplies, (rssAfter - rssBefore) / 1024, rssAfter / 1024,
                 (heapAfter - heapBefore) / 1048576,
-                (heapAfter - heapBefore) / static_cast<double>(board.samplesHeld()));
+                (heapAfter - heapBefore) / static_cast<double>(held));
 
     serve::WebFace face(board);
     if (face.bind({"127.0.0.1", 0})) {

@@ -46,9 +46,15 @@ protected:
         std::ostringstream out;
         std::ostringstream err;
         std::istringstream in(input);
-        Console console{out,         err,       in,
-                        clock,       time,      interrupted,
-                        [](bool) {}, installed, {std::nullopt, folder / state, std::nullopt}};
+        Console console{out,
+                        err,
+                        in,
+                        clock,
+                        time,
+                        interrupted,
+                        [this](bool caught) { catches.push_back(caught); },
+                        installed,
+                        {std::nullopt, folder / state, std::nullopt}};
         const int code = runCommandLine(args, console);
         return {code, out.str(), err.str()};
     }
@@ -56,6 +62,7 @@ protected:
     testing::FakeClock clock;
     testing::FakeTimer time{clock};
     std::atomic<bool> interrupted{false};
+    std::vector<bool> catches; // when Ctrl+C was caught (true) and let go again
     // The platform's adapter library: none at all unless a test says otherwise.
     std::function<InstalledLibrary()> installed = [] { return InstalledLibrary(); };
     testing::TempFolder folder{"brenvik-cli"};
@@ -169,7 +176,7 @@ TEST_F(CommandLine, FailuresEndWithTheirExitCodeAndOneLine) {
          "no device: no bridge with channel \"A\" could be opened"},
         {"no_ack = 10", "--virtual S status", 2,
          "communication failed: Fail, Communicate error,please try again. "},
-        {"no_ack = 3", "--virtual S status", 2,
+        {"no_ack = 3", "--virtual S monitor", 2,
          "communication failed: the supply did not answer the read-back"},
         {"", "--virtual missing.txt status", 4, "missing.txt: cannot be read"},
         {"", "--virtual S --trace F/none/t.txt status", 4,
@@ -190,6 +197,8 @@ TEST_F(CommandLine, FailuresEndWithTheirExitCodeAndOneLine) {
         EXPECT_EQ(result.code, code) << line;
         EXPECT_EQ(result.err, "brenvik: " + err + "\n");
     }
+    // Ctrl+C ends the program as usual until monitoring starts.
+    EXPECT_EQ(catches, std::vector<bool>{});
 
     installed = [] {
         return LibraryNotFound{"FTCSPI.dll",
@@ -234,6 +243,7 @@ TEST_F(CommandLine, MonitorKeepsPollingThroughAnUnplugAndAppendsWholeRows) {
     }
     EXPECT_EQ(folder.read("poll.csv"), csv);
     EXPECT_EQ(result.out, out);
+    EXPECT_EQ(catches, (std::vector<bool>{true, false}));
 
     // Without a count, Ctrl+C during the wait for the third slot ends the loop after two polls;
     // a new file starts with the header.
@@ -256,7 +266,9 @@ TEST_F(CommandLine, ApplyWritesVerifiesAndReportsTheUnit) {
     scenario("system_delay = 0:0:0\ncharge_selection = 1\n");
     folder.write("unit.ini", std::string(kDelayAndReset));
     const Result result = run(
-        "--virtual S --trace F/trace.txt apply --config F/unit.ini --report F/report.csv", "y\n");
+        "--virtual S --device 0x121 --trace F/trace.txt apply --config F/unit.ini --report "
+        "F/report.csv",
+        "y\n");
     EXPECT_EQ(result.code, 0) << result.err;
     EXPECT_EQ(result.out, "Battery Charge Selector: No change\n"
                           "AC Fault reporting delay time in: 01: 02: 03 \n"
@@ -279,7 +291,7 @@ TEST_F(CommandLine, ApplyWritesVerifiesAndReportsTheUnit) {
               "bridge,verify\n"
               "2026-12-07T08:00:02.700Z,TRQ 60-40-20,2.3,12345,charge 1; AC 0:05:00; system "
               "0:00:00; date 2/7/2010,charge 1; AC 1:02:03; system 0:00:00; date 2/7/2010,"
-              "settings write; battery timer reset,,verified\n");
+              "settings write; battery timer reset,VB000121A,verified\n");
 
     // The actions one after another: settings, battery timer, fault counts, date.
     folder.write("all.ini", std::string(kDelayAndReset) +
