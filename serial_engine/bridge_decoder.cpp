@@ -161,9 +161,6 @@ void BridgeDecoder::endFrame() {
             supply_->exchange(frame_, std::min<std::size_t>(replyCount_, vsupply::kMaxReply));
         std::copy_n(answered.begin(), std::min(answered.size(), reply.size()), reply.begin());
     }
-    if (sink_ && !frame_.empty()) {
-        sink_(frame_, reply);
-    }
     toHost_.insert(toHost_.end(), reply.begin(), reply.end());
     toHost_.insert(toHost_.end(), held_.begin(), held_.end());
     frame_.clear();

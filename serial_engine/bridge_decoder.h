@@ -24,10 +24,6 @@ namespace brenvik::engine {
 
 class BridgeDecoder {
 public:
-    // Told of every frame handed to the supply and the reply queued for it.
-    using ExchangeSink = std::function<void(std::span<const std::uint8_t> frame,
-                                            std::span<const std::uint8_t> reply)>;
-
     // What lies behind chip select when it is more than a supply (a virtual bridge's transfer,
     // with its faults): answers the frame into reply and sets how many bytes it drove; false
     // when the transfer failed on the USB, which the host sees as an I/O error on its next read.
@@ -39,20 +35,12 @@ public:
     BridgeDecoder(BridgeType type, Responder responder);
 
     void setSupply(vsupply::VirtualSupply* supply) { supply_ = supply; }
-    void onExchange(ExchangeSink sink) { sink_ = std::move(sink); }
     // The bridge leaves the bus: every later operation on the pipe fails with an I/O error.
     void vanish() { vanished_ = true; }
     // The bridge takes every command but sends nothing back any more, as a hung bridge does.
     void stopAnswering() { silent_ = true; }
 
-    std::uint8_t lowLevels() const { return lowLevels_; }
-    std::uint8_t lowDirections() const { return lowDirections_; }
-    std::uint8_t highLevels() const { return highLevels_; }
-    std::uint8_t highDirections() const { return highDirections_; }
     std::uint16_t divisor() const { return divisor_; }
-    bool divideByFive() const { return divideByFive_; }
-    bool loopback() const { return loopback_; }
-    std::uint8_t bitMode() const { return bitMode_; }
     std::uint8_t latency() const { return latency_; }
     // The clock the serial engine runs at now.
     std::uint32_t clockHz() const;
@@ -79,7 +67,6 @@ private:
     BridgeType type_;
     vsupply::VirtualSupply* supply_;
     Responder responder_;
-    ExchangeSink sink_;
     bool transferFailed_ = false;
     bool vanished_ = false;
     bool silent_ = false;

@@ -25,13 +25,6 @@ public:
     CBrenvikforCustomDlg(const std::filesystem::path& executable, std::wstring applicationName,
                          ProgramState& state, Clock& clock);
 
-    MainWindowCore& core() { return core_; }
-    CColorButton& applyButton() { return apply_; }
-    CColorButton& startStopButton() { return startStop_; }
-    framework::CStatusBarCtrl& statusBar() { return statusBar_; }
-    // Background of field 1017 while no battery age is known.
-    COLORREF field1017DefaultColour() const { return field1017DefaultColour_; }
-
 protected:
     framework::Reply handleMessage(const framework::Message& message) override;
     bool onInitDialog() override;
@@ -82,6 +75,7 @@ private:
     win32::UniqueFont headingFont_;
     win32::UniqueFont buttonFont_;
     win32::UniqueFont footerFont_;
+    // Background of field 1017 while no battery age is known.
     COLORREF field1017DefaultColour_ = 0;
 };
 

@@ -175,16 +175,6 @@ std::uint32_t VirtualBridge::spiClockHz() const {
     return base / ((1 + open->clockDivisor) * 2);
 }
 
-std::uint8_t VirtualBridge::latencyMs() const {
-    const Channel* open = firstChannel();
-    return open == nullptr ? 0 : open->latency;
-}
-
-bool VirtualBridge::loopback() const {
-    const Channel* open = firstChannel();
-    return open != nullptr && open->loopback;
-}
-
 FtcStatus VirtualBridge::setClock(FtcHandle handle, std::uint32_t clockDivisor,
                                   std::uint32_t* clockFrequencyHz) {
     Channel* open = nullptr;

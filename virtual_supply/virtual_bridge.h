@@ -111,12 +111,9 @@ public:
     const std::vector<std::uint32_t>& calls() const { return calls_; }
     // Command codes of every transfer that carried a frame, in order.
     const std::vector<std::uint8_t>& commandsSent() const { return commands_; }
-    std::uint32_t transferCount() const { return transfers_; }
     // The SPI clock the first open channel runs at: the chip's base clock (12 MHz while
     // divide-by-five is on, 60 MHz when it is off) divided by (1 + divisor) * 2.
     std::uint32_t spiClockHz() const;
-    std::uint8_t latencyMs() const;
-    bool loopback() const;
     // Starts the call log, command log and all call counters afresh.
     void forgetCalls();
     // Whether calls() and commandsSent() grow with every call. A host that runs for days and
