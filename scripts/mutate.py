@@ -21,7 +21,8 @@ and every header beside them.
 Windows-only files (*_win32.*) and files no native test links (the command line's main) stay out.
 The sources are copied into build folders of their own (one for each of --workers, which try
 mutants side by side) and configured once with the native preset, unoptimised; for every mutant
-the test program alone is rebuilt, incrementally, and run with a timeout.
+the test program alone is rebuilt, incrementally, and run with a timeout. One run at a time uses
+those folders; --list prepares a folder of its own, so it can list beside a run.
 A mutant is killed when the suite fails or times out and survives when it passes; one that does
 not compile is counted apart, and so is a survivor recorded in tests/equivalent-mutants.txt (one
 line as the survivors are listed, then " -- " and why no test can tell it from the program). The
@@ -36,8 +37,9 @@ line and change, and the kill rate (killed against killed and survived) of each 
 
 import argparse
 import collections
-import hashlib
 import concurrent.futures
+import fcntl
+import hashlib
 import queue
 import re
 import shutil
@@ -609,8 +611,18 @@ def main():
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
 
     work = args.work.resolve()
-    workers = max(1, args.workers)
-    copies = [prepare(work / str(n)) for n in range(1, workers + 1)]
+    work.mkdir(parents=True, exist_ok=True)
+    if args.list:
+        # A folder of its own, so listing never touches the copies a run is trying mutants in.
+        copies = [prepare(work / "list")]
+    else:
+        # One run at a time: a second would rewrite the copies under the first one's mutants.
+        lock = open(work / "run.lock", "w")
+        try:
+            fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        except BlockingIOError:
+            sys.exit(f"mutate: another run is using {work}")
+        copies = [prepare(work / str(n)) for n in range(1, max(1, args.workers) + 1)]
     source, build = copies[0]
     mutants = [m for path in portable_sources(build) for m in mutants_of(path)]
     if args.sample and args.sample < len(mutants):
@@ -632,13 +644,14 @@ def main():
         return 0
 
     equivalents = recorded_equivalents()
-    with concurrent.futures.ThreadPoolExecutor(workers) as pool:
+    with concurrent.futures.ThreadPoolExecutor(len(copies)) as pool:
         if any(outcome != "survived" for outcome in pool.map(
                 lambda copy: build_and_test(copy[1], copy[0], args.timeout), copies)):
             sys.exit("mutate: the unmutated sources do not build or fail the native suite")
     by_folder = collections.defaultdict(collections.Counter)
     by_operator = collections.defaultdict(collections.Counter)
     survivors = []
+    errors = []
     started = time.monotonic()
     waiting = queue.SimpleQueue()
     # Tried in the order of their draws, so the mutants tried before a run is stopped are a
@@ -654,7 +667,11 @@ def main():
                 mutant = waiting.get_nowait()
             except queue.Empty:
                 return
-            done.put((mutant, try_mutant(*copy, mutant, args.timeout)))
+            try:
+                outcome = try_mutant(*copy, mutant, args.timeout)
+            except Exception as error:  # the run goes on; the mutant is reported, not lost
+                outcome = f"error: {error}"
+            done.put((mutant, outcome))
 
     threads = [threading.Thread(target=worker, args=(copy,)) for copy in copies]
     for thread in threads:
@@ -663,6 +680,9 @@ def main():
     try:
         for index in range(1, len(mutants) + 1):
             mutant, outcome = done.get()
+            if outcome.startswith("error"):
+                errors.append(f"{mutant}: {outcome}")
+                outcome = "error"
             if outcome == "survived" and str(mutant) in equivalents:
                 outcome = "equivalent"
             by_folder[mutant.path.split("/")[0]][outcome] += 1
@@ -684,6 +704,8 @@ def main():
     for copy_source, copy_build in copies:
         run(["cmake", "--build", str(copy_build), "--target", TEST_TARGET], copy_source)
 
+    for error in errors:
+        print(f"mutate: {error}")
     print(f"\nSurvivors ({len(survivors)}):")
     for mutant in sorted(survivors, key=lambda m: (m.path, m.start, m.operator)):
         print(f"  {mutant}")
