@@ -635,15 +635,27 @@ TEST_F(Roads, TheInstalledLibraryListsWhatItDescribesAndReadsTheChosenSupply) {
         bridge->faults().failingCalls.push_back({21, 3});
         return cli::InstalledLibrary(std::move(bridge));
     };
+    // `list` adds the bridges the roads to real bridges see; the others keep to one road.
+    vsupply::VirtualSupply supply(vsupply::Scenario::plausibleSupply());
+    hardwareBus = [&supply](cli::Backend) -> std::unique_ptr<engine::BridgeBus> {
+        auto bus = std::make_unique<engine::DecoderBus>();
+        bus->add(engine::decoderChannel(), &supply);
+        return bus;
+    };
     EXPECT_EQ(
         run("list").out,
         "index  serial       location     type       channel  description               backend\n"
         "0                   0x111        2-channel  A        Bench A                   ftcspi\n"
         "1                   0x1A4        4-channel  A        Rack A                    ftcspi\n"
-        "2                   0x1A3        4-channel  B        Bench B                   ftcspi\n");
+        "2                   0x1A3        4-channel  B        Bench B                   ftcspi\n"
+        "3      VB000001A    1-1          2-channel  A        USB SPI Bridge A          d2xx\n"
+        "4      VB000001A    1-1          2-channel  A        USB SPI Bridge A          libftdi\n");
     const Result status = run("--device 0x1A4 status");
     EXPECT_EQ(status.code, 0) << status.err;
     EXPECT_NE(status.out.find("Part number:"), std::string::npos) << status.out;
+    // Without the library, `auto` takes the first road to real bridges there is.
+    installed = [] { return cli::InstalledLibrary(cli::LibraryNotFound{"FTCSPI.dll", {}}); };
+    EXPECT_EQ(run("status").code, 0);
 }
 
 // The lock files stand for the processes: each bridge takes its locks through its own open files,
