@@ -581,6 +581,15 @@ def drawn_key(seed, mutant):
     return hashlib.sha256(f"{seed}:{mutant}".encode()).digest()
 
 
+def next_result(done):
+    """The next mutant tried and its outcome, waiting in short steps so Ctrl+C is seen."""
+    while True:
+        try:
+            return done.get(timeout=1)
+        except queue.Empty:
+            continue
+
+
 def print_rates(title, tally):
     print(f"\n{title:12} {'killed':>7} {'survived':>9} {'equivalent':>11} {'no build':>9} "
           f"{'kill rate':>10}")
@@ -679,7 +688,7 @@ def main():
     tried = 0
     try:
         for index in range(1, len(mutants) + 1):
-            mutant, outcome = done.get()
+            mutant, outcome = next_result(done)
             if outcome.startswith("error"):
                 errors.append(f"{mutant}: {outcome}")
                 outcome = "error"

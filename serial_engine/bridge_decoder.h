@@ -40,7 +40,6 @@ public:
     // The bridge takes every command but sends nothing back any more, as a hung bridge does.
     void stopAnswering() { silent_ = true; }
 
-    std::uint16_t divisor() const { return divisor_; }
     std::uint8_t latency() const { return latency_; }
     // The clock the serial engine runs at now.
     std::uint32_t clockHz() const;

@@ -41,7 +41,10 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 
 namespace brenvik {
 namespace {
@@ -610,6 +613,51 @@ TEST_F(Roads, ServeServesUntilStopped) {
                       ":PORT/ (Ctrl+C ends)\nStopped.\n");
         EXPECT_TRUE(fs::exists(folder / "csv" / "brenvik-0x121.csv"));
     }
+    EXPECT_NE(run("serve --help")
+                  .out.find("  --listen ADDRESS:PORT       Address and port to answer on (default "
+                            "127.0.0.1:9731; 0.0.0.0:PORT for every interface)\n"
+                            "  --interval FLOAT:POSITIVE   Seconds between polls (default 1)\n"
+                            "  --device NAME|LOCATION ... Excludes: --all\n"
+                            "                              Serve the bridge with this name or "
+                            "location (repeatable; default: the first found)\n"
+                            "  --all Excludes: --device    Serve every bridge found\n"
+                            "  --csv DIR                   Append one row per poll to "
+                            "DIR/brenvik-LOCATION.csv\n"
+                            "  --retention HOURS:POSITIVE  Hours of readings kept in memory "
+                            "(default 24)\n"),
+              std::string::npos);
+}
+
+// Serving goes on until Ctrl+C: a client fetches the supply's status meanwhile.
+TEST_F(Roads, ServeAnswersUntilCtrlC) {
+    // A port the system has free: bound, read and let go again.
+    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ASSERT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&address), size), 0);
+    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size);
+    ::close(probe);
+    const int port = ntohs(address.sin_port);
+    std::atomic<bool> answered{false}, ended{false};
+    std::thread client([&] {
+        httplib::Client fetch("127.0.0.1", port);
+        fetch.set_connection_timeout(1s);
+        fetch.set_read_timeout(1s);
+        for (int attempt = 0; attempt < 250 && !answered && !ended; ++attempt) {
+            const auto got = fetch.Get("/api/status");
+            answered = got && got->status == 200;
+            std::this_thread::sleep_for(20ms);
+        }
+        interrupted = true;
+    });
+    const Result result = run("--virtual " + scenario() + " serve --interval 0.05 --listen " +
+                              "127.0.0.1:" + std::to_string(port));
+    ended = true;
+    client.join();
+    EXPECT_EQ(result.code, 0) << result.err;
+    EXPECT_TRUE(answered) << result.out;
 }
 
 TEST_F(Roads, ServesStatusObjectIsWhatStatusJsonPrints) {

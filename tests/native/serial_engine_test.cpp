@@ -554,7 +554,7 @@ TEST(BridgeDecoder, PlaysOnlyWhatABridgeDoes) {
     decoder.write(Bytes{0x83, 0x82, 0x86, 0x2B});
     decoder.write(Bytes{0x01, 0x87});
     EXPECT_EQ(said(), (Bytes{0xFA, 0x83, 0xFA, 0x82}));
-    EXPECT_EQ(decoder.divisor(), 299);
+    EXPECT_EQ(decoder.clockHz(), 20000u); // 12 MHz with divide-by-five on, / (2 x 300)
     // An answer asked for inside a frame comes after the frame's reply; an absent supply reads FF.
     decoder.setSupply(nullptr);
     decoder.write(Bytes{0x80, 0x00, 0xFB, 0x13, 0x07, 0x03, 0x26, 0x07, 0xAB, 0x80, 0x08, 0xFB});

@@ -222,13 +222,18 @@ TEST(ServeHistory, KeepsTheRetentionBeforeTheNewestAndEachSupplysFileGetsOneRowP
     ASSERT_EQ(log.unwritable(), std::nullopt);
     EXPECT_TRUE(log.append({0, k08h00, 400ms, {reading(27.5), {}}}));
     EXPECT_TRUE(log.append({0, k08h00 + 1000, 1400ms, kUnplugged}));
+    Reading faults = reading(27.5);
+    faults.faiActivated = faults.outputLatching = faults.systemFault = true;
+    faults.acFault = false;
+    EXPECT_TRUE(log.append({0, k08h00 + 2000, 400ms, {faults, {}}}));
     EXPECT_EQ(folder.read("brenvik-0x121.csv"),
               "time,result,output_voltage,battery_voltage,charge_current,power_up_hours,"
               "battery_installed_hours,ac_fault_count,system_fault_count,fai_activated,"
               "output_latching,ac_fault_status,system_fault_status\n"
               "2026-12-07T08:00:00.000Z,ok,27.50,27.18,1.01,12345,8760,3,1,No,No,Fault,No fault\n"
               "2026-12-07T08:00:01.000Z,\"Fail, Communicate error,please try again. \",,,,,,,,,,,"
-              "\n");
+              "\n2026-12-07T08:00:02.000Z,ok,27.50,27.18,1.01,12345,8760,3,1,Yes,Yes,No fault,"
+              "Fault\n");
 }
 
 // What --listen and the history's since= take; everything else is refused.
