@@ -46,15 +46,10 @@ protected:
         std::ostringstream out;
         std::ostringstream err;
         std::istringstream in(input);
-        Console console{out,
-                        err,
-                        in,
-                        clock,
-                        time,
-                        interrupted,
-                        [this](bool caught) { catches.push_back(caught); },
-                        installed,
-                        {std::nullopt, folder / state, std::nullopt}};
+        const auto caught = [this](bool on) { catches.push_back(on); };
+        Console console{out,    err,       in,
+                        clock,  time,      interrupted,
+                        caught, installed, {std::nullopt, folder / state, std::nullopt}};
         const int code = runCommandLine(args, console);
         return {code, out.str(), err.str()};
     }
@@ -141,22 +136,17 @@ TEST_F(CommandLine, HelpNamesEverySubCommandAndOptionInItsOwnWords) {
           "library\n  2  communication with the supply failed\n  3  verification: the supply "
           "holds other values than were written\n  4  bad input: a file that cannot be read or "
           "written, a value out of range, not an integer\n  5  cancelled by the operator\n"}},
-        {"list --help", {"\n  --json                      Print one JSON array\n"}},
-        {"status --help",
-         {"\n  --json                      Print one JSON object\n"
-          "  --all                       Every bridge at once, one block per unit\n"}},
+        {"status --help", {"\n  --json                      Print one JSON object\n"}},
         {"monitor --help",
          {"\n  --interval FLOAT:POSITIVE   Seconds between polls (default 1)\n"
           "  --count UINT                Number of polls (default: until Ctrl+C)\n"
-          "  --csv FILE                  Append one row per poll to FILE\n"
-          "  --all                       Every bridge at once; rows start with the bridge\n"}},
+          "  --csv FILE                  Append one row per poll to FILE\n"}},
         {"read --help", {"\n  --config FILE.ini REQUIRED  Configuration file to write\n"}},
         {"apply --help",
          {"\n  --config FILE.ini REQUIRED  Configuration file to apply\n"
           "  --yes                       Do not ask before writing\n"
           "  --no-verify                 Do not read the settings back afterwards\n"
-          "  --report FILE.csv           Append one row for this unit to FILE.csv\n"
-          "  --all                       Every bridge at once (with --yes), one row per unit\n"}},
+          "  --report FILE.csv           Append one row for this unit to FILE.csv\n"}},
     };
     for (const auto& [line, parts] : helps) {
         const Result result = run(line);
@@ -265,10 +255,10 @@ constexpr std::string_view kDelayAndReset = "[SystemParameter]\nAcFltDelayHr=1\n
 TEST_F(CommandLine, ApplyWritesVerifiesAndReportsTheUnit) {
     scenario("system_delay = 0:0:0\ncharge_selection = 1\n");
     folder.write("unit.ini", std::string(kDelayAndReset));
-    const Result result = run(
-        "--virtual S --device 0x121 --trace F/trace.txt apply --config F/unit.ini --report "
-        "F/report.csv",
-        "y\n");
+    const Result result =
+        run("--virtual S --device 0x121 --trace F/trace.txt apply --config F/unit.ini --report "
+            "F/report.csv",
+            "y\n");
     EXPECT_EQ(result.code, 0) << result.err;
     EXPECT_EQ(result.out, "Battery Charge Selector: No change\n"
                           "AC Fault reporting delay time in: 01: 02: 03 \n"

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <string>
+#include <tuple>
 
 namespace brenvik {
 namespace {
@@ -89,42 +90,29 @@ TEST(ColorButtonSteps, FillFrameCaptionAndFocusByItemState) {
 }
 
 TEST(ColorButtonSteps, CaptionLinesByMultiLineAndAlignmentStyles) {
-    const struct {
-        unsigned style;
-        const wchar_t* caption;
-        int lineHeight;
-        PixelRect item;
-        const char* expected; // the text steps of a released button
-    } cases[] = {
+    // The text steps of a released button 60 x 40 with lines 10 pixels high, by style.
+    const std::tuple<unsigned, const wchar_t*, const char*> rows[] = {
         // Without the multi-line style a line feed stays in the one line.
-        {0x0, L"ON\nOFF", 10, {0, 0, 60, 40}, "text 'ON\nOFF' 2,13,56,23 ffffff 25\n"},
-        {0x2300,
-         L"ON\nOFF",
-         10,
-         {0, 0, 60, 40},
-         "text 'ON' 2,8,56,18 ffffff 1\ntext 'OFF' 2,18,56,28 ffffff 1\n"},
-        {0x2500,
-         L"ON\nOFF",
-         10,
-         {0, 0, 60, 40},
-         "text 'ON' 2,1,56,11 ffffff 0\ntext 'OFF' 2,11,56,21 ffffff 0\n"},
-        {0x2a00,
-         L"A\r\n\nB",
-         10,
-         {0, 0, 60, 40},
-         "text 'A\r' 2,7,56,17 ffffff 2\ntext '' 2,17,56,27 ffffff 2\n"
-         "text 'B' 2,27,56,37 ffffff 2\n"},
-        {0x2c00, L"", 10, {0, 0, 60, 40}, "text '' 2,13,56,23 ffffff 25\n"},
-        // Caption taller than the button: (11 - 16) / 2 rounds toward zero to -2.
-        {0x0, L"GO", 16, {10, 20, 70, 31}, "text 'GO' 12,16,66,32 ffffff 25\n"},
-    };
-    for (const auto& c : cases) {
-        std::vector<DrawStep> steps =
-            colorButtonSteps(button({}, c.style, c.caption, c.lineHeight, c.item));
+        {0x0, L"ON\nOFF", "text 'ON\nOFF' 2,13,56,23 ffffff 25\n"},
+        {0x2300, L"ON\nOFF", "text 'ON' 2,8,56,18 ffffff 1\ntext 'OFF' 2,18,56,28 ffffff 1\n"},
+        {0x2500, L"ON\nOFF", "text 'ON' 2,1,56,11 ffffff 0\ntext 'OFF' 2,11,56,21 ffffff 0\n"},
+        {0x2a00, L"A\r\n\nB",
+         "text 'A\r' 2,7,56,17 ffffff 2\ntext '' 2,17,56,27 ffffff 2\ntext 'B' 2,27,56,37 ffffff "
+         "2\n"},
+        {0x2c00, L"", "text '' 2,13,56,23 ffffff 25\n"}};
+    const auto texts = [](const ButtonDrawing& drawing) {
+        std::vector<DrawStep> steps = colorButtonSteps(drawing);
         std::erase_if(steps,
                       [](const DrawStep& s) { return !std::holds_alternative<TextStep>(s); });
-        EXPECT_EQ(describe(steps), c.expected) << std::hex << c.style;
+        return describe(steps);
+    };
+    for (const auto& [style, caption, expected] : rows) {
+        EXPECT_EQ(texts(button({}, style, caption, 10, {0, 0, 60, 40})), expected)
+            << std::hex << style;
     }
+    // Caption taller than the button: (11 - 16) / 2 rounds toward zero to -2.
+    EXPECT_EQ(texts(button({}, 0, L"GO", 16, {10, 20, 70, 31})),
+              "text 'GO' 12,16,66,32 ffffff 25\n");
 }
 
 } // namespace
