@@ -38,10 +38,10 @@
 #include <httplib.h>
 #include <iterator>
 #include <map>
+#include <netinet/in.h>
 #include <regex>
 #include <set>
 #include <sstream>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -677,9 +677,11 @@ TEST_F(Roads, ServesStatusObjectIsWhatStatusJsonPrints) {
 // description call fails), in the library's own numbers, and talks to the one chosen through it.
 TEST_F(Roads, TheInstalledLibraryListsWhatItDescribesAndReadsTheChosenSupply) {
     installed = [] {
-        auto bridge = std::make_unique<vsupply::VirtualBridge>(std::vector<vsupply::DeviceEntry>{
-            {"Bench A", 0x111, 1}, {"Rack A", 0x1A4, 2}, {"Bench A", 0x112, 1},
-            {"Bench B", 0x1A3, 2}});
+        auto bridge = std::make_unique<vsupply::VirtualBridge>(
+            std::vector<vsupply::DeviceEntry>{{"Bench A", 0x111, 1},
+                                              {"Rack A", 0x1A4, 2},
+                                              {"Bench A", 0x112, 1},
+                                              {"Bench B", 0x1A3, 2}});
         bridge->faults().failingCalls.push_back({21, 3});
         return cli::InstalledLibrary(std::move(bridge));
     };
