@@ -616,8 +616,11 @@ def main():
     )
     parser.add_argument("--list", action="store_true", help="list the mutants and stop")
     args = parser.parse_args()
-    # A terminated run unwinds like Ctrl+C, so the mutated files are put back.
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
+    # A terminated run stops like one interrupted with Ctrl+C: the mutated file is put back and
+    # the rates of what was tried are printed. Ctrl+C itself works even where the run was started
+    # in the background of a shell, which starts it with the interrupt ignored.
+    signal.signal(signal.SIGINT, signal.default_int_handler)
+    signal.signal(signal.SIGTERM, signal.default_int_handler)
 
     work = args.work.resolve()
     work.mkdir(parents=True, exist_ok=True)
