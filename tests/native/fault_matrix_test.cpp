@@ -590,9 +590,10 @@ TEST_F(Roads, ServeAnswersUntilCtrlC) {
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof address;
-    ASSERT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&address), size), 0);
-    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size);
+    const bool bound = ::bind(probe, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+                       ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size) == 0;
     ::close(probe);
+    ASSERT_TRUE(bound);
     const int port = ntohs(address.sin_port);
     std::atomic<bool> answered{false}, ended{false};
     std::thread client([&] {
